@@ -1,0 +1,94 @@
+// The input reader: the input file in memory, its line reading, and the passes
+// that echo its first line, count its relations and load them.
+//
+// The file is read once; each pass rewinds over the same bytes, so every pass
+// sees one consistent file and a pipe works as input. Lines, names and cells
+// are views into those bytes.
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "relation/relation.h"
+
+namespace joinrel {
+
+// Reads the whole file at `path`. Refuses, with FatalError, a path that cannot
+// be opened or names a directory ("Hibas fajlnev!") and a read error ("Hiba az
+// input fajl olvasasakor!").
+std::string readInputFile(const std::filesystem::path& path);
+
+// The input text with a read position. Views it hands out stay valid as long
+// as the object lives, which is why it can be neither copied nor moved.
+class InputFile {
+ public:
+  explicit InputFile(std::string text);
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // Starts a new pass at the first byte, with a clean end-of-input state.
+  void rewind();
+
+  // Reads the next line: the bytes up to the next line feed, which is
+  // consumed, less a carriage return directly before it. When the text ends
+  // before a line feed, what was read is the line (empty if nothing was) and
+  // the input is at its end from then on. Returns lineBuffer().
+  std::string_view readLine();
+
+  // True once a read has met the end of the text. After a last line that has
+  // a line end this is false until the next read, which yields "".
+  bool atEnd() const { return atEnd_; }
+
+  // The line read last, and its 1-based physical line number.
+  std::string_view lineBuffer() const { return lineBuffer_; }
+  int lineNumber() const { return lineNumber_; }
+
+  // The number of the line after the file's last line.
+  int lineAfterLast() const;
+
+ private:
+  const std::string text_;
+  std::size_t next_ = 0;
+  bool atEnd_ = false;
+  int lineNumber_ = 0;
+  std::string_view lineBuffer_;
+};
+
+// Pass 1: reads the first line and writes it to `outputFile` followed by an
+// empty line. Refuses an empty first line ("Ures az elso sor!") before
+// writing anything.
+void echoFirstLine(InputFile& inputFile, std::ostream& outputFile);
+
+// Pass 2: returns the number of lines after the first that hold a "(": the
+// relation count. Builds nothing.
+int countRelations(InputFile& inputFile);
+
+// Reads a header line "Name(attribute type, ...)" into `name` and
+// `attributes`, skipping empty lines before it. `name` must be blank and
+// `attributes` empty; at most 50 attributes are read, the rest of the line
+// is ignored. Refuses, with FatalError naming the line:
+//   - the end of the input where a header is expected ("Hianyzo fejlec"),
+//   - a line with no "(" after its first byte, or that ends before the ")"
+//     closing its list ("Hibas fejlec"),
+//   - a relation name over 30 bytes ("Tul hosszu nev").
+void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes);
+
+// Reads the rows after a header, up to an empty line (consumed) or the end of
+// the input, into `relation`, which has its attributes and no rows. A row's
+// cells are its comma-separated pieces (a trailing comma adds none); cells
+// beyond the attributes are dropped, missing ones are "". Refuses, with
+// FatalError naming the line: a "(" in a row ("Hibas sor"), more than 50
+// cells ("Tul sok mezo"), a 10001st row ("Tul sok sor").
+void readRows(InputFile& inputFile, Relation& relation);
+
+// Pass 3, after the first line: reads every relation into `relations`, in
+// file order, and writes each one followed by an empty line as soon as it is
+// read. Empty lines between and after the blocks are skipped; any other line
+// left after the last block is refused as a bad header ("Hibas fejlec").
+void loadRelations(InputFile& inputFile, std::span<Relation> relations, std::ostream& outputFile);
+
+}  // namespace joinrel

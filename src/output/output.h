@@ -1,0 +1,29 @@
+// The writer of the output text format, and the normalisation that gives
+// `result` its final form.
+#pragma once
+
+#include <ostream>
+
+#include "relation/relation.h"
+
+namespace joinrel {
+
+// Writes a line end and flushes, so the file is up to date after every line.
+// Refuses a stream that failed ("Hiba az output fajl irasakor!").
+void writeLineEnd(std::ostream& outputFile);
+
+// Writes `relation`: the header "Name(attr type, attr, ...)", an empty line
+// when no attribute is typed, then one line per row with its cells joined by
+// ",". An attribute is typed when its type text is non-empty and does not
+// start with a blank; separators are "," until the first typed attribute and
+// ", " from then on. With no attributes the rows write nothing. Writes no
+// line end after the last row; refuses a failing stream as writeLineEnd does.
+void writeRelation(const Relation& relation, std::ostream& outputFile);
+
+// Puts `relation` in its final form: columns stably sorted by attribute name,
+// then only the first of each set of equal rows kept, then the rows sorted by
+// their key (the cells joined by ","). Strings compare as unsigned bytes, a
+// prefix first. The name and the attribute count stay as they are.
+void normalizeResult(Relation& relation);
+
+}  // namespace joinrel

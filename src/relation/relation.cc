@@ -1,0 +1,32 @@
+#include "relation/relation.h"
+
+#include <algorithm>
+
+namespace joinrel {
+
+std::string_view nameToString(const Name& field) {
+  const auto end = std::find(field.begin(), field.end(), ' ');
+  return {field.data(), static_cast<std::size_t>(end - field.begin())};
+}
+
+Name stringToName(std::string_view text) {
+  Name field = blankName();
+  std::copy_n(text.begin(), std::min(text.size(), field.size()), field.begin());
+  return field;
+}
+
+Row Relation::row(int r) const {
+  const auto width = attributes.size();
+  return {cells.data() + static_cast<std::size_t>(r) * width, width};
+}
+
+void Relation::appendRow(Row rowCells) {
+  cells.insert(cells.end(), rowCells.begin(), rowCells.end());
+  ++rowCount;
+}
+
+FatalError FatalError::atLine(std::string_view what, int lineNumber) {
+  return FatalError(std::string(what) + ": " + std::to_string(lineNumber) + ". sor!");
+}
+
+}  // namespace joinrel
