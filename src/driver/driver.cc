@@ -1,0 +1,73 @@
+#include "driver/driver.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "input/input.h"
+#include "join/join.h"
+#include "output/output.h"
+#include "relation/relation.h"
+
+namespace joinrel {
+
+namespace {
+
+void showMessage(std::ostream& console, std::string_view message) {
+  console << message << '\n' << std::flush;
+}
+
+// True when both paths name one file, through a hard or a symbolic link too.
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code error;  // a path that does not exist is no other file
+  return std::filesystem::equivalent(a, b, error);
+}
+
+// The run proper, from reading the input to closing the output.
+void run(const std::filesystem::path& inputPath, const std::filesystem::path& outputPath) {
+  InputFile inputFile(readInputFile(inputPath));
+  // Checked before the output is opened, which would truncate the input.
+  if (sameFile(inputPath, outputPath)) throw FatalError("Az input es az output fajl ugyanaz!");
+  std::ofstream outputFile(outputPath);
+  if (!outputFile) throw FatalError("Nem lehet letrehozni az output fajlt!");
+
+  echoFirstLine(inputFile, outputFile);
+
+  inputFile.rewind();
+  std::vector<Relation> relations(static_cast<std::size_t>(countRelations(inputFile)));
+
+  inputFile.rewind();
+  Name joinListName = blankName();  // parsed with the list, read nowhere
+  std::vector<Attribute> joinList;
+  parseHeader(inputFile, joinListName, joinList);
+  loadRelations(inputFile, relations, outputFile);
+
+  JoinKey key;
+  resetJoinKey(key);
+  joinAll(relations, key, joinList, outputFile);
+
+  outputFile.close();
+  if (!outputFile) throw FatalError("Hiba az output fajl irasakor!");
+}
+
+}  // namespace
+
+int runJoinrel(std::span<const char* const> args, std::ostream& console) {
+  try {
+    if (args.size() < 3) throw FatalError("Hianyzo parameter!");
+    if (args.size() > 3) showMessage(console, "Tul sok parameter!");
+    run(args[1], args[2]);
+    return 0;
+  } catch (const FatalError& error) {
+    showMessage(console, error.what());
+    // Keeps a console window open where the command exists; elsewhere the
+    // shell says it has no such command, which is harmless.
+    static_cast<void>(std::system("PAUSE"));  // NOLINT(cert-env33-c)
+    return 1;
+  }
+}
+
+}  // namespace joinrel

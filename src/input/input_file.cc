@@ -1,0 +1,61 @@
+#include <algorithm>
+#include <fstream>
+#include <system_error>
+
+#include "input/input.h"
+
+namespace joinrel {
+
+std::string readInputFile(const std::filesystem::path& path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) throw FatalError("Hibas fajlnev!");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw FatalError("Hibas fajlnev!");
+
+  // The size is only a hint: a pipe has none, and a file may change under us.
+  constexpr std::size_t chunk = std::size_t{1} << 20;
+  std::string text;
+  const auto size = std::filesystem::file_size(path, error);
+  if (!error) text.reserve(size + chunk);
+  while (in) {
+    const std::size_t used = text.size();
+    text.resize(used + chunk);
+    in.read(text.data() + used, chunk);
+    text.resize(used + static_cast<std::size_t>(in.gcount()));
+  }
+  if (in.bad()) throw FatalError("Hiba az input fajl olvasasakor!");
+  return text;
+}
+
+InputFile::InputFile(std::string text) : text_(std::move(text)) {}
+
+void InputFile::rewind() {
+  next_ = 0;
+  atEnd_ = false;
+  lineNumber_ = 0;
+  lineBuffer_ = {};
+}
+
+std::string_view InputFile::readLine() {
+  const std::string_view rest = std::string_view(text_).substr(std::min(next_, text_.size()));
+  const std::size_t feed = rest.find('\n');
+  ++lineNumber_;
+  if (feed == std::string_view::npos) {
+    lineBuffer_ = rest;
+    next_ = text_.size();
+    atEnd_ = true;
+  } else {
+    lineBuffer_ = rest.substr(0, feed);
+    if (lineBuffer_.ends_with('\r')) lineBuffer_.remove_suffix(1);
+    next_ += feed + 1;
+  }
+  return lineBuffer_;
+}
+
+int InputFile::lineAfterLast() const {
+  const auto feeds = std::count(text_.begin(), text_.end(), '\n');
+  const bool unendedLast = !text_.empty() && text_.back() != '\n';
+  return static_cast<int>(feeds) + (unendedLast ? 1 : 0) + 1;
+}
+
+}  // namespace joinrel

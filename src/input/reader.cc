@@ -1,0 +1,154 @@
+#include <algorithm>
+#include <array>
+
+#include "input/input.h"
+#include "output/output.h"
+
+namespace joinrel {
+
+namespace {
+
+// Reads the next non-empty line, where a header is expected.
+std::string_view readHeaderLine(InputFile& inputFile) {
+  for (;;) {
+    if (inputFile.atEnd()) throw FatalError::atLine("Hianyzo fejlec", inputFile.lineAfterLast());
+    const std::string_view line = inputFile.readLine();
+    if (!line.empty()) return line;
+  }
+}
+
+// Walks an attribute list; a header that ends before the ")" closing its list
+// is refused rather than read past its end.
+class ListCursor {
+ public:
+  ListCursor(std::string_view list, int lineNumber) : list_(list), lineNumber_(lineNumber) {}
+
+  char current() const {
+    if (position_ >= list_.size()) throw FatalError::atLine("Hibas fejlec", lineNumber_);
+    return list_[position_];
+  }
+  void advance() { ++position_; }
+
+ private:
+  std::string_view list_;
+  std::size_t position_ = 0;
+  int lineNumber_;
+};
+
+// Reads the attributes of a list whose "(" is behind `at`, up to its ")" or
+// the 50th attribute. A blank after any byte taken switches the attribute to
+// its type text and is dropped; a ")" right after a type byte closes a "("
+// opened in a type text; a comma always ends an attribute.
+void parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes) {
+  if (at.current() == ')') return;
+  bool inType = false;
+  bool openParenthesis = false;  // a "(" in a type text waits for its ")"
+  for (;;) {
+    Attribute& attribute = attributes.emplace_back();
+    int k = 0;  // bytes taken of this attribute since its name or type began
+    while (at.current() != ',' && at.current() != ')') {
+      const char taken = at.current();
+      at.advance();
+      if (!inType && k < MAX_NAME) {
+        attribute.name[static_cast<std::size_t>(k)] = taken;
+      } else {
+        attribute.type += taken;
+        if (taken == '(') openParenthesis = true;
+        if (at.current() == ')' && openParenthesis) {
+          attribute.type += ')';
+          at.advance();
+          openParenthesis = false;
+        }
+      }
+      ++k;
+      if (at.current() == ' ') {
+        at.advance();
+        inType = true;
+        k = 0;
+      }
+    }
+    if (at.current() == ')') return;
+    at.advance();  // past the comma
+    if (attributes.size() == MAX_ATTRIBUTES) return;  // the rest of the line is ignored
+    if (at.current() == ' ') at.advance();
+    inType = false;
+  }
+}
+
+// Splits a non-empty row line into `cells` and returns how many it holds. A
+// trailing comma ends the last cell and starts none.
+std::size_t splitRow(std::string_view line, std::span<std::string_view, MAX_ATTRIBUTES> cells,
+                     int lineNumber) {
+  std::size_t count = 0;
+  for (std::size_t start = 0; start < line.size();) {
+    const std::size_t comma = std::min(line.find(',', start), line.size());
+    if (count == cells.size()) throw FatalError::atLine("Tul sok mezo", lineNumber);
+    cells[count++] = line.substr(start, comma - start);
+    start = comma + 1;
+  }
+  return count;
+}
+
+}  // namespace
+
+void echoFirstLine(InputFile& inputFile, std::ostream& outputFile) {
+  const std::string_view line = inputFile.readLine();
+  if (line.empty()) throw FatalError("Ures az elso sor!");
+  outputFile << line;
+  writeLineEnd(outputFile);
+  writeLineEnd(outputFile);
+}
+
+int countRelations(InputFile& inputFile) {
+  inputFile.readLine();
+  int count = 0;
+  while (!inputFile.atEnd()) {
+    if (inputFile.readLine().find('(') != std::string_view::npos) ++count;
+  }
+  return count;
+}
+
+void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes) {
+  const std::string_view line = readHeaderLine(inputFile);
+  const int lineNumber = inputFile.lineNumber();
+  // The first byte always belongs to the name, even when it is "(".
+  const std::size_t open = line.find('(', 1);
+  if (open == std::string_view::npos) throw FatalError::atLine("Hibas fejlec", lineNumber);
+  if (open > MAX_NAME) throw FatalError::atLine("Tul hosszu nev", lineNumber);
+  std::copy_n(line.begin(), open, name.begin());
+  ListCursor at(line.substr(open + 1), lineNumber);
+  parseAttributeList(at, attributes);
+}
+
+void readRows(InputFile& inputFile, Relation& relation) {
+  const std::size_t width = relation.attributes.size();
+  std::array<std::string_view, MAX_ATTRIBUTES> cells;
+  while (!inputFile.atEnd()) {
+    const std::string_view line = inputFile.readLine();
+    if (line.empty()) return;
+    const int lineNumber = inputFile.lineNumber();
+    if (line.find('(') != std::string_view::npos) throw FatalError::atLine("Hibas sor", lineNumber);
+    if (relation.rowCount == MAX_ROWS) throw FatalError::atLine("Tul sok sor", lineNumber);
+    const std::size_t count = splitRow(line, cells, lineNumber);
+    std::fill(cells.begin() + static_cast<std::ptrdiff_t>(std::min(count, width)),
+              cells.begin() + static_cast<std::ptrdiff_t>(width), std::string_view());
+    relation.appendRow(Row(cells).first(width));
+  }
+}
+
+void loadRelations(InputFile& inputFile, std::span<Relation> relations, std::ostream& outputFile) {
+  for (Relation& relation : relations) {
+    parseHeader(inputFile, relation.name, relation.attributes);
+    readRows(inputFile, relation);
+    writeRelation(relation, outputFile);
+    writeLineEnd(outputFile);
+  }
+  // Only empty lines may follow the last block.
+  while (!inputFile.atEnd()) {
+    if (!inputFile.readLine().empty()) {
+      throw FatalError::atLine("Hibas fejlec", inputFile.lineNumber());
+    }
+  }
+}
+
+}  // namespace joinrel
