@@ -43,7 +43,7 @@ void run(const std::filesystem::path& inputPath, const std::filesystem::path& ou
   Name joinListName = blankName();  // parsed with the list, read nowhere
   std::vector<Attribute> joinList;
   parseHeader(inputFile, joinListName, joinList);
-  loadRelations(inputFile, relations, outputFile);
+  loadRelations(inputFile, relations, joinList, outputFile);
 
   JoinKey key;
   resetJoinKey(key);

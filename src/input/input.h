@@ -87,8 +87,11 @@ void readRows(InputFile& inputFile, Relation& relation);
 
 // Pass 3, after the first line: reads every relation into `relations`, in
 // file order, and writes each one followed by an empty line as soon as it is
-// read. Empty lines between and after the blocks are skipped; any other line
+// read. A relation whose name `joinList` does not carry keeps its name and
+// attributes but drops its rows once written, since the join never reads
+// them. Empty lines between and after the blocks are skipped; any other line
 // left after the last block is refused as a bad header ("Hibas fejlec").
-void loadRelations(InputFile& inputFile, std::span<Relation> relations, std::ostream& outputFile);
+void loadRelations(InputFile& inputFile, std::span<Relation> relations,
+                   std::span<const Attribute> joinList, std::ostream& outputFile);
 
 }  // namespace joinrel

@@ -89,6 +89,12 @@ std::size_t splitRow(std::string_view line, std::span<std::string_view, MAX_ATTR
   return count;
 }
 
+bool isNamedIn(std::span<const Attribute> joinList, const Name& name) {
+  return std::any_of(joinList.begin(), joinList.end(), [&](const Attribute& entry) {
+    return nameToString(entry.name) == nameToString(name);
+  });
+}
+
 }  // namespace
 
 void echoFirstLine(InputFile& inputFile, std::ostream& outputFile) {
@@ -136,12 +142,14 @@ void readRows(InputFile& inputFile, Relation& relation) {
   }
 }
 
-void loadRelations(InputFile& inputFile, std::span<Relation> relations, std::ostream& outputFile) {
+void loadRelations(InputFile& inputFile, std::span<Relation> relations,
+                   std::span<const Attribute> joinList, std::ostream& outputFile) {
   for (Relation& relation : relations) {
     parseHeader(inputFile, relation.name, relation.attributes);
     readRows(inputFile, relation);
     writeRelation(relation, outputFile);
     writeLineEnd(outputFile);
+    if (!isNamedIn(joinList, relation.name)) relation.dropRows();
   }
   // Only empty lines may follow the last block.
   while (!inputFile.atEnd()) {

@@ -1,3 +1,5 @@
+#include <string>
+
 #include "output/output.h"
 
 namespace joinrel {
@@ -35,10 +37,15 @@ void writeRelation(const Relation& relation, std::ostream& outputFile) {
   if (!typed) writeLineEnd(outputFile);
 
   if (relation.attributes.empty()) return;  // rows without cells have no text
+  std::string line;  // one write per line rather than one per cell
   for (int r = 0; r < relation.rowCount; ++r) {
     const Row row = relation.row(r);
-    outputFile << row.front();
-    for (const std::string_view cell : row.subspan(1)) outputFile << ',' << cell;
+    line.assign(row.front());
+    for (const std::string_view cell : row.subspan(1)) {
+      line += ',';
+      line += cell;
+    }
+    outputFile << line;
     writeLineEnd(outputFile);
   }
 }

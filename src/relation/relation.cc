@@ -25,6 +25,11 @@ void Relation::appendRow(Row rowCells) {
   ++rowCount;
 }
 
+void Relation::dropRows() {
+  std::vector<std::string_view>().swap(cells);  // clear() would keep the capacity
+  rowCount = 0;
+}
+
 FatalError FatalError::atLine(std::string_view what, int lineNumber) {
   return FatalError(std::string(what) + ": " + std::to_string(lineNumber) + ". sor!");
 }

@@ -61,6 +61,9 @@ struct Relation {
 
   // Appends a row. `rowCells` holds exactly attributeCount() cells.
   void appendRow(Row rowCells);
+
+  // Removes every row and releases their memory.
+  void dropRows();
 };
 
 // The one fatal error of a run. Thrown where the fault is found and caught
