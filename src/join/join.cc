@@ -10,7 +10,7 @@ namespace joinrel {
 namespace {
 
 FatalError tooLarge(const Relation& joinedIn) {
-  return FatalError("Tul nagy az eredmeny: " + std::string(nameToString(joinedIn.name)) + "!");
+  return FatalError{"Tul nagy az eredmeny: " + std::string(nameToString(joinedIn.name)) + "!"};
 }
 
 // Appends the cells of `left` and of `right` but its column `skipped` (-1 for

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <iterator>
 #include <numeric>
 
 #include "output/output.h"
@@ -63,12 +64,14 @@ void normalizeResult(Relation& relation) {
 
   std::vector<Attribute> attributes;
   attributes.reserve(columns.size());
-  for (const std::size_t column : columns) attributes.push_back(relation.attributes[column]);
+  std::transform(columns.begin(), columns.end(), std::back_inserter(attributes),
+                 [&](std::size_t column) { return relation.attributes[column]; });
   std::vector<std::string_view> cells;
   cells.reserve(order.size() * columns.size());
   for (const int r : order) {
     const Row row = relation.row(r);
-    for (const std::size_t column : columns) cells.push_back(row[column]);
+    std::transform(columns.begin(), columns.end(), std::back_inserter(cells),
+                   [&](std::size_t column) { return row[column]; });
   }
   relation.attributes = std::move(attributes);
   relation.cells = std::move(cells);

@@ -16,8 +16,9 @@ void writeLineEnd(std::ostream& outputFile);
 // when no attribute is typed, then one line per row with its cells joined by
 // ",". An attribute is typed when its type text is non-empty and does not
 // start with a blank; separators are "," until the first typed attribute and
-// ", " from then on. With no attributes the rows write nothing. Writes no
-// line end after the last row; refuses a failing stream as writeLineEnd does.
+// ", " from then on. With no attributes the rows write nothing. Nothing
+// follows the last row's line end. Refuses a failing stream as writeLineEnd
+// does.
 void writeRelation(const Relation& relation, std::ostream& outputFile);
 
 // Puts `relation` in its final form: columns stably sorted by attribute name,

@@ -5,8 +5,8 @@
 namespace joinrel {
 
 std::string_view nameToString(const Name& field) {
-  const auto end = std::find(field.begin(), field.end(), ' ');
-  return {field.data(), static_cast<std::size_t>(end - field.begin())};
+  const std::string_view whole(field.data(), field.size());
+  return whole.substr(0, whole.find(' '));
 }
 
 Name stringToName(std::string_view text) {
@@ -31,7 +31,7 @@ void Relation::dropRows() {
 }
 
 FatalError FatalError::atLine(std::string_view what, int lineNumber) {
-  return FatalError(std::string(what) + ": " + std::to_string(lineNumber) + ". sor!");
+  return FatalError{std::string(what) + ": " + std::to_string(lineNumber) + ". sor!"};
 }
 
 }  // namespace joinrel

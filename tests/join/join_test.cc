@@ -1,0 +1,310 @@
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "join/join.h"
+
+namespace joinrel {
+namespace {
+
+using Rows = std::vector<std::vector<std::string_view>>;
+
+Attribute attr(std::string_view name, std::string type = "") {
+  return {stringToName(name), std::move(type)};
+}
+
+Relation makeRelation(std::string_view name, std::vector<Attribute> attributes, const Rows& rows) {
+  Relation relation;
+  relation.name = stringToName(name);
+  relation.attributes = std::move(attributes);
+  for (const auto& row : rows) relation.appendRow(row);
+  return relation;
+}
+
+// One line for the schema ("name:type" each), one per row; for messages.
+std::string describe(const Relation& relation) {
+  std::string text;
+  for (const auto& a : relation.attributes) {
+    text += std::string(nameToString(a.name)) + ":" + a.type + " ";
+  }
+  for (int r = 0; r < relation.rowCount; ++r) {
+    text += "\n";
+    for (auto cell : relation.row(r)) text += "[" + std::string(cell) + "]";
+  }
+  return text;
+}
+
+void expectFatal(const std::function<void()>& action, const std::string& message) {
+  try {
+    action();
+    ADD_FAILURE() << "not refused, expected: " << message;
+  } catch (const FatalError& e) {
+    EXPECT_EQ(e.what(), message);
+  }
+}
+
+void expectReset(const JoinKey& key) {
+  EXPECT_EQ(key.left.rightAttribute, -1);
+  EXPECT_EQ(key.left.leftAttribute, -1);
+  EXPECT_EQ(key.right.rightAttribute, -1);
+  EXPECT_EQ(key.right.leftAttribute, -1);
+}
+
+TEST(JoinKeyTest, ResetClearsOnlyTheAttributes) {
+  JoinKey key{{3, 4, 5}, {7, 8, 9}};
+  resetJoinKey(key);
+  expectReset(key);
+  EXPECT_EQ(key.left.relationIndex, 3);
+  EXPECT_EQ(key.right.relationIndex, 7);
+}
+
+struct SearchCase {
+  const char* label;
+  std::vector<const char*> left, right;
+  int leftIndex, rightIndex;  // -1, -1: none shared
+};
+
+TEST(JoinKeyTest, FindsTheFirstCommonAttribute) {
+  const std::vector<SearchCase> cases = {
+      {"left order decides", {"A", "B"}, {"B", "A"}, 0, 1},
+      {"first right of that name", {"X", "Id"}, {"Id", "Y", "Id"}, 1, 0},
+      {"case matters", {"Id"}, {"ID"}, -1, -1},
+      {"a prefix is not equal", {"Dept"}, {"DeptId"}, -1, -1},
+      {"name read up to its blank", {"Id junk"}, {"Q", "Id"}, 0, 1},
+      {"no left attributes", {}, {"A"}, -1, -1},
+      {"no right attributes", {"A"}, {}, -1, -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    Relation left, right;
+    for (const char* n : c.left) left.attributes.push_back(attr(n, "int"));
+    for (const char* n : c.right) right.attributes.push_back(attr(n, "text"));
+    JoinKey key{{3, -1, -1}, {7, -1, -1}};
+    const bool found = findCommonAttribute(left, right, key);
+    EXPECT_EQ(found, c.leftIndex >= 0);
+    EXPECT_EQ(key.left.leftAttribute, c.leftIndex);
+    EXPECT_EQ(key.right.rightAttribute, c.rightIndex);
+    EXPECT_EQ(key.left.rightAttribute, -1);
+    EXPECT_EQ(key.right.leftAttribute, -1);
+    EXPECT_EQ(key.left.relationIndex, 3);
+    EXPECT_EQ(key.right.relationIndex, 7);
+    if (!found) {  // a failed search leaves even a stale key alone
+      JoinKey stale{{1, 2, 3}, {4, 5, 6}};
+      EXPECT_FALSE(findCommonAttribute(left, right, stale));
+      EXPECT_EQ(stale.left.leftAttribute, 3);
+      EXPECT_EQ(stale.right.rightAttribute, 5);
+    }
+  }
+}
+
+struct PairCase {
+  const char* label;
+  Relation left, right, expected;
+};
+
+const Relation kEmp = makeRelation("Emp", {attr("Name", "text"), attr("DeptId", "int")},
+                                   {{"Anna", "1"}, {"Bela", "2"}, {"Cili", "1"}});
+const Relation kDept = makeRelation("Dept", {attr("DeptId", "text"), attr("DeptName", "text")},
+                                    {{"1", "Sales"}, {"2", "IT"}, {"3", "HR"}});
+const Relation kEmpDept =
+    makeRelation("", {attr("Name", "text"), attr("DeptId", "int"), attr("DeptName", "text")},
+                 {{"Anna", "1", "Sales"}, {"Bela", "2", "IT"}, {"Cili", "1", "Sales"}});
+
+TEST(JoinPairTest, JoinsOnTheKeyOrMultiplies) {
+  const std::vector<PairCase> cases = {
+      {"natural join keeps the left type", kEmp, kDept, kEmpDept},
+      {"product", kEmpDept,
+       makeRelation("Proj", {attr("Code"), attr("Title")}, {{"P1", "Alpha"}, {"P2", "Beta"}}),
+       makeRelation("",
+                    {attr("Name", "text"), attr("DeptId", "int"), attr("DeptName", "text"),
+                     attr("Code"), attr("Title")},
+                    {{"Anna", "1", "Sales", "P1", "Alpha"},
+                     {"Anna", "1", "Sales", "P2", "Beta"},
+                     {"Bela", "2", "IT", "P1", "Alpha"},
+                     {"Bela", "2", "IT", "P2", "Beta"},
+                     {"Cili", "1", "Sales", "P1", "Alpha"},
+                     {"Cili", "1", "Sales", "P2", "Beta"}})},
+      {"left without rows", makeRelation("L", {attr("A"), attr("B")}, {}), kDept,
+       makeRelation("", {attr("A"), attr("B"), attr("DeptId", "text"), attr("DeptName", "text")},
+                    {})},
+      {"right without rows, natural", kEmp, makeRelation("D", {attr("X"), attr("DeptId")}, {}),
+       makeRelation("", {attr("Name", "text"), attr("DeptId", "int"), attr("X")}, {})},
+      {"right without rows, product", kEmp, makeRelation("P", {attr("X")}, {}),
+       makeRelation("", {attr("Name", "text"), attr("DeptId", "int"), attr("X")}, {})},
+      {"right holds only the join attribute",
+       makeRelation("L", {attr("A"), attr("B")}, {{"1", "x"}, {"2", "y"}, {"1", "z"}}),
+       makeRelation("R", {attr("A", "int")}, {{"1"}, {"3"}, {"1"}}),
+       makeRelation("", {attr("A"), attr("B")}, {{"1", "x"}, {"1", "x"}, {"1", "z"}, {"1", "z"}})},
+      {"right without attributes", makeRelation("L", {attr("A")}, {{"1"}, {"2"}}),
+       makeRelation("R", {}, {{}, {}}),
+       makeRelation("", {attr("A")}, {{"1"}, {"1"}, {"2"}, {"2"}})},
+      {"left without attributes", makeRelation("L", {}, {{}, {}}),
+       makeRelation("R", {attr("A")}, {{"1"}, {"2"}}),
+       makeRelation("", {attr("A")}, {{"1"}, {"2"}, {"1"}, {"2"}})},
+      {"cells compare as exact text", makeRelation("L", {attr("K")}, {{"1"}, {"abc"}, {""}}),
+       makeRelation("R", {attr("K"), attr("V")},
+                    {{"01", "a"}, {"ABC", "b"}, {"1", "c"}, {"1 ", "d"}, {"", "e"}}),
+       makeRelation("", {attr("K"), attr("V")}, {{"1", "c"}, {"", "e"}})},
+      {"only the first common attribute is compared",
+       makeRelation("L", {attr("A"), attr("B")}, {{"1", "x"}, {"2", "y"}}),
+       makeRelation("R", {attr("B"), attr("A")}, {{"x", "1"}, {"z", "2"}, {"y", "3"}}),
+       makeRelation("", {attr("A"), attr("B"), attr("B")}, {{"1", "x", "x"}, {"2", "y", "z"}})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    JoinKey key;
+    const bool found = findCommonAttribute(c.left, c.right, key);
+    const Relation got = joinPair(c.left, c.right, key, found);
+    EXPECT_EQ(got.name, blankName());
+    EXPECT_EQ(describe(got), describe(c.expected));
+    EXPECT_EQ(got.rowCount, c.expected.rowCount);
+    EXPECT_EQ(got.cells, c.expected.cells);
+  }
+}
+
+struct SizeCase {
+  int leftAttributes, rightAttributes;
+  bool common;  // right attribute 0 carries the name of left attribute 0
+  int leftRows, rightRows;
+  bool distinctKeys;  // key cells are row numbers, else all "k"
+  bool refused;
+};
+
+TEST(JoinPairTest, RefusesAnOutputBeyondTheRecord) {
+  const std::vector<SizeCase> cases = {
+      {25, 25, false, 1, 1, false, false},      {26, 25, false, 1, 1, false, true},
+      {26, 25, true, 1, 1, false, false},       {26, 26, true, 1, 1, false, true},
+      {1, 1, false, 100, 100, false, false},    {1, 1, false, 100, 101, false, true},
+      {1, 1, false, 10000, 10000, false, true}, {1, 0, false, 10001, 1, false, true},
+      {1, 1, true, 100, 100, false, false},     {1, 1, true, 101, 100, false, true},
+      {2, 2, true, 10000, 10000, false, true},  {2, 2, true, 10000, 10000, true, false},
+  };
+  std::deque<std::string> numbers;
+  for (int i = 0; i < 10001; ++i) numbers.push_back(std::to_string(i));
+  const auto build = [&](std::string_view name, char prefix, int attributes, int rows,
+                         bool distinct) {
+    Relation relation;
+    relation.name = stringToName(name);
+    for (int a = 0; a < attributes; ++a) {
+      relation.attributes.push_back(attr(prefix + std::to_string(a)));
+    }
+    std::vector<std::string_view> cells(attributes, "v");
+    for (int r = 0; r < rows; ++r) {
+      if (attributes > 0) cells[0] = distinct ? std::string_view(numbers[r]) : "k";
+      relation.appendRow(cells);
+    }
+    return relation;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << c.leftAttributes << "+" << c.rightAttributes << " attributes, " << c.leftRows
+                 << "x" << c.rightRows << " rows, common " << c.common);
+    const Relation left = build("Left", 'L', c.leftAttributes, c.leftRows, c.distinctKeys);
+    Relation right = build("Right", 'R', c.rightAttributes, c.rightRows, c.distinctKeys);
+    if (c.common) right.attributes[0].name = left.attributes[0].name;
+    JoinKey key;
+    const bool found = findCommonAttribute(left, right, key);
+    ASSERT_EQ(found, c.common);
+    if (c.refused) {
+      expectFatal([&] { joinPair(left, right, key, found); }, "Tul nagy az eredmeny: Right!");
+      continue;
+    }
+    const Relation got = joinPair(left, right, key, found);
+    EXPECT_EQ(got.attributeCount(), c.leftAttributes + c.rightAttributes - (c.common ? 1 : 0));
+    EXPECT_EQ(got.rowCount, c.common && c.distinctKeys ? c.leftRows : c.leftRows * c.rightRows);
+  }
+}
+
+struct ChainCase {
+  const char* label;
+  std::vector<Relation> relations;
+  std::vector<const char*> joinList;
+  std::string expected;
+};
+
+TEST(JoinAllTest, BuildsAndWritesResult) {
+  const Relation proj =
+      makeRelation("Proj", {attr("Code"), attr("Title")}, {{"P1", "Alpha"}, {"P2", "Beta"}});
+  const Relation emp = makeRelation("Emp", {attr("Name"), attr("DeptId")},
+                                    {{"Anna", "1"}, {"Bela", "2"}, {"Cili", "1"}});
+  const Relation dept = makeRelation("Dept", {attr("DeptId"), attr("DeptName")},
+                                     {{"1", "Sales"}, {"2", "IT"}, {"3", "HR"}});
+  const Relation staff = makeRelation("Staff", {attr("Name"), attr("Code")}, {{"Anna", "P1"}});
+  const Relation r =
+      makeRelation("R", {attr("A"), attr("B")}, {{"1", "x"}, {"1", "y"}, {"2", "z"}});
+  const std::vector<ChainCase> cases = {
+      {"join then product",
+       {proj, emp, dept, staff},
+       {"Emp", "Dept", "Proj"},
+       "result(Code,DeptId,DeptName,Name,Title)\n\n"
+       "P1,1,Sales,Anna,Alpha\nP1,1,Sales,Cili,Alpha\nP1,2,IT,Bela,Alpha\n"
+       "P2,1,Sales,Anna,Beta\nP2,1,Sales,Cili,Beta\nP2,2,IT,Bela,Beta\n"},
+      {"typed columns and a duplicate row",
+       {makeRelation("Emp", {attr("name", "char(20)"), attr("dept", "int")},
+                     {{"Cili", "1"}, {"Anna", "1"}, {"Bela", "2"}, {"Cili", "1"}}),
+        makeRelation("Note", {attr("text")}, {{"hello world"}}),
+        makeRelation("Dept", {attr("dept", "int"), attr("title")},
+                     {{"1", "Sales"}, {"2", "Audit"}, {"3", "Legal"}})},
+       {"Emp", "Dept"},
+       "result(dept int, name char(20), title)\n1,Anna,Sales\n1,Cili,Sales\n2,Bela,Audit\n"},
+      {"self-join", {r}, {"R", "R"}, "result(A,B,B)\n\n1,x,x\n1,x,y\n1,y,x\n1,y,y\n2,z,z\n"},
+      {"a name joined twice",
+       {makeRelation("R", {attr("A"), attr("B")}, {{"1", "x"}, {"1", "y"}}),
+        makeRelation("S", {attr("B"), attr("C")}, {{"x", "p"}, {"y", "q"}})},
+       {"R", "S", "R"},
+       "result(A,B,B,C)\n\n1,x,x,p\n1,x,y,p\n1,y,x,q\n1,y,y,q\n"},
+      {"the first relation of a name is taken",
+       {makeRelation("R", {attr("A")}, {{"1"}}), makeRelation("R", {attr("A")}, {{"2"}}),
+        makeRelation("S", {attr("A")}, {{"1"}, {"2"}})},
+       {"S", "R"},
+       "result(A)\n\n1\n"},
+      {"one name: a normalised copy",
+       {emp,
+        makeRelation("R", {attr("b", "int"), attr("a")}, {{"2", "x"}, {"1", "y"}, {"2", "x"}})},
+       {"R"},
+       "result(a,b int)\nx,2\ny,1\n"},
+      {"no name", {emp}, {}, "result()\n\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::vector<Attribute> joinList;
+    for (const char* name : c.joinList) joinList.push_back(attr(name));
+    JoinKey key{{0, -1, -1}, {0, -1, -1}};
+    std::ostringstream out;
+    joinAll(c.relations, key, joinList, out);
+    EXPECT_EQ(out.str(), c.expected);
+    expectReset(key);
+  }
+}
+
+TEST(JoinAllTest, RefusesUnknownNamesAndOversizedSteps) {
+  const Relation a = makeRelation("A", {attr("x")}, {{"1"}, {"2"}});
+  Relation big = makeRelation("Big", {attr("y")}, {});
+  for (int i = 0; i < 5001; ++i) big.appendRow(std::vector<std::string_view>{"v"});
+  const std::vector<Relation> relations = {a, big};
+  struct {
+    std::vector<const char*> names;
+    std::string message;
+  } const cases[] = {
+      {{"Nope"}, "Ismeretlen relacio: Nope!"},
+      {{"A", "X", "Y"}, "Ismeretlen relacio: X!"},
+      {{"A", "Big", "a"}, "Ismeretlen relacio: a!"},  // before the oversized step
+      {{"A", "A", "Big"}, "Tul nagy az eredmeny: Big!"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    std::vector<Attribute> joinList;
+    for (const char* name : c.names) joinList.push_back(attr(name));
+    JoinKey key;
+    std::ostringstream out;
+    expectFatal([&] { joinAll(relations, key, joinList, out); }, c.message);
+    EXPECT_EQ(out.str(), "");
+  }
+}
+
+}  // namespace
+}  // namespace joinrel

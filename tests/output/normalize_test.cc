@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "output/output.h"
+
+namespace joinrel {
+namespace {
+
+using Rows = std::vector<std::vector<std::string_view>>;
+
+Attribute attr(std::string_view name, std::string type = "") {
+  return {stringToName(name), std::move(type)};
+}
+
+Relation makeRelation(std::vector<Attribute> attributes, const Rows& rows) {
+  Relation relation;
+  relation.name = stringToName("result");
+  relation.attributes = std::move(attributes);
+  for (const auto& row : rows) relation.appendRow(row);
+  return relation;
+}
+
+// One line for the schema ("name:type" each), one per row; for messages.
+std::string describe(const Relation& relation) {
+  std::string text;
+  for (const auto& a : relation.attributes) {
+    text += std::string(nameToString(a.name)) + ":" + a.type + " ";
+  }
+  for (int r = 0; r < relation.rowCount; ++r) {
+    text += "\n";
+    for (auto cell : relation.row(r)) text += "[" + std::string(cell) + "]";
+  }
+  return text;
+}
+
+struct NormalizeCase {
+  const char* label;
+  Relation input;
+  Relation expected;
+};
+
+TEST(NormalizeTest, SortsColumnsRemovesDuplicatesSortsRows) {
+  const std::vector<NormalizeCase> cases = {
+      {"columns by name, duplicate dropped, rows by key",
+       makeRelation({attr("Name", "text"), attr("DeptId", "int"), attr("DeptName")},
+                    {{"Cili", "1", "Sales"},
+                     {"Anna", "1", "Sales"},
+                     {"Cili", "1", "Sales"},
+                     {"Bela", "2", "IT"}}),
+       makeRelation({attr("DeptId", "int"), attr("DeptName"), attr("Name", "text")},
+                    {{"1", "Sales", "Anna"}, {"1", "Sales", "Cili"}, {"2", "IT", "Bela"}})},
+      {"no rows: only the columns move", makeRelation({attr("b", "x"), attr("a", "y")}, {}),
+       makeRelation({attr("a", "y"), attr("b", "x")}, {})},
+      {"all rows equal", makeRelation({attr("a"), attr("b")}, {{"1", "x"}, {"1", "x"}, {"1", "x"}}),
+       makeRelation({attr("a"), attr("b")}, {{"1", "x"}})},
+      {"four interleaved occurrences",
+       makeRelation(
+           {attr("a"), attr("b")},
+           {{"q", "1"}, {"b", "2"}, {"q", "1"}, {"a", "3"}, {"q", "1"}, {"c", "4"}, {"q", "1"}}),
+       makeRelation({attr("a"), attr("b")}, {{"a", "3"}, {"b", "2"}, {"c", "4"}, {"q", "1"}})},
+      {"equal names keep their order, types and cells",
+       makeRelation({attr("B", "first"), attr("C"), attr("B", "second"), attr("A")},
+                    {{"b1", "c", "b2", "a"}}),
+       makeRelation({attr("A"), attr("B", "first"), attr("B", "second"), attr("C")},
+                    {{"a", "b1", "b2", "c"}})},
+      {"names sort by bytes",
+       makeRelation({attr("\xc3\xa9"), attr("alpha"), attr("DeptId"), attr("Zeta"), attr("Dept")},
+                    {{"1", "2", "3", "4", "5"}}),
+       makeRelation({attr("Dept"), attr("DeptId"), attr("Zeta"), attr("alpha"), attr("\xc3\xa9")},
+                    {{"5", "3", "4", "2", "1"}})},
+      {"cells sort as text, high bytes last",
+       makeRelation({attr("a")}, {{"9"}, {"\xe1"}, {"10"}, {"z"}, {"-5"}, {"3"}, {""}}),
+       makeRelation({attr("a")}, {{""}, {"-5"}, {"10"}, {"3"}, {"9"}, {"z"}, {"\xe1"}})},
+      {"whole-key order: New York before New",
+       makeRelation({attr("city"), attr("n")}, {{"New", "1"}, {"New York", "1"}, {"New!", "1"}}),
+       makeRelation({attr("city"), attr("n")}, {{"New York", "1"}, {"New!", "1"}, {"New", "1"}})},
+      {"a prefix first in the last column",
+       makeRelation({attr("a"), attr("city")}, {{"1", "New York"}, {"1", "New"}, {"1", "New"}}),
+       makeRelation({attr("a"), attr("city")}, {{"1", "New"}, {"1", "New York"}})},
+      {"empty cells",
+       makeRelation({attr("a"), attr("b")}, {{"", "x"}, {"x", ""}, {"", ""}, {"", "x"}}),
+       makeRelation({attr("a"), attr("b")}, {{"", ""}, {"", "x"}, {"x", ""}})},
+      {"no attributes: only the first row stays", makeRelation({}, {{}, {}, {}}),
+       makeRelation({}, {{}})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    Relation got = c.input;
+    normalizeResult(got);
+    EXPECT_EQ(got.name, c.expected.name);
+    EXPECT_EQ(describe(got), describe(c.expected));
+    EXPECT_EQ(got.rowCount, c.expected.rowCount);
+    EXPECT_EQ(got.cells, c.expected.cells);
+  }
+}
+
+TEST(NormalizeTest, ManyEqualNamesKeepTheirOrder) {
+  Relation relation = makeRelation({}, {});
+  std::vector<std::string> types;  // the cells view these; filled before the row
+  for (int i = 0; i < 40; ++i) {
+    types.push_back(std::to_string(i));
+    relation.attributes.push_back(attr(i % 2 ? "A" : "B", types.back()));
+  }
+  relation.appendRow(std::vector<std::string_view>(types.begin(), types.end()));
+  normalizeResult(relation);
+  std::string order;
+  for (const auto& a : relation.attributes) order += a.type + " ";
+  EXPECT_EQ(order,
+            "1 3 5 7 9 11 13 15 17 19 21 23 25 27 29 31 33 35 37 39 "
+            "0 2 4 6 8 10 12 14 16 18 20 22 24 26 28 30 32 34 36 38 ");
+  for (int k = 0; k < 40; ++k) {  // every cell moved with its attribute
+    EXPECT_EQ(relation.row(0)[k], relation.attributes[k].type);
+  }
+}
+
+}  // namespace
+}  // namespace joinrel
