@@ -50,7 +50,7 @@ void parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes) {
       const char taken = at.current();
       at.advance();
       if (!inType && k < MAX_NAME) {
-        attribute.name[static_cast<std::size_t>(k)] = taken;
+        attribute.name[k] = taken;
       } else {
         attribute.type += taken;
         if (taken == '(') openParenthesis = true;
@@ -68,7 +68,7 @@ void parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes) {
       }
     }
     if (at.current() == ')') return;
-    at.advance();  // past the comma
+    at.advance();                                     // past the comma
     if (attributes.size() == MAX_ATTRIBUTES) return;  // the rest of the line is ignored
     if (at.current() == ' ') at.advance();
     inType = false;
@@ -136,8 +136,7 @@ void readRows(InputFile& inputFile, Relation& relation) {
     if (line.find('(') != std::string_view::npos) throw FatalError::atLine("Hibas sor", lineNumber);
     if (relation.rowCount == MAX_ROWS) throw FatalError::atLine("Tul sok sor", lineNumber);
     const std::size_t count = splitRow(line, cells, lineNumber);
-    std::fill(cells.begin() + static_cast<std::ptrdiff_t>(std::min(count, width)),
-              cells.begin() + static_cast<std::ptrdiff_t>(width), std::string_view());
+    for (std::size_t k = count; k < width; ++k) cells[k] = {};
     relation.appendRow(Row(cells).first(width));
   }
 }

@@ -36,29 +36,29 @@ struct RowChain {
 void appendMatchingRows(Relation& output, const Relation& left, int leftColumn,
                         const Relation& right, int rightColumn) {
   std::unordered_map<std::string_view, RowChain> chains;
-  chains.reserve(static_cast<std::size_t>(right.rowCount));
-  std::vector<int> nextRow(static_cast<std::size_t>(right.rowCount), -1);
+  chains.reserve(right.rowCount);
+  std::vector<int> nextRow(right.rowCount, -1);
   for (int r = right.rowCount - 1; r >= 0; --r) {  // backwards, so chains ascend
-    RowChain& chain = chains[right.row(r)[static_cast<std::size_t>(rightColumn)]];
-    nextRow[static_cast<std::size_t>(r)] = chain.first;
+    RowChain& chain = chains[right.row(r)[rightColumn]];
+    nextRow[r] = chain.first;
     chain.first = r;
     ++chain.count;
   }
 
-  std::vector<const RowChain*> matches(static_cast<std::size_t>(left.rowCount), nullptr);
+  std::vector<const RowChain*> matches(left.rowCount, nullptr);
   long long total = 0;
   for (int l = 0; l < left.rowCount; ++l) {
-    const auto found = chains.find(left.row(l)[static_cast<std::size_t>(leftColumn)]);
+    const auto found = chains.find(left.row(l)[leftColumn]);
     if (found == chains.end()) continue;
-    matches[static_cast<std::size_t>(l)] = &found->second;
+    matches[l] = &found->second;
     total += found->second.count;
   }
   if (total > MAX_ROWS) throw tooLarge(right);
 
   output.cells.reserve(static_cast<std::size_t>(total) * output.attributes.size());
   for (int l = 0; l < left.rowCount; ++l) {
-    const RowChain* chain = matches[static_cast<std::size_t>(l)];
-    for (int r = chain ? chain->first : -1; r != -1; r = nextRow[static_cast<std::size_t>(r)]) {
+    const RowChain* chain = matches[l];
+    for (int r = chain ? chain->first : -1; r != -1; r = nextRow[r]) {
       appendJoinedRow(output, left.row(l), right.row(r), rightColumn);
     }
   }
@@ -104,8 +104,7 @@ void resetJoinKey(JoinKey& key) {
 bool findCommonAttribute(const Relation& left, const Relation& right, JoinKey& key) {
   for (int i = 0; i < left.attributeCount(); ++i) {
     for (int j = 0; j < right.attributeCount(); ++j) {
-      if (nameToString(left.attributes[static_cast<std::size_t>(i)].name) ==
-          nameToString(right.attributes[static_cast<std::size_t>(j)].name)) {
+      if (nameToString(left.attributes[i].name) == nameToString(right.attributes[j].name)) {
         key.left.leftAttribute = i;
         key.right.rightAttribute = j;
         return true;
@@ -121,7 +120,7 @@ Relation joinPair(const Relation& left, const Relation& right, const JoinKey& ke
   Relation output;
   output.attributes = left.attributes;
   for (int j = 0; j < right.attributeCount(); ++j) {
-    if (j != rightColumn) output.attributes.push_back(right.attributes[static_cast<std::size_t>(j)]);
+    if (j != rightColumn) output.attributes.push_back(right.attributes[j]);
   }
   if (output.attributeCount() > MAX_ATTRIBUTES) throw tooLarge(right);
 
@@ -133,17 +132,17 @@ Relation joinPair(const Relation& left, const Relation& right, const JoinKey& ke
   return output;
 }
 
-void joinAll(std::span<const Relation> relations, JoinKey& key,
-             std::span<const Attribute> joinList, std::ostream& outputFile) {
+void joinAll(std::span<const Relation> relations, JoinKey& key, std::span<const Attribute> joinList,
+             std::ostream& outputFile) {
   const std::vector<int> chain = lookUpRelations(relations, joinList);
   Relation working;
-  if (chain.size() == 1) working = relations[static_cast<std::size_t>(chain.front())];
+  if (chain.size() == 1) working = relations[chain.front()];
   for (std::size_t s = 0; s + 1 < chain.size(); ++s) {
     key.left.relationIndex = chain[s];
     key.right.relationIndex = chain[s + 1];
     // The first step reads its left operand in place rather than from a copy.
-    const Relation& left = s == 0 ? relations[static_cast<std::size_t>(chain[s])] : working;
-    const Relation& right = relations[static_cast<std::size_t>(chain[s + 1])];
+    const Relation& left = s == 0 ? relations[chain[s]] : working;
+    const Relation& right = relations[chain[s + 1]];
     const bool found = findCommonAttribute(left, right, key);
     working = joinPair(left, right, key, found);
     resetJoinKey(key);

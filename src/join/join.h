@@ -48,7 +48,7 @@ Relation joinPair(const Relation& left, const Relation& right, const JoinKey& ke
 // line end after it. One name gives a copy of that relation, none an empty
 // relation. Refuses, before the first step, a name that no relation carries
 // ("Ismeretlen relacio: <name>!"). `key` is left reset.
-void joinAll(std::span<const Relation> relations, JoinKey& key,
-             std::span<const Attribute> joinList, std::ostream& outputFile);
+void joinAll(std::span<const Relation> relations, JoinKey& key, std::span<const Attribute> joinList,
+             std::ostream& outputFile);
 
 }  // namespace joinrel

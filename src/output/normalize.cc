@@ -26,7 +26,7 @@ std::vector<std::string_view> buildRowKeys(const Relation& relation,
                                            const std::vector<std::size_t>& columns,
                                            std::string& text) {
   std::vector<std::size_t> ends;
-  ends.reserve(static_cast<std::size_t>(relation.rowCount));
+  ends.reserve(relation.rowCount);
   for (int r = 0; r < relation.rowCount; ++r) {
     const Row row = relation.row(r);
     for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -54,13 +54,13 @@ void normalizeResult(Relation& relation) {
 
   // Sorting stably and keeping the first of each run of equal keys keeps the
   // earliest of every set of duplicates, and orders the rest by key.
-  std::vector<int> order(static_cast<std::size_t>(relation.rowCount));
+  std::vector<int> order(relation.rowCount);
   std::iota(order.begin(), order.end(), 0);
-  const auto keyOf = [&](int r) { return keys[static_cast<std::size_t>(r)]; };
+  const auto keyOf = [&](int r) { return keys[r]; };
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return keyOf(a) < keyOf(b); });
-  order.erase(std::unique(order.begin(), order.end(),
-                          [&](int a, int b) { return keyOf(a) == keyOf(b); }),
-              order.end());
+  order.erase(
+      std::unique(order.begin(), order.end(), [&](int a, int b) { return keyOf(a) == keyOf(b); }),
+      order.end());
 
   std::vector<Attribute> attributes;
   attributes.reserve(columns.size());

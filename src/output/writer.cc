@@ -37,7 +37,7 @@ void writeRelation(const Relation& relation, std::ostream& outputFile) {
   if (!typed) writeLineEnd(outputFile);
 
   if (relation.attributes.empty()) return;  // rows without cells have no text
-  std::string line;  // one write per line rather than one per cell
+  std::string line;                         // one write per line rather than one per cell
   for (int r = 0; r < relation.rowCount; ++r) {
     const Row row = relation.row(r);
     line.assign(row.front());
