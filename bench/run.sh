@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Times joinrel on inputs at the limits of the format: wall time and peak
-# memory per run, best of three. Needs the dev build (./build.sh example).
+# memory of whole runs, best of three; then the join and normalisation alone.
+# Needs the dev build (./build.sh example).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake --build --preset dev --target joinrel make_bench_input >/dev/null
+cmake --build --preset dev --target joinrel make_bench_input join_bench >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 printf '%-11s %10s %9s %12s\n' input "size KiB" "seconds" "peak KiB"
@@ -17,3 +18,5 @@ for kind in join product duplicates echo; do
   done
   printf '%-11s %10d %9s %12s\n' "$kind" $(($(stat -c %s "$work/$kind.txt") / 1024)) $best
 done
+echo
+build/dev/join_bench
