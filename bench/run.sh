@@ -4,6 +4,7 @@
 # Needs the dev build (./build.sh example).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+[ -x /usr/bin/time ] || { echo "bench/run.sh needs /usr/bin/time (apt-get install time)" >&2; exit 2; }
 cmake --build --preset dev --target joinrel make_bench_input join_bench >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -26,13 +26,26 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
   return std::filesystem::equivalent(a, b, error);
 }
 
+// Opens the output, created or truncated. A new file gets the mode 0664 less
+// the umask; the stream alone would give others write access under umask 0.
+std::ofstream openOutput(const std::filesystem::path& path) {
+  std::error_code error;
+  const bool existed = std::filesystem::exists(path, error);
+  std::ofstream outputFile(path);
+  if (!outputFile) throw FatalError("Nem lehet letrehozni az output fajlt!");
+  if (!existed) {
+    std::filesystem::permissions(path, std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove, error);
+  }
+  return outputFile;
+}
+
 // The run proper, from reading the input to closing the output.
 void run(const std::filesystem::path& inputPath, const std::filesystem::path& outputPath) {
   InputFile inputFile(readInputFile(inputPath));
   // Checked before the output is opened, which would truncate the input.
   if (sameFile(inputPath, outputPath)) throw FatalError("Az input es az output fajl ugyanaz!");
-  std::ofstream outputFile(outputPath);
-  if (!outputFile) throw FatalError("Nem lehet letrehozni az output fajlt!");
+  std::ofstream outputFile = openOutput(outputPath);
 
   echoFirstLine(inputFile, outputFile);
 

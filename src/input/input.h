@@ -6,6 +6,7 @@
 // are views into those bytes.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <ostream>
 #include <span>
@@ -45,16 +46,16 @@ class InputFile {
 
   // The line read last, and its 1-based physical line number.
   std::string_view lineBuffer() const { return lineBuffer_; }
-  int lineNumber() const { return lineNumber_; }
+  LineNumber lineNumber() const { return lineNumber_; }
 
   // The number of the line after the file's last line.
-  int lineAfterLast() const;
+  LineNumber lineAfterLast() const;
 
  private:
   const std::string text_;
   std::size_t next_ = 0;
   bool atEnd_ = false;
-  int lineNumber_ = 0;
+  LineNumber lineNumber_ = 0;
   std::string_view lineBuffer_;
 };
 
@@ -65,13 +66,15 @@ void echoFirstLine(InputFile& inputFile, std::ostream& outputFile);
 
 // Pass 2: returns the number of lines after the first that hold a "(": the
 // relation count. Builds nothing.
-int countRelations(InputFile& inputFile);
+std::int64_t countRelations(InputFile& inputFile);
 
 // Reads a header line "Name(attribute type, ...)" into `name` and
 // `attributes`, skipping empty lines before it. `name` must be blank and
 // `attributes` empty; at most 50 attributes are read, the rest of the line
 // is ignored. Refuses, with FatalError naming the line:
-//   - the end of the input where a header is expected ("Hianyzo fejlec"),
+//   - the end of the input where a header is expected ("Hianyzo fejlec"; with
+//     the count from countRelations a guard only, as every counted line is
+//     either read as a header or refused as a row),
 //   - a line with no "(" after its first byte, or that ends before the ")"
 //     closing its list ("Hibas fejlec"),
 //   - a relation name over 30 bytes ("Tul hosszu nev").

@@ -52,10 +52,10 @@ std::string_view InputFile::readLine() {
   return lineBuffer_;
 }
 
-int InputFile::lineAfterLast() const {
-  const auto feeds = std::count(text_.begin(), text_.end(), '\n');
+LineNumber InputFile::lineAfterLast() const {
+  const LineNumber feeds = std::count(text_.begin(), text_.end(), '\n');
   const bool unendedLast = !text_.empty() && text_.back() != '\n';
-  return static_cast<int>(feeds) + (unendedLast ? 1 : 0) + 1;
+  return feeds + (unendedLast ? 1 : 0) + 1;
 }
 
 }  // namespace joinrel

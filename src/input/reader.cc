@@ -21,7 +21,7 @@ std::string_view readHeaderLine(InputFile& inputFile) {
 // is refused rather than read past its end.
 class ListCursor {
  public:
-  ListCursor(std::string_view list, int lineNumber) : list_(list), lineNumber_(lineNumber) {}
+  ListCursor(std::string_view list, LineNumber lineNumber) : list_(list), lineNumber_(lineNumber) {}
 
   char current() const {
     if (position_ >= list_.size()) throw FatalError::atLine("Hibas fejlec", lineNumber_);
@@ -32,7 +32,7 @@ class ListCursor {
  private:
   std::string_view list_;
   std::size_t position_ = 0;
-  int lineNumber_;
+  LineNumber lineNumber_;
 };
 
 // Reads the attributes of a list whose "(" is behind `at`, up to its ")" or
@@ -68,9 +68,9 @@ void parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes) {
       }
     }
     if (at.current() == ')') return;
-    at.advance();                                     // past the comma
-    if (attributes.size() == MAX_ATTRIBUTES) return;  // the rest of the line is ignored
+    at.advance();  // past the comma
     if (at.current() == ' ') at.advance();
+    if (attributes.size() == MAX_ATTRIBUTES) return;  // the rest of the line is ignored
     inType = false;
   }
 }
@@ -78,7 +78,7 @@ void parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes) {
 // Splits a non-empty row line into `cells` and returns how many it holds. A
 // trailing comma ends the last cell and starts none.
 std::size_t splitRow(std::string_view line, std::span<std::string_view, MAX_ATTRIBUTES> cells,
-                     int lineNumber) {
+                     LineNumber lineNumber) {
   std::size_t count = 0;
   for (std::size_t start = 0; start < line.size();) {
     const std::size_t comma = std::min(line.find(',', start), line.size());
@@ -105,9 +105,9 @@ void echoFirstLine(InputFile& inputFile, std::ostream& outputFile) {
   writeLineEnd(outputFile);
 }
 
-int countRelations(InputFile& inputFile) {
+std::int64_t countRelations(InputFile& inputFile) {
   inputFile.readLine();
-  int count = 0;
+  std::int64_t count = 0;
   while (!inputFile.atEnd()) {
     if (inputFile.readLine().find('(') != std::string_view::npos) ++count;
   }
@@ -116,7 +116,7 @@ int countRelations(InputFile& inputFile) {
 
 void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes) {
   const std::string_view line = readHeaderLine(inputFile);
-  const int lineNumber = inputFile.lineNumber();
+  const LineNumber lineNumber = inputFile.lineNumber();
   // The first byte always belongs to the name, even when it is "(".
   const std::size_t open = line.find('(', 1);
   if (open == std::string_view::npos) throw FatalError::atLine("Hibas fejlec", lineNumber);
@@ -132,7 +132,7 @@ void readRows(InputFile& inputFile, Relation& relation) {
   while (!inputFile.atEnd()) {
     const std::string_view line = inputFile.readLine();
     if (line.empty()) return;
-    const int lineNumber = inputFile.lineNumber();
+    const LineNumber lineNumber = inputFile.lineNumber();
     if (line.find('(') != std::string_view::npos) throw FatalError::atLine("Hibas sor", lineNumber);
     if (relation.rowCount == MAX_ROWS) throw FatalError::atLine("Tul sok sor", lineNumber);
     const std::size_t count = splitRow(line, cells, lineNumber);

@@ -141,8 +141,8 @@ void joinAll(std::span<const Relation> relations, JoinKey& key, std::span<const 
     key.left.relationIndex = chain[s];
     key.right.relationIndex = chain[s + 1];
     // The first step reads its left operand in place rather than from a copy.
-    const Relation& left = s == 0 ? relations[chain[s]] : working;
-    const Relation& right = relations[chain[s + 1]];
+    const Relation& left = s == 0 ? relations[key.left.relationIndex] : working;
+    const Relation& right = relations[key.right.relationIndex];
     const bool found = findCommonAttribute(left, right, key);
     working = joinPair(left, right, key, found);
     resetJoinKey(key);

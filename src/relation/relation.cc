@@ -30,7 +30,7 @@ void Relation::dropRows() {
   rowCount = 0;
 }
 
-FatalError FatalError::atLine(std::string_view what, int lineNumber) {
+FatalError FatalError::atLine(std::string_view what, LineNumber lineNumber) {
   return FatalError{std::string(what) + ": " + std::to_string(lineNumber) + ". sor!"};
 }
 

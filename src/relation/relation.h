@@ -66,6 +66,9 @@ struct Relation {
   void dropRows();
 };
 
+// A 1-based input line number; an input may hold more than 2^31 lines.
+using LineNumber = std::int64_t;
+
 // The one fatal error of a run. Thrown where the fault is found and caught
 // only by the driver, which shows what() to the user and stops.
 class FatalError : public std::runtime_error {
@@ -73,7 +76,7 @@ class FatalError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 
   // "<what>: <lineNumber>. sor!", the message for a fault at an input line.
-  static FatalError atLine(std::string_view what, int lineNumber);
+  static FatalError atLine(std::string_view what, LineNumber lineNumber);
 };
 
 }  // namespace joinrel

@@ -1,0 +1,45 @@
+#include "driver/driver.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace joinrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A new output file gets 0664 less the umask, like a file created with that
+// mode; an existing one keeps its own.
+TEST(DriverTest, NewOutputFileGetsMode0664) {
+  const fs::path directory = fs::temp_directory_path() / "joinrel_driver_test";
+  fs::remove_all(directory);
+  fs::create_directories(directory);
+  const fs::path input = directory / "input";
+  const fs::path output = directory / "output";
+  std::ofstream(input) << "Q(A)\nA(x)\n1\n";
+
+  const mode_t previous = umask(0);
+  std::ostringstream console;
+  const std::array<const char*, 3> args = {"joinrel", input.c_str(), output.c_str()};
+  const int status = runJoinrel(args, console);
+  umask(previous);
+
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(console.str(), "");
+  EXPECT_EQ(fs::status(output).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                fs::perms::group_write | fs::perms::others_read);
+
+  fs::permissions(output, fs::perms::others_write, fs::perm_options::add);
+  EXPECT_EQ(runJoinrel(args, console), 0);
+  EXPECT_TRUE((fs::status(output).permissions() & fs::perms::others_write) != fs::perms::none);
+  fs::remove_all(directory);
+}
+
+}  // namespace
+}  // namespace joinrel
