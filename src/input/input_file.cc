@@ -13,14 +13,17 @@ std::string readInputFile(const std::filesystem::path& path) {
   if (!in) throw FatalError("Hibas fajlnev!");
 
   // The size is only a hint: a pipe has none, and a file may change under us.
+  // Reading into the room reserved for it takes a regular file in one read,
+  // with one byte to spare for seeing its end.
   constexpr std::size_t chunk = std::size_t{1} << 20;
   std::string text;
   const auto size = std::filesystem::file_size(path, error);
-  if (!error) text.reserve(size + chunk);
+  if (!error) text.reserve(size + 1);
   while (in) {
     const std::size_t used = text.size();
-    text.resize(used + chunk);
-    in.read(text.data() + used, chunk);
+    const std::size_t room = text.capacity() > used ? text.capacity() - used : chunk;
+    text.resize(used + room);
+    in.read(text.data() + used, static_cast<std::streamsize>(room));
     text.resize(used + static_cast<std::size_t>(in.gcount()));
   }
   if (in.bad()) throw FatalError("Hiba az input fajl olvasasakor!");

@@ -131,7 +131,7 @@ void readRows(InputFile& inputFile, Relation& relation) {
   std::array<std::string_view, MAX_ATTRIBUTES> cells;
   while (!inputFile.atEnd()) {
     const std::string_view line = inputFile.readLine();
-    if (line.empty()) return;
+    if (line.empty()) break;
     const LineNumber lineNumber = inputFile.lineNumber();
     if (line.find('(') != std::string_view::npos) throw FatalError::atLine("Hibas sor", lineNumber);
     if (relation.rowCount == MAX_ROWS) throw FatalError::atLine("Tul sok sor", lineNumber);
@@ -139,6 +139,7 @@ void readRows(InputFile& inputFile, Relation& relation) {
     for (std::size_t k = count; k < width; ++k) cells[k] = {};
     relation.appendRow(Row(cells).first(width));
   }
+  relation.cells.shrink_to_fit();  // a relation is kept for the whole run
 }
 
 void loadRelations(InputFile& inputFile, std::span<Relation> relations,

@@ -10,7 +10,7 @@ namespace {
 
 struct Read {
   std::string line;
-  int lineNumber;
+  LineNumber lineNumber;
   bool atEnd;
 };
 
@@ -58,7 +58,7 @@ TEST(InputFileTest, ReadsLinesAndMeetsTheEnd) {
       EXPECT_EQ(reads[i].line, c.lines[i]);
       EXPECT_EQ(reads[i].atEnd, i + 1 == reads.size());
       if (i + 1 < reads.size()) {
-        EXPECT_EQ(reads[i].lineNumber, static_cast<int>(i) + 1);
+        EXPECT_EQ(reads[i].lineNumber, static_cast<LineNumber>(i) + 1);
       }
     }
   }

@@ -1,29 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "input/input.h"
+#include "test_support.h"
 
 namespace joinrel {
 namespace {
 
-// Runs `action` and expects it to refuse the input with exactly `message`.
-void expectFatal(const std::function<void()>& action, const std::string& message) {
-  try {
-    action();
-    ADD_FAILURE() << "no FatalError, expected \"" << message << '"';
-  } catch (const FatalError& error) {
-    EXPECT_EQ(error.what(), message);
-  }
-}
-
-std::string fieldText(const Name& field) { return std::string(field.begin(), field.end()); }
-
-std::vector<std::string_view> cellsOf(Row row) { return {row.begin(), row.end()}; }
+using test::cellsOf;
+using test::expectFatal;
+using test::fieldText;
 
 // "<first>,<first+1>,...": `count` names a<i>, each followed by `suffix`.
 std::string attributeList(int count, const std::string& suffix = "") {
@@ -215,6 +205,8 @@ TEST(ReaderHeaderTest, RefusesBadHeaders) {
       {"R(a,", 0, "Hibas fejlec: 1. sor!"},
       {"R(a, ", 0, "Hibas fejlec: 1. sor!"},
       {"R(a,\r\n", 0, "Hibas fejlec: 1. sor!"},
+      // Even past 50 attributes the line may not end right after a comma.
+      {"R(" + attributeList(50) + ",", 0, "Hibas fejlec: 1. sor!"},
       {"Q(A)\n\nR(a, b\n", 1, "Hibas fejlec: 3. sor!"},
       {"Q(A)\n\n\n\nx,y\n", 1, "Hibas fejlec: 5. sor!"},
       {longName + "(a)", 0, "Tul hosszu nev: 1. sor!"},

@@ -1,51 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "join/join.h"
+#include "test_support.h"
 
 namespace joinrel {
 namespace {
 
-using Rows = std::vector<std::vector<std::string_view>>;
-
-Attribute attr(std::string_view name, std::string type = "") {
-  return {stringToName(name), std::move(type)};
-}
-
-Relation makeRelation(std::string_view name, std::vector<Attribute> attributes, const Rows& rows) {
-  Relation relation;
-  relation.name = stringToName(name);
-  relation.attributes = std::move(attributes);
-  for (const auto& row : rows) relation.appendRow(row);
-  return relation;
-}
-
-// One line for the schema ("name:type" each), one per row; for messages.
-std::string describe(const Relation& relation) {
-  std::string text;
-  for (const auto& a : relation.attributes) {
-    text += std::string(nameToString(a.name)) + ":" + a.type + " ";
-  }
-  for (int r = 0; r < relation.rowCount; ++r) {
-    text += "\n";
-    for (auto cell : relation.row(r)) text += "[" + std::string(cell) + "]";
-  }
-  return text;
-}
-
-void expectFatal(const std::function<void()>& action, const std::string& message) {
-  try {
-    action();
-    ADD_FAILURE() << "not refused, expected: " << message;
-  } catch (const FatalError& e) {
-    EXPECT_EQ(e.what(), message);
-  }
-}
+using test::attr;
+using test::describe;
+using test::expectFatal;
+using test::makeRelation;
 
 void expectReset(const JoinKey& key) {
   EXPECT_EQ(key.left.rightAttribute, -1);

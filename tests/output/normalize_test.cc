@@ -4,36 +4,14 @@
 #include <vector>
 
 #include "output/output.h"
+#include "test_support.h"
 
 namespace joinrel {
 namespace {
 
-using Rows = std::vector<std::vector<std::string_view>>;
-
-Attribute attr(std::string_view name, std::string type = "") {
-  return {stringToName(name), std::move(type)};
-}
-
-Relation makeRelation(std::vector<Attribute> attributes, const Rows& rows) {
-  Relation relation;
-  relation.name = stringToName("result");
-  relation.attributes = std::move(attributes);
-  for (const auto& row : rows) relation.appendRow(row);
-  return relation;
-}
-
-// One line for the schema ("name:type" each), one per row; for messages.
-std::string describe(const Relation& relation) {
-  std::string text;
-  for (const auto& a : relation.attributes) {
-    text += std::string(nameToString(a.name)) + ":" + a.type + " ";
-  }
-  for (int r = 0; r < relation.rowCount; ++r) {
-    text += "\n";
-    for (auto cell : relation.row(r)) text += "[" + std::string(cell) + "]";
-  }
-  return text;
-}
+using test::attr;
+using test::describe;
+using test::makeRelation;
 
 struct NormalizeCase {
   const char* label;
@@ -44,46 +22,54 @@ struct NormalizeCase {
 TEST(NormalizeTest, SortsColumnsRemovesDuplicatesSortsRows) {
   const std::vector<NormalizeCase> cases = {
       {"columns by name, duplicate dropped, rows by key",
-       makeRelation({attr("Name", "text"), attr("DeptId", "int"), attr("DeptName")},
+       makeRelation("result", {attr("Name", "text"), attr("DeptId", "int"), attr("DeptName")},
                     {{"Cili", "1", "Sales"},
                      {"Anna", "1", "Sales"},
                      {"Cili", "1", "Sales"},
                      {"Bela", "2", "IT"}}),
-       makeRelation({attr("DeptId", "int"), attr("DeptName"), attr("Name", "text")},
+       makeRelation("result", {attr("DeptId", "int"), attr("DeptName"), attr("Name", "text")},
                     {{"1", "Sales", "Anna"}, {"1", "Sales", "Cili"}, {"2", "IT", "Bela"}})},
-      {"no rows: only the columns move", makeRelation({attr("b", "x"), attr("a", "y")}, {}),
-       makeRelation({attr("a", "y"), attr("b", "x")}, {})},
-      {"all rows equal", makeRelation({attr("a"), attr("b")}, {{"1", "x"}, {"1", "x"}, {"1", "x"}}),
-       makeRelation({attr("a"), attr("b")}, {{"1", "x"}})},
+      {"no rows: only the columns move",
+       makeRelation("result", {attr("b", "x"), attr("a", "y")}, {}),
+       makeRelation("result", {attr("a", "y"), attr("b", "x")}, {})},
+      {"all rows equal",
+       makeRelation("result", {attr("a"), attr("b")}, {{"1", "x"}, {"1", "x"}, {"1", "x"}}),
+       makeRelation("result", {attr("a"), attr("b")}, {{"1", "x"}})},
       {"four interleaved occurrences",
        makeRelation(
-           {attr("a"), attr("b")},
+           "result", {attr("a"), attr("b")},
            {{"q", "1"}, {"b", "2"}, {"q", "1"}, {"a", "3"}, {"q", "1"}, {"c", "4"}, {"q", "1"}}),
-       makeRelation({attr("a"), attr("b")}, {{"a", "3"}, {"b", "2"}, {"c", "4"}, {"q", "1"}})},
+       makeRelation("result", {attr("a"), attr("b")},
+                    {{"a", "3"}, {"b", "2"}, {"c", "4"}, {"q", "1"}})},
       {"equal names keep their order, types and cells",
-       makeRelation({attr("B", "first"), attr("C"), attr("B", "second"), attr("A")},
+       makeRelation("result", {attr("B", "first"), attr("C"), attr("B", "second"), attr("A")},
                     {{"b1", "c", "b2", "a"}}),
-       makeRelation({attr("A"), attr("B", "first"), attr("B", "second"), attr("C")},
+       makeRelation("result", {attr("A"), attr("B", "first"), attr("B", "second"), attr("C")},
                     {{"a", "b1", "b2", "c"}})},
       {"names sort by bytes",
-       makeRelation({attr("\xc3\xa9"), attr("alpha"), attr("DeptId"), attr("Zeta"), attr("Dept")},
+       makeRelation("result",
+                    {attr("\xc3\xa9"), attr("alpha"), attr("DeptId"), attr("Zeta"), attr("Dept")},
                     {{"1", "2", "3", "4", "5"}}),
-       makeRelation({attr("Dept"), attr("DeptId"), attr("Zeta"), attr("alpha"), attr("\xc3\xa9")},
+       makeRelation("result",
+                    {attr("Dept"), attr("DeptId"), attr("Zeta"), attr("alpha"), attr("\xc3\xa9")},
                     {{"5", "3", "4", "2", "1"}})},
       {"cells sort as text, high bytes last",
-       makeRelation({attr("a")}, {{"9"}, {"\xe1"}, {"10"}, {"z"}, {"-5"}, {"3"}, {""}}),
-       makeRelation({attr("a")}, {{""}, {"-5"}, {"10"}, {"3"}, {"9"}, {"z"}, {"\xe1"}})},
+       makeRelation("result", {attr("a")}, {{"9"}, {"\xe1"}, {"10"}, {"z"}, {"-5"}, {"3"}, {""}}),
+       makeRelation("result", {attr("a")}, {{""}, {"-5"}, {"10"}, {"3"}, {"9"}, {"z"}, {"\xe1"}})},
       {"whole-key order: New York before New",
-       makeRelation({attr("city"), attr("n")}, {{"New", "1"}, {"New York", "1"}, {"New!", "1"}}),
-       makeRelation({attr("city"), attr("n")}, {{"New York", "1"}, {"New!", "1"}, {"New", "1"}})},
+       makeRelation("result", {attr("city"), attr("n")},
+                    {{"New", "1"}, {"New York", "1"}, {"New!", "1"}}),
+       makeRelation("result", {attr("city"), attr("n")},
+                    {{"New York", "1"}, {"New!", "1"}, {"New", "1"}})},
       {"a prefix first in the last column",
-       makeRelation({attr("a"), attr("city")}, {{"1", "New York"}, {"1", "New"}, {"1", "New"}}),
-       makeRelation({attr("a"), attr("city")}, {{"1", "New"}, {"1", "New York"}})},
+       makeRelation("result", {attr("a"), attr("city")},
+                    {{"1", "New York"}, {"1", "New"}, {"1", "New"}}),
+       makeRelation("result", {attr("a"), attr("city")}, {{"1", "New"}, {"1", "New York"}})},
       {"empty cells",
-       makeRelation({attr("a"), attr("b")}, {{"", "x"}, {"x", ""}, {"", ""}, {"", "x"}}),
-       makeRelation({attr("a"), attr("b")}, {{"", ""}, {"", "x"}, {"x", ""}})},
-      {"no attributes: only the first row stays", makeRelation({}, {{}, {}, {}}),
-       makeRelation({}, {{}})},
+       makeRelation("result", {attr("a"), attr("b")}, {{"", "x"}, {"x", ""}, {"", ""}, {"", "x"}}),
+       makeRelation("result", {attr("a"), attr("b")}, {{"", ""}, {"", "x"}, {"x", ""}})},
+      {"no attributes: only the first row stays", makeRelation("result", {}, {{}, {}, {}}),
+       makeRelation("result", {}, {{}})},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
@@ -97,7 +83,7 @@ TEST(NormalizeTest, SortsColumnsRemovesDuplicatesSortsRows) {
 }
 
 TEST(NormalizeTest, ManyEqualNamesKeepTheirOrder) {
-  Relation relation = makeRelation({}, {});
+  Relation relation = makeRelation("result", {}, {});
   std::vector<std::string> types;  // the cells view these; filled before the row
   for (int i = 0; i < 40; ++i) {
     types.push_back(std::to_string(i));

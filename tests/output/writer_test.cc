@@ -7,22 +7,14 @@
 #include <vector>
 
 #include "output/output.h"
+#include "test_support.h"
 
 namespace joinrel {
 namespace {
 
-Attribute attr(std::string_view name, std::string type = "") {
-  return {stringToName(name), std::move(type)};
-}
-
-Relation makeRelation(Name name, std::vector<Attribute> attributes,
-                      const std::vector<std::vector<std::string_view>>& rows) {
-  Relation relation;
-  relation.name = name;
-  relation.attributes = std::move(attributes);
-  for (const auto& row : rows) relation.appendRow(row);
-  return relation;
-}
+using test::attr;
+using test::expectFatal;
+using test::makeRelation;
 
 // Keeps what is written and the length of the text at every flush.
 class FlushRecordingBuf : public std::stringbuf {
@@ -54,45 +46,38 @@ const std::string kThirty = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcd";
 TEST(WriterTest, WritesTheOutputTextFormat) {
   const std::vector<WriterCase> cases = {
       {"typed attributes",
-       makeRelation(stringToName("Emp"), {attr("Name", "string"), attr("Age", "int")},
+       makeRelation("Emp", {attr("Name", "string"), attr("Age", "int")},
                     {{"Anna", "30"}, {"Bela", "41"}}),
        "Emp(Name string, Age int)\nAnna,30\nBela,41\n"},
       {"untyped attributes get an empty line",
-       makeRelation(stringToName("Dept"), {attr("DeptId"), attr("DeptName")},
-                    {{"1", "Sales"}, {"2", "IT"}}),
+       makeRelation("Dept", {attr("DeptId"), attr("DeptName")}, {{"1", "Sales"}, {"2", "IT"}}),
        "Dept(DeptId,DeptName)\n\n1,Sales\n2,IT\n"},
       {"type with brackets, empty last cell",
-       makeRelation(stringToName("Proj"), {attr("Code", "varchar(8)"), attr("Title")},
+       makeRelation("Proj", {attr("Code", "varchar(8)"), attr("Title")},
                     {{"P1", "Alpha"}, {"P2", ""}}),
        "Proj(Code varchar(8), Title)\nP1,Alpha\nP2,\n"},
       {"separators turn to \", \" at the first typed attribute",
-       makeRelation(stringToName("R"), {attr("p"), attr("q", "int"), attr("s"), attr("t")},
+       makeRelation("R", {attr("p"), attr("q", "int"), attr("s"), attr("t")},
                     {{"1", "2", "3", "4"}}),
        "R(p,q int, s, t)\n1,2,3,4\n"},
       {"type starting with a blank is untyped",
-       makeRelation(stringToName("R"), {attr("a", " int"), attr("b")}, {{"1", "2"}}),
-       "R(a int,b)\n\n1,2\n"},
+       makeRelation("R", {attr("a", " int"), attr("b")}, {{"1", "2"}}), "R(a int,b)\n\n1,2\n"},
       {"blank-started type before a typed one",
-       makeRelation(stringToName("R"), {attr("a", " x"), attr("b", "int"), attr("c")}, {}),
-       "R(a x,b int, c)\n"},
-      {"no attributes: rows write nothing", makeRelation(stringToName("R"), {}, {{}, {}, {}}),
-       "R()\n\n"},
-      {"no rows, untyped", makeRelation(stringToName("R"), {attr("a"), attr("b")}, {}),
-       "R(a,b)\n\n"},
-      {"no rows, typed", makeRelation(stringToName("R"), {attr("a", "int")}, {}), "R(a int)\n"},
-      {"30-character names without blank",
-       makeRelation(stringToName(kThirty), {attr(kThirty, "t")}, {}),
+       makeRelation("R", {attr("a", " x"), attr("b", "int"), attr("c")}, {}), "R(a x,b int, c)\n"},
+      {"no attributes: rows write nothing", makeRelation("R", {}, {{}, {}, {}}), "R()\n\n"},
+      {"no rows, untyped", makeRelation("R", {attr("a"), attr("b")}, {}), "R(a,b)\n\n"},
+      {"no rows, typed", makeRelation("R", {attr("a", "int")}, {}), "R(a int)\n"},
+      {"30-character names without blank", makeRelation(kThirty, {attr(kThirty, "t")}, {}),
        kThirty + "(" + kThirty + " t)\n"},
-      {"name field starting with a blank", makeRelation(blankName(), {attr("a")}, {{"1"}}),
-       "(a)\n\n1\n"},
-      {"name field written up to its first blank",
-       makeRelation(stringToName("Emp xyz"), {attr("a b")}, {}), "Emp(a)\n\n"},
+      {"name field starting with a blank", makeRelation("", {attr("a")}, {{"1"}}), "(a)\n\n1\n"},
+      {"name field written up to its first blank", makeRelation("Emp xyz", {attr("a b")}, {}),
+       "Emp(a)\n\n"},
       {"empty cells and cells written as stored",
-       makeRelation(stringToName("R"), {attr("a"), attr("b"), attr("c")},
+       makeRelation("R", {attr("a"), attr("b"), attr("c")},
                     {{"1", "", "x"}, {" 1 ", "a!+", "\xc3\xa9"}, {"", "", ""}}),
        "R(a,b,c)\n\n1,,x\n 1 ,a!+,\xc3\xa9\n,,\n"},
       {"a row of one empty cell is an empty line",
-       makeRelation(stringToName("R"), {attr("a")}, {{""}, {"z"}, {""}}), "R(a)\n\n\nz\n\n"},
+       makeRelation("R", {attr("a")}, {{""}, {"z"}, {""}}), "R(a)\n\n\nz\n\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
@@ -112,18 +97,12 @@ TEST(WriterTest, WritesTheOutputTextFormat) {
 }
 
 void expectWriteError(const std::function<void()>& write) {
-  try {
-    write();
-    ADD_FAILURE() << "the failing stream was not refused";
-  } catch (const FatalError& e) {
-    EXPECT_STREQ(e.what(), "Hiba az output fajl irasakor!");
-  }
+  expectFatal(write, "Hiba az output fajl irasakor!");
 }
 
 TEST(WriterTest, RefusesAFailingStream) {
-  const Relation dept =
-      makeRelation(stringToName("Dept"), {attr("DeptId"), attr("DeptName")}, {{"1", "Sales"}});
-  const Relation noRows = makeRelation(stringToName("R"), {}, {});
+  const Relation dept = makeRelation("Dept", {attr("DeptId"), attr("DeptName")}, {{"1", "Sales"}});
+  const Relation noRows = makeRelation("R", {}, {});
 
   std::ostringstream bad;
   bad.setstate(std::ios::badbit);

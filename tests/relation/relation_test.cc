@@ -5,10 +5,12 @@
 #include <string>
 #include <string_view>
 
+#include "test_support.h"
+
 namespace joinrel {
 namespace {
 
-std::string fieldText(const Name& field) { return std::string(field.begin(), field.end()); }
+using test::fieldText;
 
 TEST(NameFieldTest, NameToStringStopsAtFirstBlank) {
   struct Case {

@@ -1,0 +1,65 @@
+// Helpers the unit tests share: building relations, showing them in failure
+// messages, and expecting a run to be refused.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "relation/relation.h"
+
+namespace joinrel::test {
+
+// Runs `action` and expects it to throw FatalError with exactly `message`.
+inline void expectFatal(const std::function<void()>& action, const std::string& message) {
+  try {
+    action();
+    ADD_FAILURE() << "no FatalError, expected \"" << message << '"';
+  } catch (const FatalError& error) {
+    EXPECT_EQ(error.what(), message);
+  }
+}
+
+// All 30 bytes of `field`, blanks included.
+inline std::string fieldText(const Name& field) { return std::string(field.begin(), field.end()); }
+
+// The cells of `row`, for comparing with a list.
+inline std::vector<std::string_view> cellsOf(Row row) { return {row.begin(), row.end()}; }
+
+// An attribute named `name` whose type text is `type`.
+inline Attribute attr(std::string_view name, std::string type = "") {
+  return {stringToName(name), std::move(type)};
+}
+
+using Rows = std::vector<std::vector<std::string_view>>;
+
+// A relation named `name` holding `rows`, each with one cell per attribute.
+// The cells view the same texts as `rows`; those must outlive the relation.
+inline Relation makeRelation(std::string_view name, std::vector<Attribute> attributes,
+                             const Rows& rows) {
+  Relation relation;
+  relation.name = stringToName(name);
+  relation.attributes = std::move(attributes);
+  for (const auto& row : rows) relation.appendRow(row);
+  return relation;
+}
+
+// One line for the schema ("name:type " each), one per row with every cell in
+// brackets; compared as a whole so a failure shows both relations.
+inline std::string describe(const Relation& relation) {
+  std::string text;
+  for (const auto& a : relation.attributes) {
+    text += std::string(nameToString(a.name)) + ":" + a.type + " ";
+  }
+  for (int r = 0; r < relation.rowCount; ++r) {
+    text += "\n";
+    for (auto cell : relation.row(r)) text += "[" + std::string(cell) + "]";
+  }
+  return text;
+}
+
+}  // namespace joinrel::test
