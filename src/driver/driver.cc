@@ -68,7 +68,12 @@ void run(const std::filesystem::path& inputPath, const std::filesystem::path& ou
 
 }  // namespace
 
-int runJoinrel(std::span<const char* const> args, std::ostream& console) {
+void runPauseCommand() {
+  static_cast<void>(std::system("PAUSE"));  // NOLINT(cert-env33-c)
+}
+
+int runJoinrel(std::span<const std::filesystem::path> args, std::ostream& console,
+               void (*pause)()) {
   try {
     if (args.size() < 3) throw FatalError("Hianyzo parameter!");
     if (args.size() > 3) showMessage(console, "Tul sok parameter!");
@@ -76,9 +81,7 @@ int runJoinrel(std::span<const char* const> args, std::ostream& console) {
     return 0;
   } catch (const FatalError& error) {
     showMessage(console, error.what());
-    // Keeps a console window open where the command exists; elsewhere the
-    // shell says it has no such command, which is harmless.
-    static_cast<void>(std::system("PAUSE"));  // NOLINT(cert-env33-c)
+    pause();
     return 1;
   }
 }

@@ -1,15 +1,21 @@
 // The program driver: the command line, the files and the order of the passes.
 #pragma once
 
+#include <filesystem>
 #include <ostream>
 #include <span>
 
 namespace joinrel {
 
+// Passes "PAUSE" to the command processor, so that a console window stays
+// open over a fatal message; the result is ignored. Where the command does
+// not exist, the shell says so on the standard error, which is harmless.
+void runPauseCommand();
+
 // Runs joinrel with `args` (the program name first): reads the input file
 // named by args[1], writes the output file named by args[2]. Writes to
 // `console` only its messages, each followed by a line end and a flush; after
-// a fatal one runs "PAUSE" and returns 1. Returns 0 after a complete run.
-int runJoinrel(std::span<const char* const> args, std::ostream& console);
+// a fatal one calls `pause` and returns 1. Returns 0 after a complete run.
+int runJoinrel(std::span<const std::filesystem::path> args, std::ostream& console, void (*pause)());
 
 }  // namespace joinrel

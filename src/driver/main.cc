@@ -1,9 +1,10 @@
+#include <filesystem>
 #include <iostream>
-#include <span>
+#include <vector>
 
 #include "driver/driver.h"
 
 int main(int argc, char** argv) {
-  return joinrel::runJoinrel(std::span<const char* const>(argv, static_cast<std::size_t>(argc)),
-                             std::cout);
+  const std::vector<std::filesystem::path> args(argv, argv + argc);
+  return joinrel::runJoinrel(args, std::cout, joinrel::runPauseCommand);
 }

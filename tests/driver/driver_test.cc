@@ -25,8 +25,8 @@ TEST(DriverTest, NewOutputFileGetsMode0664) {
 
   const mode_t previous = umask(0);
   std::ostringstream console;
-  const std::array<const char*, 3> args = {"joinrel", input.c_str(), output.c_str()};
-  const int status = runJoinrel(args, console);
+  const std::array<fs::path, 3> args = {"joinrel", input, output};
+  const int status = runJoinrel(args, console, [] {});
   umask(previous);
 
   EXPECT_EQ(status, 0);
@@ -36,7 +36,7 @@ TEST(DriverTest, NewOutputFileGetsMode0664) {
                 fs::perms::group_write | fs::perms::others_read);
 
   fs::permissions(output, fs::perms::others_write, fs::perm_options::add);
-  EXPECT_EQ(runJoinrel(args, console), 0);
+  EXPECT_EQ(runJoinrel(args, console, [] {}), 0);
   EXPECT_TRUE((fs::status(output).permissions() & fs::perms::others_write) != fs::perms::none);
   fs::remove_all(directory);
 }
