@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake g++ clang libgtest-dev)
+packages=(cmake g++ clang libgtest-dev groff-base)
 
 installTools() {
   local missing=()
@@ -25,6 +25,9 @@ case "${1:-}" in
     installTools
     cmake --preset dev >/dev/null
     cmake --build --preset dev --target example
+    echo
+    echo "joinrel is built as build/dev/joinrel; run it on your own file as"
+    echo "  build/dev/joinrel INPUT OUTPUT"
     ;;
   test)
     installTools
