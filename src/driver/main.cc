@@ -18,6 +18,7 @@ int runWithArguments(int argc, Char** argv) {
 // Windows hands the narrow main its arguments in the ANSI code page, which
 // turns a name such as "tábla_ő.txt" into one that does not exist; the wide
 // entry point (linked with -municode) gets them as they were typed.
+// cppcheck-suppress unusedFunction ; the C runtime calls it, as it calls main
 int wmain(int argc, wchar_t** argv) { return runWithArguments(argc, argv); }
 #else
 int main(int argc, char** argv) { return runWithArguments(argc, argv); }

@@ -18,16 +18,18 @@ cases=("$@")
 
 export WINEPREFIX WINEDEBUG=-all LC_ALL=C.UTF-8
 WINEPREFIX=$(mktemp -d)
+boot_log=$(mktemp)
+trap 'wineserver --kill; rm -rf "$WINEPREFIX" "$boot_log"' EXIT
+# Started before anything else in the prefix: a wineserver that is already
+# running would keep its own short lifetime, and each case would pay for a
+# new one.
+wineserver --persistent
 # mscoree and mshtml off: no offer to install .NET or a web engine.
-if ! WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init > "$WINEPREFIX.boot.log" 2>&1; then
-  cat "$WINEPREFIX.boot.log"
+if ! WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init > "$boot_log" 2>&1; then
+  cat "$boot_log"
   echo "FAIL: wineboot could not make a Wine prefix"
-  rm -rf "$WINEPREFIX" "$WINEPREFIX.boot.log"
   exit 1
 fi
-rm -f "$WINEPREFIX.boot.log"
-wineserver --persistent
-trap 'wineserver --kill; rm -rf "$WINEPREFIX"' EXIT
 
 passed=0 skipped=0 failed=()
 for case_dir in "${cases[@]}"; do
