@@ -1,15 +1,48 @@
 #!/usr/bin/env bash
 # Runs one end-to-end case against the real binary.
-# Usage: bash run_case.sh /path/to/joinrel /path/to/case_dir
+# Usage: bash run_case.sh [--windows] /path/to/joinrel /path/to/case_dir
 # The case folder format is described in README.md next to this script.
+# --windows runs joinrel.exe under Wine (WINEPREFIX must name a prepared
+# prefix, see run_windows.sh) and expects the bytes Windows writes.
 set -u
 
+windows=0
+if [ "${1:-}" = --windows ]; then
+  windows=1
+  shift
+fi
 if [ $# -ne 2 ]; then
-  echo "usage: bash run_case.sh JOINREL CASE_DIR" >&2
+  echo "usage: bash run_case.sh [--windows] JOINREL CASE_DIR" >&2
   exit 2
 fi
 prog=$(realpath "$1")
 case_dir=$(realpath "$2")
+
+# What the PAUSE of Wine's command processor prints when its standard input
+# is at its end: the prompt alone, with no line end after it.
+wine_pause_prompt='Press any key to continue... '
+
+# A case runs on Windows unless its windows_skip file says why it cannot mean
+# the same there, or it holds a file this runner does not know how to honour.
+if [ "$windows" -eq 1 ]; then
+  if [ -z "${WINEPREFIX:-}" ]; then
+    echo "run_case.sh --windows: set WINEPREFIX to a throwaway prefix" >&2
+    exit 2
+  fi
+  if [ -f "$case_dir/windows_skip" ]; then
+    echo "SKIP: $(basename "$case_dir"): $(cat "$case_dir/windows_skip")"
+    exit 77
+  fi
+  for file in "$case_dir"/*; do
+    case $(basename "$file") in
+      input | setup | args | windows_args | expected_stdout | expected_status | expected_output) ;;
+      *)
+        echo "SKIP: $(basename "$case_dir"): holds the case file $(basename "$file"), unknown to the Windows runner"
+        exit 77
+        ;;
+    esac
+  done
+fi
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -27,12 +60,25 @@ if [ -f "$case_dir/setup" ]; then
   (cd "$work" && bash "$case_dir/setup") || { echo "FAIL: setup failed"; exit 1; }
 fi
 
+# An output that exists before the run, and that the case expects to find
+# unchanged, was written by the setup: its bytes are the same on Windows.
+[ -f "$work/output" ] && cp "$work/output" "$tmp/output_before"
+
 args=(input output)
-if [ -f "$case_dir/args" ]; then
-  mapfile -t args < "$case_dir/args"
+args_file="$case_dir/args"
+if [ "$windows" -eq 1 ] && [ -f "$case_dir/windows_args" ]; then
+  args_file="$case_dir/windows_args"
+fi
+if [ -f "$args_file" ]; then
+  mapfile -t args < "$args_file"
 fi
 
-(cd "$work" && PATH="$tmp/bin:$PATH" "$prog" "${args[@]}" < /dev/null > "$tmp/stdout")
+if [ "$windows" -eq 1 ]; then
+  # C.UTF-8: Wine reads the arguments as UTF-8 and speaks English.
+  (cd "$work" && LC_ALL=C.UTF-8 WINEDEBUG=-all wine "$prog" "${args[@]}" < /dev/null > "$tmp/stdout")
+else
+  (cd "$work" && PATH="$tmp/bin:$PATH" "$prog" "${args[@]}" < /dev/null > "$tmp/stdout")
+fi
 status=$?
 
 failed=0
@@ -49,6 +95,24 @@ same() {
 
 expected_stdout="$case_dir/expected_stdout"
 [ -f "$expected_stdout" ] || expected_stdout=/dev/null
+expected_output="$case_dir/expected_output"
+if [ "$windows" -eq 1 ]; then
+  # Windows writes a text line end as CR LF, and the real PAUSE prints its
+  # prompt where the stand-in printed "[PAUSE]". The output file expected
+  # is the one the program writes, so it gets CR LF too.
+  while IFS= read -r line; do
+    if [ "$line" = "[PAUSE]" ]; then
+      printf '%s' "$wine_pause_prompt"
+    else
+      printf '%s\r\n' "$line"
+    fi
+  done < "$expected_stdout" > "$tmp/expected_stdout"
+  expected_stdout="$tmp/expected_stdout"
+  if [ -f "$expected_output" ] && ! cmp -s "$expected_output" "$tmp/output_before"; then
+    perl -pe 's/\n/\r\n/g' "$expected_output" > "$tmp/expected_output"
+    expected_output="$tmp/expected_output"
+  fi
+fi
 same "standard output" "$expected_stdout" "$tmp/stdout"
 
 expected_status=$(tr -d '[:space:]' < "$case_dir/expected_status")
@@ -59,7 +123,7 @@ fi
 
 if [ -f "$case_dir/expected_output" ]; then
   if [ -f "$work/output" ]; then
-    same "output file" "$case_dir/expected_output" "$work/output"
+    same "output file" "$expected_output" "$work/output"
   else
     echo "FAIL: the output file was not created"
     failed=1
