@@ -3,15 +3,14 @@
 // way every run must: status 0 and a silent console, or status 1 after exactly
 // one of the program's messages and one pause; the input file unchanged
 // either way. The sanitizers it is built with catch the rest.
-#include <stdlib.h>  // mkdtemp
-
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -26,9 +25,7 @@ namespace fs = std::filesystem;
 // Reports a break, `detail` byte for byte, and aborts, which libFuzzer takes
 // as a crash and saves the input for.
 [[noreturn]] void fail(std::string_view what, std::string_view detail) {
-  std::fprintf(stderr, "joinrel_fuzz: %.*s: [", static_cast<int>(what.size()), what.data());
-  std::fwrite(detail.data(), 1, detail.size(), stderr);
-  std::fputs("]\n", stderr);
+  std::cerr << "joinrel_fuzz: " << what << ": [" << detail << "]\n";
   std::abort();
 }
 
@@ -93,26 +90,32 @@ bool isName(std::string_view name) {
          name.find('\n') == std::string_view::npos;
 }
 
+// True for "<what>: <line number>. sor!".
+bool isLineMessage(std::string_view message, std::string_view what, std::int64_t lineAfterLast) {
+  constexpr std::string_view tail = ". sor!";
+  if (message.size() < what.size() + tail.size() || !message.starts_with(what) ||
+      !message.ends_with(tail)) {
+    return false;
+  }
+  const std::string_view middle =
+      message.substr(what.size(), message.size() - what.size() - tail.size());
+  return middle.starts_with(": ") && isLineNumber(middle.substr(2), lineAfterLast);
+}
+
+// True for "<what><name>!".
+bool isNameMessage(std::string_view message, std::string_view what) {
+  return message.size() > what.size() && message.starts_with(what) && message.ends_with('!') &&
+         isName(message.substr(what.size(), message.size() - what.size() - 1));
+}
+
 bool isProgramMessage(std::string_view message, std::int64_t lineAfterLast) {
-  if (std::find(kFixedMessages.begin(), kFixedMessages.end(), message) != kFixedMessages.end()) {
-    return true;
-  }
-  constexpr std::string_view lineTail = ". sor!";
-  for (const std::string_view what : kLineMessages) {
-    if (message.starts_with(what) && message.substr(what.size()).starts_with(": ") &&
-        message.ends_with(lineTail) && message.size() >= what.size() + 2 + lineTail.size()) {
-      const std::string_view digits =
-          message.substr(what.size() + 2, message.size() - what.size() - 2 - lineTail.size());
-      if (isLineNumber(digits, lineAfterLast)) return true;
-    }
-  }
-  for (const std::string_view what : kNameMessages) {
-    if (message.starts_with(what) && message.size() > what.size() && message.ends_with('!') &&
-        isName(message.substr(what.size(), message.size() - what.size() - 1))) {
-      return true;
-    }
-  }
-  return false;
+  return std::ranges::any_of(kFixedMessages,
+                             [&](std::string_view fixed) { return message == fixed; }) ||
+         std::ranges::any_of(
+             kLineMessages,
+             [&](std::string_view what) { return isLineMessage(message, what, lineAfterLast); }) ||
+         std::ranges::any_of(kNameMessages,
+                             [&](std::string_view what) { return isNameMessage(message, what); });
 }
 
 std::string readFile(const fs::path& path) {
@@ -146,9 +149,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (pauses != 0) fail("status 0 with a pause", shown);
     if (!fs::is_regular_file(output)) fail("status 0 without an output file", output.string());
   } else if (status == 1) {
-    const std::int64_t lineAfterLast =
-        std::count(bytes.begin(), bytes.end(), '\n') +
-        (!bytes.empty() && bytes.back() != '\n' ? 1 : 0) + 1;
+    const std::int64_t lineAfterLast = std::count(bytes.begin(), bytes.end(), '\n') +
+                                       (!bytes.empty() && bytes.back() != '\n' ? 1 : 0) + 1;
     const std::string_view line = std::string_view(shown).substr(0, shown.find('\n'));
     if (shown.size() != line.size() + 1) fail("not exactly one line on the console", shown);
     if (!isProgramMessage(line, lineAfterLast)) fail("not one of the program's messages", shown);
