@@ -14,6 +14,10 @@ corpus=build/fuzz/corpus  # what the fuzzer finds, kept between runs
 artifacts=build/fuzz/artifacts/
 mkdir -p "$corpus" "$artifacts"
 seeds=$(printf '%s,' tests/e2e/cases/*/input)
+# Every run writes its input and output file; in memory runs go twice as fast.
+if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+  export TMPDIR=/dev/shm
+fi
 
 exec "$fuzzer" "$corpus" -seed_inputs="${seeds%,}" -dict=tests/fuzz/joinrel.dict \
   -max_total_time="$seconds" -timeout=2 -rss_limit_mb=1024 -detect_leaks=1 \
