@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "driver/driver.h"
 
@@ -50,7 +51,7 @@ class WorkDirectory {
   fs::path path_;
 };
 
-int pauses = 0;
+int pauses = 0;  // the pauses of the current run
 void countPause() { ++pauses; }
 
 // The messages an input file can end a run with. The ones about the command
