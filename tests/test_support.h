@@ -20,7 +20,7 @@ inline void expectFatal(const std::function<void()>& action, const std::string& 
     action();
     ADD_FAILURE() << "no FatalError, expected \"" << message << '"';
   } catch (const FatalError& error) {
-    EXPECT_EQ(error.what(), message);
+    EXPECT_EQ(error.message(), message);
   }
 }
 

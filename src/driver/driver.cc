@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <new>
+#include <stdexcept>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -19,6 +21,17 @@ namespace {
 void showMessage(std::ostream& console, std::string_view message) {
   console << message << '\n' << std::flush;
 }
+
+// Shows a fatal message, then calls `pause`; returns the status of a run that
+// stops there.
+int stop(std::ostream& console, std::string_view message, void (*pause)()) {
+  showMessage(console, message);
+  pause();
+  return 1;
+}
+
+// A literal, so that saying memory ran out takes none.
+constexpr std::string_view kOutOfMemory = "Nincs eleg memoria!";
 
 // True when both paths name one file, through a hard or a symbolic link too.
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
@@ -77,12 +90,15 @@ int runJoinrel(std::span<const std::filesystem::path> args, std::ostream& consol
   try {
     if (args.size() < 3) throw FatalError("Hianyzo parameter!");
     if (args.size() > 3) showMessage(console, "Tul sok parameter!");
+    // By the time a handler below runs, everything run() held is freed.
     run(args[1], args[2]);
     return 0;
   } catch (const FatalError& error) {
-    showMessage(console, error.what());
-    pause();
-    return 1;
+    return stop(console, error.message(), pause);
+  } catch (const std::bad_alloc&) {
+    return stop(console, kOutOfMemory, pause);
+  } catch (const std::length_error&) {  // a size beyond anything memory could hold
+    return stop(console, kOutOfMemory, pause);
   }
 }
 

@@ -15,7 +15,9 @@ void runPauseCommand();
 // Runs joinrel with `args` (the program name first): reads the input file
 // named by args[1], writes the output file named by args[2]. Writes to
 // `console` only its messages, each followed by a line end and a flush; after
-// a fatal one calls `pause` and returns 1. Returns 0 after a complete run.
+// a fatal one calls `pause` and returns 1. Memory that runs out anywhere in the
+// run is such a fatal error ("Nincs eleg memoria!"). Returns 0 after a
+// complete run.
 int runJoinrel(std::span<const std::filesystem::path> args, std::ostream& console, void (*pause)());
 
 }  // namespace joinrel

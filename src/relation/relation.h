@@ -4,10 +4,12 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
+#include <memory>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace joinrel {
@@ -70,13 +72,22 @@ struct Relation {
 using LineNumber = std::int64_t;
 
 // The one fatal error of a run. Thrown where the fault is found and caught
-// only by the driver, which shows what() to the user and stops.
-class FatalError : public std::runtime_error {
+// only by the driver, which shows message() to the user and stops.
+class FatalError : public std::exception {
  public:
-  using std::runtime_error::runtime_error;
+  explicit FatalError(std::string message)
+      : message_(std::make_shared<const std::string>(std::move(message))) {}
+
+  // The whole message, bytes a name carries included; what() ends at the
+  // first NUL byte, which a name may hold.
+  std::string_view message() const noexcept { return *message_; }
+  const char* what() const noexcept override { return message_->c_str(); }
 
   // "<what>: <lineNumber>. sor!", the message for a fault at an input line.
   static FatalError atLine(std::string_view what, LineNumber lineNumber);
+
+ private:
+  std::shared_ptr<const std::string> message_;  // shared, so copying cannot throw
 };
 
 }  // namespace joinrel

@@ -73,11 +73,27 @@ if [ -f "$args_file" ]; then
   mapfile -t args < "$args_file"
 fi
 
+# An input that setup made must come out unchanged too.
+input_sum=
+[ -f "$work/input" ] && input_sum=$(cksum < "$work/input")
+
+limit=
+if [ -f "$case_dir/memory_limit" ]; then
+  # A sanitizer build (its binary calls __asan_init) reserves terabytes of
+  # address space for shadow memory at start, far more than any limit leaves;
+  # 77 tells CTest the case was skipped.
+  if grep -qa __asan_init "$prog"; then
+    echo "SKIP: $(basename "$case_dir") limits the address space, which a sanitizer build cannot start in"
+    exit 77
+  fi
+  limit=$(tr -d '[:space:]' < "$case_dir/memory_limit")
+fi
+
 if [ "$windows" -eq 1 ]; then
   # C.UTF-8: Wine reads the arguments as UTF-8 and speaks English.
   (cd "$work" && LC_ALL=C.UTF-8 WINEDEBUG=-all wine "$prog" "${args[@]}" < /dev/null > "$tmp/stdout")
 else
-  (cd "$work" && PATH="$tmp/bin:$PATH" "$prog" "${args[@]}" < /dev/null > "$tmp/stdout")
+  (cd "$work" && { [ -z "$limit" ] || ulimit -v "$limit"; } && PATH="$tmp/bin:$PATH" "$prog" "${args[@]}" < /dev/null > "$tmp/stdout")
 fi
 status=$?
 
@@ -135,6 +151,9 @@ fi
 
 if [ -f "$case_dir/input" ]; then
   same "input file (it must never be written)" "$case_dir/input" "$work/input"
+elif [ -n "$input_sum" ] && [ "$(cksum < "$work/input")" != "$input_sum" ]; then
+  echo "FAIL: the input file made by setup changed (it must never be written)"
+  failed=1
 fi
 
 [ "$failed" -eq 0 ] && echo "PASS: $(basename "$case_dir")"

@@ -150,6 +150,7 @@ TEST(JoinPairTest, RefusesAnOutputBeyondTheRecord) {
       {1, 1, false, 100, 100, false, false},    {1, 1, false, 100, 101, false, true},
       {1, 1, false, 10000, 10000, false, true}, {1, 0, false, 10001, 1, false, true},
       {1, 1, true, 100, 100, false, false},     {1, 1, true, 101, 100, false, true},
+      {1, 1, true, 73, 137, false, true},  // 10001 rows, one past the record
       {2, 2, true, 10000, 10000, false, true},  {2, 2, true, 10000, 10000, true, false},
   };
   std::deque<std::string> numbers;
