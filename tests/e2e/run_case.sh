@@ -116,13 +116,9 @@ if [ "$windows" -eq 1 ]; then
   # Windows writes a text line end as CR LF, and the real PAUSE prints its
   # prompt where the stand-in printed "[PAUSE]". The output file expected
   # is the one the program writes, so it gets CR LF too.
-  while IFS= read -r line; do
-    if [ "$line" = "[PAUSE]" ]; then
-      printf '%s' "$wine_pause_prompt"
-    else
-      printf '%s\r\n' "$line"
-    fi
-  done < "$expected_stdout" > "$tmp/expected_stdout"
+  # perl, not a shell loop: a message may hold any byte, a NUL too.
+  PROMPT="$wine_pause_prompt" perl -pe 'if ($_ eq "[PAUSE]\n") { $_ = $ENV{PROMPT} } else { s/\n/\r\n/ }' \
+    "$expected_stdout" > "$tmp/expected_stdout"
   expected_stdout="$tmp/expected_stdout"
   if [ -f "$expected_output" ] && ! cmp -s "$expected_output" "$tmp/output_before"; then
     perl -pe 's/\n/\r\n/g' "$expected_output" > "$tmp/expected_output"
