@@ -30,7 +30,8 @@ namespace {
 
 class Generator {
  public:
-  Generator(std::ostream& out, unsigned seed, double scale) : out_(out), rng_(seed), scale_(scale) {}
+  Generator(std::ostream& out, unsigned seed, double scale)
+      : out_(out), rng_(seed), scale_(scale) {}
 
   // `count` times the scale, at least 1.
   int scaled(int count) const { return std::max(1, static_cast<int>(count * scale_ + 0.5)); }
@@ -51,7 +52,8 @@ class Generator {
   // Writes "name(attribute, ...)" and its line end.
   void header(std::string_view name, const std::vector<std::string>& attributes) {
     out_ << name << '(';
-    for (std::size_t k = 0; k < attributes.size(); ++k) out_ << (k > 0 ? ", " : "") << attributes[k];
+    for (std::size_t k = 0; k < attributes.size(); ++k)
+      out_ << (k > 0 ? ", " : "") << attributes[k];
     out_ << ")\n";
   }
 
@@ -101,7 +103,8 @@ void Generator::chain() {
     if (i > 1) attributes.push_back("k" + std::to_string(i - 1) + " int");
     attributes.push_back("k" + std::to_string(i) + " int");
     const int width = i == 1 ? others + 1 : others;
-    for (int k = 0; k < width; ++k) attributes.push_back("c" + std::to_string(i) + "x" + std::to_string(k));
+    for (int k = 0; k < width; ++k)
+      attributes.push_back("c" + std::to_string(i) + "x" + std::to_string(k));
     header("C" + std::to_string(i), attributes);
     const std::vector<int> in = permutation(rows);
     const std::vector<int> outKeys = permutation(rows);
@@ -208,14 +211,16 @@ void Generator::unnamed() {
   out_ << "Q(S)\n\nS(k int, v)\n";
   for (int r = 0; r < 20; ++r) row({std::to_string(r % 7), word("s", 5)});
   out_ << '\n';
-  for (int i = 0; i < scaled(1000000); ++i) out_ << 'U' << i % 10 << "(a)\n" << rng_() % 10 << "\n\n";
+  for (int i = 0; i < scaled(1000000); ++i)
+    out_ << 'U' << i % 10 << "(a)\n" << rng_() % 10 << "\n\n";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string_view usage =
-      "usage: make_bench_input chain|wide|product|echo|dups|onebyte|empties|unnamed SEED SCALE FILE\n";
+      "usage: make_bench_input chain|wide|product|echo|dups|onebyte|empties|unnamed SEED SCALE "
+      "FILE\n";
   if (argc != 5) {
     std::cerr << usage;
     return 2;

@@ -4,7 +4,8 @@
 # sizes to show how the time grows. Times are the best of RUNS runs (default
 # 5) after one warm-up, wall clock; peak RSS is /usr/bin/time's maximum
 # resident set size. Not a test: it checks nothing. Needs /usr/bin/time
-# (package time); builds the dev preset.
+# (package time); builds the dev preset. JOINREL names another joinrel binary
+# to measure instead of the dev build's, such as one built from an older commit.
 #   bench/run.sh [SEED]
 set -euo pipefail
 export LC_ALL=C
@@ -15,6 +16,7 @@ runs=${RUNS:-5}
 cmake --preset dev >/dev/null
 cmake --build --preset dev --target joinrel make_bench_input io_floor >/dev/null
 bin=build/dev
+joinrel=$(realpath "${JOINREL:-$bin/joinrel}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -42,15 +44,15 @@ peak_mib() {
 measure() {
   local input="$work/$1.txt"
   "$bin/make_bench_input" "$1" "$seed" "$2" "$input"
-  "$bin/joinrel" "$input" "$work/out" >/dev/null 2>&1 || true
+  "$joinrel" "$input" "$work/out" >/dev/null 2>&1 || true
   local lines input_mib joinrel_ms floor_ms rss_mib
   lines=$(wc -l <"$work/out")
   input_mib=$(awk "BEGIN { printf \"%.1f\", $(stat -c %s "$input") / 1048576 }")
-  joinrel_ms=$(best_ms "$bin/joinrel" "$input" "$work/out")
+  joinrel_ms=$(best_ms "$joinrel" "$input" "$work/out")
   floor_ms=$(best_ms "$bin/io_floor" "$input" "$work/floor" "$lines")
-  rss_mib=$(peak_mib "$bin/joinrel" "$input" "$work/out")
-  awk -v label="$3" -v j="$joinrel_ms" -v f="$floor_ms" -v rss="$rss_mib" -v in="$input_mib" \
-    'BEGIN { printf "%-14s %10.1f %9.1f %8.2f %9.1f %9.1f %10.2f\n", label, j, f, j / f, rss, in, rss / (4 * in + 16) }'
+  rss_mib=$(peak_mib "$joinrel" "$input" "$work/out")
+  awk -v label="$3" -v j="$joinrel_ms" -v f="$floor_ms" -v rss="$rss_mib" -v input="$input_mib" \
+    'BEGIN { printf "%-14s %10.1f %9.1f %8.2f %9.1f %9.1f %10.2f\n", label, j, f, j / f, rss, input, rss / (4 * input + 16) }'
 }
 
 header() {

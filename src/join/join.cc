@@ -1,5 +1,7 @@
 #include "join/join.h"
 
+#include <algorithm>
+#include <numeric>
 #include <unordered_map>
 #include <vector>
 
@@ -13,63 +15,93 @@ FatalError tooLarge(const Relation& joinedIn) {
   return FatalError{"Tul nagy az eredmeny: " + std::string(nameToString(joinedIn.name)) + "!"};
 }
 
-// Appends the cells of `left` and of `right` but its column `skipped` (-1 for
-// none) as one row of `output`.
-void appendJoinedRow(Relation& output, Row left, Row right, int skipped) {
-  output.cells.insert(output.cells.end(), left.begin(), left.end());
-  for (std::size_t k = 0; k < right.size(); ++k) {
-    if (static_cast<int>(k) != skipped) output.cells.push_back(right[k]);
-  }
-  ++output.rowCount;
-}
-
-// The right rows that carry one join value: the first of them and, through
-// nextRow, the others in ascending order.
-struct RowChain {
-  int first = -1;
-  int count = 0;
+// A right row without its join cell: the cells before it and the cells after
+// it, each piece with "," between its cells, and whether any cell is left.
+struct RowRest {
+  std::string_view before;
+  std::string_view after;
+  bool hasCells = false;
 };
 
-// Appends the rows of the natural join on left column `leftColumn` and right
-// column `rightColumn`, in nested-loop order, but by probing an index of the
-// right operand's join column instead of comparing every pair of rows.
-void appendMatchingRows(Relation& output, const Relation& left, int leftColumn,
-                        const Relation& right, int rightColumn) {
-  std::unordered_map<std::string_view, RowChain> chains;
-  chains.reserve(right.rowCount);
-  std::vector<int> nextRow(right.rowCount, -1);
-  for (int r = right.rowCount - 1; r >= 0; --r) {  // backwards, so chains ascend
-    RowChain& chain = chains[right.row(r)[rightColumn]];
-    nextRow[r] = chain.first;
-    chain.first = r;
-    ++chain.count;
-  }
+// Cuts the cell in column `column` (-1 for none) out of `row`, a row of a
+// relation `width` cells wide.
+RowRest cutCell(Row row, int width, int column) {
+  if (column < 0) return {row, {}, width > 0};
+  const std::string_view cell = cellAt(row, column);
+  const std::size_t cellStart = static_cast<std::size_t>(cell.data() - row.data());
+  const std::size_t cellEnd = cellStart + cell.size();
+  if (column == 0) return {row.substr(std::min(cellEnd + 1, row.size())), {}, width > 1};
+  // The comma before the cell goes; the one after it, if any, stays.
+  return {row.substr(0, cellStart - 1), row.substr(cellEnd), true};
+}
 
-  std::vector<const RowChain*> matches(left.rowCount, nullptr);
-  long long total = 0;
-  for (int l = 0; l < left.rowCount; ++l) {
-    const auto found = chains.find(left.row(l)[leftColumn]);
-    if (found == chains.end()) continue;
-    matches[l] = &found->second;
-    total += found->second.count;
+// Appends to `builder` one output row: `left`'s cells, then `right`'s.
+void appendJoinedRow(RowBuilder& builder, Row left, bool leftHasCells, const RowRest& right) {
+  std::string& text = builder.text();
+  text += left;
+  if (leftHasCells && right.hasCells) text += ',';
+  text += right.before;
+  text += right.after;
+  builder.endRow();
+}
+
+// The right operand's rows, each cut at the join column.
+std::vector<RowRest> cutRows(const Relation& right, int rightColumn) {
+  std::vector<RowRest> rests;
+  rests.reserve(right.rows.size());
+  for (const Row row : right.rows)
+    rests.push_back(cutCell(row, right.attributeCount(), rightColumn));
+  return rests;
+}
+
+// Appends the rows of the natural join on left column `leftColumn` and right
+// column `rightColumn`, in nested-loop order: for each left row, the right
+// rows with an equal join cell, found in the right rows sorted by their join
+// cell, in ascending order.
+void appendMatchingRows(RowBuilder& builder, const Relation& left, int leftColumn,
+                        const Relation& right, int rightColumn) {
+  std::vector<std::string_view> rightCells;
+  rightCells.reserve(right.rows.size());
+  for (const Row row : right.rows) rightCells.push_back(cellAt(row, rightColumn));
+  std::vector<int> byCell(right.rows.size());
+  std::iota(byCell.begin(), byCell.end(), 0);
+  // Stable, so the rows of one join cell stay in ascending order.
+  std::stable_sort(byCell.begin(), byCell.end(),
+                   [&](int a, int b) { return rightCells[a] < rightCells[b]; });
+
+  struct Matches {
+    std::vector<int>::const_iterator first, last;
+  };
+  std::vector<Matches> matches;
+  matches.reserve(left.rows.size());
+  std::size_t total = 0;
+  for (const Row row : left.rows) {
+    const std::string_view cell = cellAt(row, leftColumn);
+    const auto first =
+        std::lower_bound(byCell.cbegin(), byCell.cend(), cell,
+                         [&](int r, std::string_view c) { return rightCells[r] < c; });
+    const auto last = std::upper_bound(
+        first, byCell.cend(), cell, [&](std::string_view c, int r) { return c < rightCells[r]; });
+    matches.push_back({first, last});
+    total += static_cast<std::size_t>(last - first);
   }
   if (total > MAX_ROWS) throw tooLarge(right);
 
-  output.cells.reserve(static_cast<std::size_t>(total) * output.attributes.size());
-  for (int l = 0; l < left.rowCount; ++l) {
-    const RowChain* chain = matches[l];
-    for (int r = chain ? chain->first : -1; r != -1; r = nextRow[r]) {
-      appendJoinedRow(output, left.row(l), right.row(r), rightColumn);
+  const std::vector<RowRest> rests = cutRows(right, rightColumn);
+  const bool leftHasCells = left.attributeCount() > 0;
+  for (std::size_t l = 0; l < left.rows.size(); ++l) {
+    for (auto r = matches[l].first; r != matches[l].last; ++r) {
+      appendJoinedRow(builder, left.rows[l], leftHasCells, rests[*r]);
     }
   }
 }
 
-void appendProductRows(Relation& output, const Relation& left, const Relation& right) {
-  if (static_cast<long long>(left.rowCount) * right.rowCount > MAX_ROWS) throw tooLarge(right);
-  output.cells.reserve(static_cast<std::size_t>(left.rowCount) *
-                       static_cast<std::size_t>(right.rowCount) * output.attributes.size());
-  for (int l = 0; l < left.rowCount; ++l) {
-    for (int r = 0; r < right.rowCount; ++r) appendJoinedRow(output, left.row(l), right.row(r), -1);
+void appendProductRows(RowBuilder& builder, const Relation& left, const Relation& right) {
+  if (static_cast<long long>(left.rowCount()) * right.rowCount() > MAX_ROWS) throw tooLarge(right);
+  const std::vector<RowRest> rests = cutRows(right, -1);
+  const bool leftHasCells = left.attributeCount() > 0;
+  for (const Row row : left.rows) {
+    for (const RowRest& rest : rests) appendJoinedRow(builder, row, leftHasCells, rest);
   }
 }
 
@@ -124,11 +156,13 @@ Relation joinPair(const Relation& left, const Relation& right, const JoinKey& ke
   }
   if (output.attributeCount() > MAX_ATTRIBUTES) throw tooLarge(right);
 
+  RowBuilder builder;
   if (found) {
-    appendMatchingRows(output, left, key.left.leftAttribute, right, rightColumn);
+    appendMatchingRows(builder, left, key.left.leftAttribute, right, rightColumn);
   } else {
-    appendProductRows(output, left, right);
+    appendProductRows(builder, left, right);
   }
+  builder.moveRowsInto(output);
   return output;
 }
 

@@ -15,19 +15,35 @@ Name stringToName(std::string_view text) {
   return field;
 }
 
-Row Relation::row(int r) const {
-  const auto width = attributes.size();
-  return {cells.data() + static_cast<std::size_t>(r) * width, width};
+void splitRow(Row row, std::span<std::string_view> cells) {
+  if (cells.empty()) return;
+  std::size_t start = 0;
+  for (std::size_t k = 0; k + 1 < cells.size(); ++k) {
+    const std::size_t comma = row.find(',', start);
+    cells[k] = row.substr(start, comma - start);
+    start = comma + 1;
+  }
+  cells.back() = row.substr(start);
 }
 
-void Relation::appendRow(Row rowCells) {
-  cells.insert(cells.end(), rowCells.begin(), rowCells.end());
-  ++rowCount;
+std::string_view cellAt(Row row, int column) {
+  std::size_t start = 0;
+  for (int k = 0; k < column; ++k) start = row.find(',', start) + 1;
+  return row.substr(start, row.find(',', start) - start);
 }
 
-void Relation::dropRows() {
-  std::vector<std::string_view>().swap(cells);  // clear() would keep the capacity
-  rowCount = 0;
+void RowBuilder::moveRowsInto(Relation& relation) {
+  auto text = std::make_shared<const std::string>(std::move(text_));
+  relation.rows.clear();
+  relation.rows.reserve(rowEnds_.size());
+  std::size_t begin = 0;
+  for (const std::size_t end : rowEnds_) {
+    relation.rows.push_back(std::string_view(*text).substr(begin, end - begin));
+    begin = end;
+  }
+  relation.ownText = std::move(text);
+  text_.clear();
+  rowEnds_.clear();
 }
 
 FatalError FatalError::atLine(std::string_view what, LineNumber lineNumber) {
