@@ -1,7 +1,7 @@
 #include "join/join.h"
 
 #include <algorithm>
-#include <numeric>
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -35,7 +35,13 @@ RowRest cutCell(Row row, int width, int column) {
   return {row.substr(0, cellStart - 1), row.substr(cellEnd), true};
 }
 
-// Appends to `builder` one output row: `left`'s cells, then `right`'s.
+// The length of the output row made of `left`'s cells, then `right`'s.
+std::size_t joinedSize(Row left, bool leftHasCells, const RowRest& right) {
+  return left.size() + (leftHasCells && right.hasCells ? 1 : 0) + right.before.size() +
+         right.after.size();
+}
+
+// Appends to `builder` the output row made of `left`'s cells, then `right`'s.
 void appendJoinedRow(RowBuilder& builder, Row left, bool leftHasCells, const RowRest& right) {
   std::string& text = builder.text();
   text += left;
@@ -54,44 +60,83 @@ std::vector<RowRest> cutRows(const Relation& right, int rightColumn) {
   return rests;
 }
 
+// The right operand's rows by join cell, so that a left row finds its
+// matches without a scan. A hash table with linear probing holds, for each
+// distinct cell, the first row carrying it; nextRow chains the others in
+// ascending order, and rowsFrom counts a chain's rows from its head.
+class RowIndex {
+ public:
+  explicit RowIndex(std::vector<std::string_view> cells)
+      : cells_(std::move(cells)), nextRow_(cells_.size(), -1), rowsFrom_(cells_.size(), 1) {
+    std::size_t size = 1;
+    while (size < 2 * cells_.size()) size *= 2;  // at most half full: probes stay short
+    slots_.assign(size, -1);
+    // Backwards, so that each new head comes before the rows it chains.
+    for (int r = static_cast<int>(cells_.size()) - 1; r >= 0; --r) {
+      int& slot = slots_[find(cells_[r])];
+      if (slot != -1) {
+        nextRow_[r] = slot;
+        rowsFrom_[r] = rowsFrom_[slot] + 1;
+      }
+      slot = r;
+    }
+  }
+
+  // Returns the first row whose cell is `cell`, or -1 when none is.
+  int firstRow(std::string_view cell) const { return slots_[find(cell)]; }
+  // Returns the row after `row` with the same cell, or -1.
+  int nextRow(int row) const { return nextRow_[row]; }
+  // Returns the number of rows from `row` to the end of its chain.
+  int rowsFrom(int row) const { return rowsFrom_[row]; }
+
+ private:
+  // Returns the slot that holds `cell`'s first row, or the empty slot where it
+  // belongs.
+  std::size_t find(std::string_view cell) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = std::hash<std::string_view>{}(cell)&mask;
+    while (slots_[i] != -1 && cells_[slots_[i]] != cell) i = (i + 1) & mask;
+    return i;
+  }
+
+  std::vector<std::string_view> cells_;  // the join cell of each row
+  std::vector<int> nextRow_;
+  std::vector<int> rowsFrom_;
+  std::vector<int> slots_;
+};
+
 // Appends the rows of the natural join on left column `leftColumn` and right
-// column `rightColumn`, in nested-loop order: for each left row, the right
-// rows with an equal join cell, found in the right rows sorted by their join
-// cell, in ascending order.
+// column `rightColumn`, in nested-loop order: for each left row, every right
+// row with an equal join cell, in ascending order.
 void appendMatchingRows(RowBuilder& builder, const Relation& left, int leftColumn,
                         const Relation& right, int rightColumn) {
   std::vector<std::string_view> rightCells;
   rightCells.reserve(right.rows.size());
   for (const Row row : right.rows) rightCells.push_back(cellAt(row, rightColumn));
-  std::vector<int> byCell(right.rows.size());
-  std::iota(byCell.begin(), byCell.end(), 0);
-  // Stable, so the rows of one join cell stay in ascending order.
-  std::stable_sort(byCell.begin(), byCell.end(),
-                   [&](int a, int b) { return rightCells[a] < rightCells[b]; });
+  const RowIndex index(std::move(rightCells));
 
-  struct Matches {
-    std::vector<int>::const_iterator first, last;
-  };
-  std::vector<Matches> matches;
-  matches.reserve(left.rows.size());
+  std::vector<int> firstMatch;  // per left row
+  firstMatch.reserve(left.rows.size());
   std::size_t total = 0;
   for (const Row row : left.rows) {
-    const std::string_view cell = cellAt(row, leftColumn);
-    const auto first =
-        std::lower_bound(byCell.cbegin(), byCell.cend(), cell,
-                         [&](int r, std::string_view c) { return rightCells[r] < c; });
-    const auto last = std::upper_bound(
-        first, byCell.cend(), cell, [&](std::string_view c, int r) { return c < rightCells[r]; });
-    matches.push_back({first, last});
-    total += static_cast<std::size_t>(last - first);
+    const int first = index.firstRow(cellAt(row, leftColumn));
+    firstMatch.push_back(first);
+    if (first != -1) total += static_cast<std::size_t>(index.rowsFrom(first));
   }
   if (total > MAX_ROWS) throw tooLarge(right);
 
   const std::vector<RowRest> rests = cutRows(right, rightColumn);
   const bool leftHasCells = left.attributeCount() > 0;
+  std::size_t textSize = 0;
   for (std::size_t l = 0; l < left.rows.size(); ++l) {
-    for (auto r = matches[l].first; r != matches[l].last; ++r) {
-      appendJoinedRow(builder, left.rows[l], leftHasCells, rests[*r]);
+    for (int r = firstMatch[l]; r != -1; r = index.nextRow(r)) {
+      textSize += joinedSize(left.rows[l], leftHasCells, rests[r]);
+    }
+  }
+  builder.reserve(textSize, total);
+  for (std::size_t l = 0; l < left.rows.size(); ++l) {
+    for (int r = firstMatch[l]; r != -1; r = index.nextRow(r)) {
+      appendJoinedRow(builder, left.rows[l], leftHasCells, rests[r]);
     }
   }
 }
@@ -100,6 +145,11 @@ void appendProductRows(RowBuilder& builder, const Relation& left, const Relation
   if (static_cast<long long>(left.rowCount()) * right.rowCount() > MAX_ROWS) throw tooLarge(right);
   const std::vector<RowRest> rests = cutRows(right, -1);
   const bool leftHasCells = left.attributeCount() > 0;
+  std::size_t textSize = 0;
+  for (const Row row : left.rows) {
+    for (const RowRest& rest : rests) textSize += joinedSize(row, leftHasCells, rest);
+  }
+  builder.reserve(textSize, left.rows.size() * rests.size());
   for (const Row row : left.rows) {
     for (const RowRest& rest : rests) appendJoinedRow(builder, row, leftHasCells, rest);
   }

@@ -30,6 +30,9 @@ void reorderColumns(Relation& relation, const std::vector<std::size_t>& columns)
   std::array<std::string_view, MAX_ATTRIBUTES> cells;
   const std::span<std::string_view> rowCells = std::span(cells).first(columns.size());
   RowBuilder builder;
+  std::size_t textSize = 0;  // the same cells and commas, in another order
+  for (const Row row : relation.rows) textSize += row.size();
+  builder.reserve(textSize, relation.rows.size());
   std::string& text = builder.text();
   for (const Row row : relation.rows) {
     splitRow(row, rowCells);
@@ -45,17 +48,20 @@ void reorderColumns(Relation& relation, const std::vector<std::size_t>& columns)
 
 }  // namespace
 
-// A row's text is its cells joined by ",", so once the columns are in their
-// final order every row is its own key. Equal keys mean equal rows, so which
-// of the equal rows is kept cannot be told apart: sorting the rows and
-// keeping one of each run of equal ones gives the order and the rows that
-// keeping the earliest of each key and sorting by key would.
+// A row's text is its cells joined by ",", so equal rows have equal texts and
+// which of them is kept cannot be told apart; once the columns are in their
+// final order every row is also its own key. Sorting the texts and keeping
+// one of each run of equal ones therefore gives the rows, and the order, that
+// keeping the earliest of each key and sorting by key would. Duplicates go
+// first, so that only the rows kept are rebuilt in the new column order.
 void normalizeResult(Relation& relation) {
-  const std::vector<std::size_t> columns = sortedColumns(relation.attributes);
-  if (!std::is_sorted(columns.begin(), columns.end())) reorderColumns(relation, columns);
   std::vector<Row>& rows = relation.rows;
   std::sort(rows.begin(), rows.end());
   rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  const std::vector<std::size_t> columns = sortedColumns(relation.attributes);
+  if (std::is_sorted(columns.begin(), columns.end())) return;
+  reorderColumns(relation, columns);
+  std::sort(rows.begin(), rows.end());
 }
 
 }  // namespace joinrel

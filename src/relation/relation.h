@@ -73,6 +73,8 @@ struct Relation {
 // text(), then call endRow(); moveRowsInto() hands the rows over.
 class RowBuilder {
  public:
+  // Makes room for rows of `textSize` bytes in all, `rowCount` of them.
+  void reserve(std::size_t textSize, std::size_t rowCount);
   // The text of every row built so far, the open row last.
   std::string& text() { return text_; }
   // Ends the open row at the end of text().
