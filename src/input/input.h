@@ -2,8 +2,8 @@
 // that echo its first line, count its relations and load them.
 //
 // The file is read once; each pass rewinds over the same bytes, so every pass
-// sees one consistent file and a pipe works as input. Lines, names and cells
-// are views into those bytes.
+// sees one consistent file and a pipe works as input. Lines and the rows of
+// loaded relations are views into those bytes.
 #pragma once
 
 #include <cstdint>

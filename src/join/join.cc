@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <numeric>
 #include <unordered_map>
 #include <vector>
 
@@ -28,7 +29,7 @@ struct RowRest {
 RowRest cutCell(Row row, int width, int column) {
   if (column < 0) return {row, {}, width > 0};
   const std::string_view cell = cellAt(row, column);
-  const std::size_t cellStart = static_cast<std::size_t>(cell.data() - row.data());
+  const auto cellStart = static_cast<std::size_t>(cell.data() - row.data());
   const std::size_t cellEnd = cellStart + cell.size();
   if (column == 0) return {row.substr(std::min(cellEnd + 1, row.size())), {}, width > 1};
   // The comma before the cell goes; the one after it, if any, stays.
@@ -53,10 +54,9 @@ void appendJoinedRow(RowBuilder& builder, Row left, bool leftHasCells, const Row
 
 // The right operand's rows, each cut at the join column.
 std::vector<RowRest> cutRows(const Relation& right, int rightColumn) {
-  std::vector<RowRest> rests;
-  rests.reserve(right.rows.size());
-  for (const Row row : right.rows)
-    rests.push_back(cutCell(row, right.attributeCount(), rightColumn));
+  std::vector<RowRest> rests(right.rows.size());
+  std::transform(right.rows.begin(), right.rows.end(), rests.begin(),
+                 [&](Row row) { return cutCell(row, right.attributeCount(), rightColumn); });
   return rests;
 }
 
@@ -110,9 +110,9 @@ class RowIndex {
 // row with an equal join cell, in ascending order.
 void appendMatchingRows(RowBuilder& builder, const Relation& left, int leftColumn,
                         const Relation& right, int rightColumn) {
-  std::vector<std::string_view> rightCells;
-  rightCells.reserve(right.rows.size());
-  for (const Row row : right.rows) rightCells.push_back(cellAt(row, rightColumn));
+  std::vector<std::string_view> rightCells(right.rows.size());
+  std::transform(right.rows.begin(), right.rows.end(), rightCells.begin(),
+                 [&](Row row) { return cellAt(row, rightColumn); });
   const RowIndex index(std::move(rightCells));
 
   std::vector<int> firstMatch;  // per left row
@@ -147,7 +147,10 @@ void appendProductRows(RowBuilder& builder, const Relation& left, const Relation
   const bool leftHasCells = left.attributeCount() > 0;
   std::size_t textSize = 0;
   for (const Row row : left.rows) {
-    for (const RowRest& rest : rests) textSize += joinedSize(row, leftHasCells, rest);
+    textSize += std::accumulate(rests.begin(), rests.end(), std::size_t{0},
+                                [&](std::size_t sum, const RowRest& rest) {
+                                  return sum + joinedSize(row, leftHasCells, rest);
+                                });
   }
   builder.reserve(textSize, left.rows.size() * rests.size());
   for (const Row row : left.rows) {

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <numeric>
 
 #include "output/output.h"
@@ -25,13 +26,16 @@ std::vector<std::size_t> sortedColumns(const std::vector<Attribute>& attributes)
 void reorderColumns(Relation& relation, const std::vector<std::size_t>& columns) {
   std::vector<Attribute> attributes;
   attributes.reserve(columns.size());
-  for (const std::size_t column : columns) attributes.push_back(relation.attributes[column]);
+  std::transform(columns.begin(), columns.end(), std::back_inserter(attributes),
+                 [&](std::size_t column) { return relation.attributes[column]; });
 
   std::array<std::string_view, MAX_ATTRIBUTES> cells;
   const std::span<std::string_view> rowCells = std::span(cells).first(columns.size());
   RowBuilder builder;
-  std::size_t textSize = 0;  // the same cells and commas, in another order
-  for (const Row row : relation.rows) textSize += row.size();
+  // The same cells and commas, in another order.
+  const std::size_t textSize =
+      std::accumulate(relation.rows.begin(), relation.rows.end(), std::size_t{0},
+                      [](std::size_t sum, Row row) { return sum + row.size(); });
   builder.reserve(textSize, relation.rows.size());
   std::string& text = builder.text();
   for (const Row row : relation.rows) {

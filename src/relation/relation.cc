@@ -42,15 +42,15 @@ void RowBuilder::reserve(std::size_t textSize, std::size_t rowCount) {
 }
 
 void RowBuilder::moveRowsInto(Relation& relation) {
-  auto text = std::make_shared<const std::string>(std::move(text_));
+  auto built = std::make_shared<const std::string>(std::move(text_));
   relation.rows.clear();
   relation.rows.reserve(rowEnds_.size());
   std::size_t begin = 0;
   for (const std::size_t end : rowEnds_) {
-    relation.rows.push_back(std::string_view(*text).substr(begin, end - begin));
+    relation.rows.push_back(std::string_view(*built).substr(begin, end - begin));
     begin = end;
   }
-  relation.ownText = std::move(text);
+  relation.ownText = std::move(built);
   text_.clear();
   rowEnds_.clear();
 }
