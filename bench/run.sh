@@ -1,23 +1,70 @@
 #!/usr/bin/env bash
-# Times joinrel on inputs at the limits of the format: wall time and peak
-# memory of whole runs, best of three; then the join and normalisation alone.
-# Needs the dev build (./build.sh example).
+# Runs joinrel and the I/O floor (bench/io_floor.cc) side by side on every
+# benchmark shape (bench/make_bench_input.cc), then the chain shape at three
+# sizes to show how the time grows. Times are the best of RUNS runs (default
+# 5) after one warm-up, wall clock; peak RSS is /usr/bin/time's maximum
+# resident set size. Not a test: it checks nothing. Needs /usr/bin/time
+# (package time); builds the dev preset. JOINREL names another joinrel binary
+# to measure instead of the dev build's, such as one built from an older commit.
+#   bench/run.sh [SEED]
 set -euo pipefail
+export LC_ALL=C
 cd "$(dirname "$0")/.."
 [ -x /usr/bin/time ] || { echo "bench/run.sh needs /usr/bin/time (apt-get install time)" >&2; exit 2; }
-cmake --build --preset dev --target joinrel make_bench_input join_bench >/dev/null
+seed=${1:-1}
+runs=${RUNS:-5}
+cmake --preset dev >/dev/null
+cmake --build --preset dev --target joinrel make_bench_input io_floor >/dev/null
+bin=build/dev
+joinrel=$(realpath "${JOINREL:-$bin/joinrel}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-printf '%-11s %10s %9s %12s\n' input "size KiB" "seconds" "peak KiB"
-for kind in join product duplicates echo; do
-  build/dev/make_bench_input "$kind" "$work/$kind.txt"
-  best=""
-  for _ in 1 2 3; do
-    /usr/bin/time -f '%e %M' -o "$work/time" build/dev/joinrel "$work/$kind.txt" "$work/out" >/dev/null
-    read -r seconds peak <"$work/time"
-    if [ -z "$best" ] || awk "BEGIN{exit !($seconds < ${best% *})}"; then best="$seconds $peak"; fi
+
+# best_ms COMMAND...: one warm-up run, then the least wall time of $runs runs,
+# in milliseconds. joinrel refuses the onebyte input, so failures are expected.
+best_ms() {
+  local best="" start elapsed
+  "$@" >/dev/null 2>&1 || true
+  for ((i = 0; i < runs; i++)); do
+    start=${EPOCHREALTIME/./}
+    "$@" >/dev/null 2>&1 || true
+    elapsed=$((${EPOCHREALTIME/./} - start))
+    if [ -z "$best" ] || [ "$elapsed" -lt "$best" ]; then best=$elapsed; fi
   done
-  printf '%-11s %10d %9s %12s\n' "$kind" $(($(stat -c %s "$work/$kind.txt") / 1024)) $best
+  awk "BEGIN { printf \"%.1f\", $best / 1000 }"
+}
+
+# peak_mib COMMAND...: the peak resident set size of one run, in MiB.
+peak_mib() {
+  /usr/bin/time -f '%M' -o "$work/rss" "$@" >/dev/null 2>&1 || true
+  awk '{ kib = $1 } END { printf "%.1f", kib / 1024 }' "$work/rss"
+}
+
+# measure SHAPE SCALE LABEL: prints one table row.
+measure() {
+  local input="$work/$1.txt"
+  "$bin/make_bench_input" "$1" "$seed" "$2" "$input"
+  "$joinrel" "$input" "$work/out" >/dev/null 2>&1 || true
+  local lines input_mib joinrel_ms floor_ms rss_mib
+  lines=$(wc -l <"$work/out")
+  input_mib=$(awk "BEGIN { printf \"%.1f\", $(stat -c %s "$input") / 1048576 }")
+  joinrel_ms=$(best_ms "$joinrel" "$input" "$work/out")
+  floor_ms=$(best_ms "$bin/io_floor" "$input" "$work/floor" "$lines")
+  rss_mib=$(peak_mib "$joinrel" "$input" "$work/out")
+  awk -v label="$3" -v j="$joinrel_ms" -v f="$floor_ms" -v rss="$rss_mib" -v input="$input_mib" \
+    'BEGIN { printf "%-14s %10.1f %9.1f %8.2f %9.1f %9.1f %10.2f\n", label, j, f, j / f, rss, input, rss / (4 * input + 16) }'
+}
+
+header() {
+  printf '%-14s %10s %9s %8s %9s %9s %10s\n' "$1" "joinrel ms" "floor ms" ratio "RSS MiB" "input MiB" "RSS/budget"
+}
+
+header shape
+for shape in chain wide product echo dups onebyte empties unnamed; do
+  measure "$shape" 1 "$shape"
 done
 echo
-build/dev/join_bench
+header "chain rows"
+for scale in 0.25 0.5 1; do
+  measure chain "$scale" "$(awk "BEGIN { print $scale * 10000 }")"
+done

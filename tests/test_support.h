@@ -27,8 +27,12 @@ inline void expectFatal(const std::function<void()>& action, const std::string& 
 // All 30 bytes of `field`, blanks included.
 inline std::string fieldText(const Name& field) { return std::string(field.begin(), field.end()); }
 
-// The cells of `row`, for comparing with a list.
-inline std::vector<std::string_view> cellsOf(Row row) { return {row.begin(), row.end()}; }
+// The cells of row `r` of `relation`, for comparing with a list.
+inline std::vector<std::string_view> cellsOf(const Relation& relation, int r) {
+  std::vector<std::string_view> cells(relation.attributes.size());
+  splitRow(relation.rows[r], cells);
+  return cells;
+}
 
 // An attribute named `name` whose type text is `type`.
 inline Attribute attr(std::string_view name, std::string type = "") {
@@ -37,14 +41,24 @@ inline Attribute attr(std::string_view name, std::string type = "") {
 
 using Rows = std::vector<std::vector<std::string_view>>;
 
+// Appends `cells` to `builder` as one row.
+inline void appendRow(RowBuilder& builder, const std::vector<std::string_view>& cells) {
+  for (std::size_t k = 0; k < cells.size(); ++k) {
+    if (k > 0) builder.text() += ',';
+    builder.text() += cells[k];
+  }
+  builder.endRow();
+}
+
 // A relation named `name` holding `rows`, each with one cell per attribute.
-// The cells view the same texts as `rows`; those must outlive the relation.
 inline Relation makeRelation(std::string_view name, std::vector<Attribute> attributes,
                              const Rows& rows) {
   Relation relation;
   relation.name = stringToName(name);
   relation.attributes = std::move(attributes);
-  for (const auto& row : rows) relation.appendRow(row);
+  RowBuilder builder;
+  for (const auto& row : rows) appendRow(builder, row);
+  builder.moveRowsInto(relation);
   return relation;
 }
 
@@ -55,9 +69,9 @@ inline std::string describe(const Relation& relation) {
   for (const auto& a : relation.attributes) {
     text += std::string(nameToString(a.name)) + ":" + a.type + " ";
   }
-  for (int r = 0; r < relation.rowCount; ++r) {
+  for (int r = 0; r < relation.rowCount(); ++r) {
     text += "\n";
-    for (auto cell : relation.row(r)) text += "[" + std::string(cell) + "]";
+    for (auto cell : cellsOf(relation, r)) text += "[" + std::string(cell) + "]";
   }
   return text;
 }

@@ -1,5 +1,6 @@
 #include "driver/driver.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -63,13 +64,14 @@ void run(const std::filesystem::path& inputPath, const std::filesystem::path& ou
   echoFirstLine(inputFile, outputFile);
 
   inputFile.rewind();
-  std::vector<Relation> relations(static_cast<std::size_t>(countRelations(inputFile)));
+  const std::int64_t relationCount = countRelations(inputFile);
 
   inputFile.rewind();
   Name joinListName = blankName();  // parsed with the list, read nowhere
   std::vector<Attribute> joinList;
   parseHeader(inputFile, joinListName, joinList);
-  loadRelations(inputFile, relations, joinList, outputFile);
+  const std::vector<Relation> relations =
+      loadRelations(inputFile, relationCount, joinList, outputFile);
 
   JoinKey key;
   resetJoinKey(key);

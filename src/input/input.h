@@ -2,8 +2,8 @@
 // that echo its first line, count its relations and load them.
 //
 // The file is read once; each pass rewinds over the same bytes, so every pass
-// sees one consistent file and a pipe works as input. Lines, names and cells
-// are views into those bytes.
+// sees one consistent file and a pipe works as input. Lines and the rows of
+// loaded relations are views into those bytes.
 #pragma once
 
 #include <cstdint>
@@ -82,19 +82,23 @@ void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attri
 
 // Reads the rows after a header, up to an empty line (consumed) or the end of
 // the input, into `relation`, which has its attributes and no rows. A row's
-// cells are its comma-separated pieces (a trailing comma adds none); cells
-// beyond the attributes are dropped, missing ones are "". Refuses, with
-// FatalError naming the line: a "(" in a row ("Hibas sor"), more than 50
-// cells ("Tul sok mezo"), a 10001st row ("Tul sok sor").
+// cells are its line's comma-separated pieces (a trailing comma adds none);
+// pieces beyond the attributes are dropped, missing ones are "". The rows view
+// their lines when every line already is its row's text (one comma fewer than
+// the relation has attributes); otherwise all are rewritten into
+// `relation.ownText`. Refuses, with FatalError naming
+// the line: a "(" in a row ("Hibas sor"), more than 50 cells ("Tul sok
+// mezo"), a 10001st row ("Tul sok sor").
 void readRows(InputFile& inputFile, Relation& relation);
 
-// Pass 3, after the first line: reads every relation into `relations`, in
-// file order, and writes each one followed by an empty line as soon as it is
-// read. A relation whose name `joinList` does not carry keeps its name and
-// attributes but drops its rows once written, since the join never reads
-// them. Empty lines between and after the blocks are skipped; any other line
-// left after the last block is refused as a bad header ("Hibas fejlec").
-void loadRelations(InputFile& inputFile, std::span<Relation> relations,
-                   std::span<const Attribute> joinList, std::ostream& outputFile);
+// Pass 3, after the first line: reads `relationCount` relations, in file
+// order, and writes each one followed by an empty line as soon as it is read.
+// Returns the relations the join reads: for each name that `joinList`
+// carries, the first relation of that name, in file order. No other relation
+// is kept once written. Empty lines between and after the blocks are
+// skipped; any other line left after the last block is refused as a bad
+// header ("Hibas fejlec").
+std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationCount,
+                                    std::span<const Attribute> joinList, std::ostream& outputFile);
 
 }  // namespace joinrel

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <array>
 
 #include "input/input.h"
 #include "output/output.h"
@@ -75,24 +74,25 @@ void parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes) {
   }
 }
 
-// Splits a non-empty row line into `cells` and returns how many it holds. A
-// trailing comma ends the last cell and starts none.
-std::size_t splitRow(std::string_view line, std::span<std::string_view, MAX_ATTRIBUTES> cells,
-                     LineNumber lineNumber) {
-  std::size_t count = 0;
-  for (std::size_t start = 0; start < line.size();) {
-    const std::size_t comma = std::min(line.find(',', start), line.size());
-    if (count == cells.size()) throw FatalError::atLine("Tul sok mezo", lineNumber);
-    cells[count++] = line.substr(start, comma - start);
-    start = comma + 1;
+// Rewrites every row of `relation`, each still its line as read, as the row's
+// text: the first pieces of the line, one per attribute, "" for those it
+// lacks.
+void rewriteRows(Relation& relation) {
+  RowBuilder builder;
+  std::string& text = builder.text();
+  for (const std::string_view line : relation.rows) {
+    std::size_t start = 0;
+    for (int k = 0; k < relation.attributeCount(); ++k) {
+      if (k > 0) text += ',';
+      if (start < line.size()) {
+        const std::size_t end = std::min(line.find(',', start), line.size());
+        text.append(line, start, end - start);
+        start = end + 1;
+      }
+    }
+    builder.endRow();
   }
-  return count;
-}
-
-bool isNamedIn(std::span<const Attribute> joinList, const Name& name) {
-  return std::any_of(joinList.begin(), joinList.end(), [&](const Attribute& entry) {
-    return nameToString(entry.name) == nameToString(name);
-  });
+  builder.moveRowsInto(relation);
 }
 
 }  // namespace
@@ -127,29 +127,43 @@ void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attri
 }
 
 void readRows(InputFile& inputFile, Relation& relation) {
-  const std::size_t width = relation.attributes.size();
-  std::array<std::string_view, MAX_ATTRIBUTES> cells;
+  bool linesAreRows = true;  // every line so far is its row's text
   while (!inputFile.atEnd()) {
     const std::string_view line = inputFile.readLine();
     if (line.empty()) break;
     const LineNumber lineNumber = inputFile.lineNumber();
     if (line.find('(') != std::string_view::npos) throw FatalError::atLine("Hibas sor", lineNumber);
-    if (relation.rowCount == MAX_ROWS) throw FatalError::atLine("Tul sok sor", lineNumber);
-    const std::size_t count = splitRow(line, cells, lineNumber);
-    for (std::size_t k = count; k < width; ++k) cells[k] = {};
-    relation.appendRow(Row(cells).first(width));
+    if (relation.rowCount() == MAX_ROWS) throw FatalError::atLine("Tul sok sor", lineNumber);
+    const auto commas = std::count(line.begin(), line.end(), ',');
+    const auto cells = commas + (line.back() == ',' ? 0 : 1);  // a trailing comma starts no cell
+    if (cells > MAX_ATTRIBUTES) throw FatalError::atLine("Tul sok mezo", lineNumber);
+    linesAreRows = linesAreRows && commas + 1 == relation.attributeCount();
+    relation.rows.push_back(line);
   }
-  relation.cells.shrink_to_fit();  // a relation is kept for the whole run
+  if (!linesAreRows) rewriteRows(relation);
 }
 
-void loadRelations(InputFile& inputFile, std::span<Relation> relations,
-                   std::span<const Attribute> joinList, std::ostream& outputFile) {
-  for (Relation& relation : relations) {
+std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationCount,
+                                    std::span<const Attribute> joinList, std::ostream& outputFile) {
+  std::vector<std::string_view> wanted;  // names the join reads and no kept relation carries
+  for (const Attribute& entry : joinList) {
+    if (std::find(wanted.begin(), wanted.end(), nameToString(entry.name)) == wanted.end()) {
+      wanted.push_back(nameToString(entry.name));
+    }
+  }
+  std::vector<Relation> kept;
+  for (std::int64_t i = 0; i < relationCount; ++i) {
+    Relation relation;
     parseHeader(inputFile, relation.name, relation.attributes);
     readRows(inputFile, relation);
     writeRelation(relation, outputFile);
     writeLineEnd(outputFile);
-    if (!isNamedIn(joinList, relation.name)) relation.dropRows();
+    const auto name = std::find(wanted.begin(), wanted.end(), nameToString(relation.name));
+    if (name != wanted.end()) {
+      wanted.erase(name);
+      relation.rows.shrink_to_fit();  // kept for the whole run
+      kept.push_back(std::move(relation));
+    }
   }
   // Only empty lines may follow the last block.
   while (!inputFile.atEnd()) {
@@ -157,6 +171,7 @@ void loadRelations(InputFile& inputFile, std::span<Relation> relations,
       throw FatalError::atLine("Hibas fejlec", inputFile.lineNumber());
     }
   }
+  return kept;
 }
 
 }  // namespace joinrel

@@ -35,11 +35,11 @@ void resetJoinKey(JoinKey& key);
 bool findCommonAttribute(const Relation& left, const Relation& right, JoinKey& key);
 
 // Returns the natural join of `left` and `right` on the pair in `key` when
-// `found`, else their product; its name is blank. Columns: all of left's,
-// then right's without its join attribute. Rows: for each left row in order,
-// one per matching right row in order; cells compare as exact text. Refuses,
-// before building any row, an output over 50 attributes or 10000 rows ("Tul
-// nagy az eredmeny: <right's name>!").
+// `found`, else their product; its name is blank and its rows live in its
+// ownText. Columns: all of left's, then right's without its join attribute.
+// Rows: for each left row in order, one per matching right row in order;
+// cells compare as exact text. Refuses, before building any row, an output
+// over 50 attributes or 10000 rows ("Tul nagy az eredmeny: <right's name>!").
 Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key, bool found);
 
 // Joins the relations that `joinList` names, left-deep in list order, each

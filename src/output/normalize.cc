@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <numeric>
 
@@ -20,97 +21,51 @@ std::vector<std::size_t> sortedColumns(const std::vector<Attribute>& attributes)
   return columns;
 }
 
-// The row keys: each row's cells in `columns` order joined by ",", all held
-// in `text`.
-std::vector<std::string_view> buildRowKeys(const Relation& relation,
-                                           const std::vector<std::size_t>& columns,
-                                           std::string& text) {
-  // Reserved whole, the text never moves below, so the keys' views stay valid.
-  text.reserve(std::accumulate(
-      relation.cells.begin(), relation.cells.end(), std::size_t{0},
-      [](std::size_t size, std::string_view cell) { return size + cell.size() + 1; }));
-  std::vector<std::string_view> keys;
-  keys.reserve(relation.rowCount);
-  for (int r = 0; r < relation.rowCount; ++r) {
-    const Row row = relation.row(r);
-    const std::size_t begin = text.size();
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-      if (i > 0) text += ',';
-      text += row[columns[i]];
-    }
-    keys.push_back(std::string_view(text).substr(begin));
-  }
-  return keys;
-}
-
-// Returns the rows to keep, in ascending order of their keys: of each set of
-// rows with equal keys the earliest, as sorting stably and keeping the first
-// of each run of equal keys gives.
-std::vector<int> distinctRowsInKeyOrder(const std::vector<std::string_view>& keys) {
-  std::vector<int> order(keys.size());
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return keys[a] < keys[b]; });
-  order.erase(
-      std::unique(order.begin(), order.end(), [&](int a, int b) { return keys[a] == keys[b]; }),
-      order.end());
-  return order;
-}
-
-// Makes row i the former row order[i], for every i, and drops the rest. Done
-// in place, since a result may be as large as a relation can be: the rows not
-// kept go last, and each cycle of the permutation that makes is followed
-// once, with its first row held aside.
-void keepRowsInOrder(Relation& relation, const std::vector<int>& order) {
-  const std::size_t width = relation.attributes.size();
-  const auto rowAt = [&](int r) { return relation.cells.data() + r * width; };
-  std::vector<int> source = order;  // row i takes the row now at source[i]
-  std::vector<bool> kept(relation.rowCount, false);
-  for (const int r : order) kept[r] = true;
-  for (int r = 0; r < relation.rowCount; ++r) {
-    if (!kept[r]) source.push_back(r);
-  }
-
-  std::vector<bool> placed(relation.rowCount, false);
-  std::vector<std::string_view> held(width);
-  for (int start = 0; start < relation.rowCount; ++start) {
-    if (placed[start]) continue;
-    std::copy_n(rowAt(start), width, held.begin());
-    int r = start;
-    for (; source[r] != start; r = source[r]) {
-      std::copy_n(rowAt(source[r]), width, rowAt(r));
-      placed[r] = true;
-    }
-    std::copy(held.begin(), held.end(), rowAt(r));
-    placed[r] = true;
-  }
-  relation.rowCount = static_cast<int>(order.size());
-  relation.cells.resize(order.size() * width);
-}
-
-// Puts the attributes, and the cells of every row, in `columns` order.
+// Puts the attributes, and the cells of every row, in `columns` order. The
+// rows are rebuilt, each once.
 void reorderColumns(Relation& relation, const std::vector<std::size_t>& columns) {
   std::vector<Attribute> attributes;
   attributes.reserve(columns.size());
   std::transform(columns.begin(), columns.end(), std::back_inserter(attributes),
                  [&](std::size_t column) { return relation.attributes[column]; });
-  relation.attributes = std::move(attributes);
 
-  std::vector<std::string_view> row(columns.size());
-  for (int r = 0; r < relation.rowCount; ++r) {
-    std::string_view* const cells = relation.cells.data() + r * columns.size();
-    for (std::size_t i = 0; i < columns.size(); ++i) row[i] = cells[columns[i]];
-    std::copy(row.begin(), row.end(), cells);
+  std::array<std::string_view, MAX_ATTRIBUTES> cells;
+  const std::span<std::string_view> rowCells = std::span(cells).first(columns.size());
+  RowBuilder builder;
+  // The same cells and commas, in another order.
+  const std::size_t textSize =
+      std::accumulate(relation.rows.begin(), relation.rows.end(), std::size_t{0},
+                      [](std::size_t sum, Row row) { return sum + row.size(); });
+  builder.reserve(textSize, relation.rows.size());
+  std::string& text = builder.text();
+  for (const Row row : relation.rows) {
+    splitRow(row, rowCells);
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      if (i > 0) text += ',';
+      text += rowCells[columns[i]];
+    }
+    builder.endRow();
   }
+  builder.moveRowsInto(relation);
+  relation.attributes = std::move(attributes);
 }
 
 }  // namespace
 
+// A row's text is its cells joined by ",", so equal rows have equal texts and
+// which of them is kept cannot be told apart; once the columns are in their
+// final order every row is also its own key. Sorting the texts and keeping
+// one of each run of equal ones therefore gives the rows, and the order, that
+// keeping the earliest of each key and sorting by key would. Duplicates go
+// first, so that only the rows kept are rebuilt in the new column order.
 void normalizeResult(Relation& relation) {
+  std::vector<Row>& rows = relation.rows;
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
   const std::vector<std::size_t> columns = sortedColumns(relation.attributes);
-  std::string keyText;
-  const std::vector<std::string_view> keys = buildRowKeys(relation, columns, keyText);
-  keepRowsInOrder(relation, distinctRowsInKeyOrder(keys));
+  if (std::is_sorted(columns.begin(), columns.end())) return;
   reorderColumns(relation, columns);
+  std::sort(rows.begin(), rows.end());
 }
 
 }  // namespace joinrel

@@ -24,7 +24,8 @@ void writeRelation(const Relation& relation, std::ostream& outputFile);
 // Puts `relation` in its final form: columns stably sorted by attribute name,
 // then only the first of each set of equal rows kept, then the rows sorted by
 // their key (the cells joined by ","). Strings compare as unsigned bytes, a
-// prefix first. The name and the attribute count stay as they are.
+// prefix first. The name and the attribute count stay as they are; when the
+// columns move, the rows kept are rebuilt into `relation.ownText`.
 void normalizeResult(Relation& relation);
 
 }  // namespace joinrel

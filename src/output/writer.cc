@@ -1,5 +1,3 @@
-#include <string>
-
 #include "output/output.h"
 
 namespace joinrel {
@@ -15,7 +13,7 @@ bool isTyped(const Attribute& attribute) {
 }  // namespace
 
 void writeLineEnd(std::ostream& outputFile) {
-  outputFile << '\n' << std::flush;
+  outputFile.put('\n').flush();
   if (!outputFile) throw FatalError("Hiba az output fajl irasakor!");
 }
 
@@ -37,15 +35,8 @@ void writeRelation(const Relation& relation, std::ostream& outputFile) {
   if (!typed) writeLineEnd(outputFile);
 
   if (relation.attributes.empty()) return;  // rows without cells have no text
-  std::string line;                         // one write per line rather than one per cell
-  for (int r = 0; r < relation.rowCount; ++r) {
-    const Row row = relation.row(r);
-    line.assign(row.front());
-    for (const std::string_view cell : row.subspan(1)) {
-      line += ',';
-      line += cell;
-    }
-    outputFile << line;
+  for (const Row row : relation.rows) {
+    outputFile.write(row.data(), static_cast<std::streamsize>(row.size()));
     writeLineEnd(outputFile);
   }
 }

@@ -15,19 +15,44 @@ Name stringToName(std::string_view text) {
   return field;
 }
 
-Row Relation::row(int r) const {
-  const auto width = attributes.size();
-  return {cells.data() + static_cast<std::size_t>(r) * width, width};
+// Cells are short, so the commas are found by a plain scan rather than one
+// library search per cell.
+void splitRow(Row row, std::span<std::string_view> cells) {
+  if (cells.empty()) return;
+  const char* start = row.data();
+  const char* const end = row.data() + row.size();
+  for (std::size_t k = 0; k + 1 < cells.size(); ++k) {
+    const char* const comma = std::find(start, end, ',');
+    cells[k] = {start, comma};
+    start = comma + 1;
+  }
+  cells.back() = {start, end};
 }
 
-void Relation::appendRow(Row rowCells) {
-  cells.insert(cells.end(), rowCells.begin(), rowCells.end());
-  ++rowCount;
+std::string_view cellAt(Row row, int column) {
+  const char* start = row.data();
+  const char* const end = row.data() + row.size();
+  for (int k = 0; k < column; ++k) start = std::find(start, end, ',') + 1;
+  return {start, std::find(start, end, ',')};
 }
 
-void Relation::dropRows() {
-  std::vector<std::string_view>().swap(cells);  // clear() would keep the capacity
-  rowCount = 0;
+void RowBuilder::reserve(std::size_t textSize, std::size_t rowCount) {
+  text_.reserve(textSize);
+  rowEnds_.reserve(rowCount);
+}
+
+void RowBuilder::moveRowsInto(Relation& relation) {
+  auto built = std::make_shared<const std::string>(std::move(text_));
+  relation.rows.clear();
+  relation.rows.reserve(rowEnds_.size());
+  std::size_t begin = 0;
+  for (const std::size_t end : rowEnds_) {
+    relation.rows.push_back(std::string_view(*built).substr(begin, end - begin));
+    begin = end;
+  }
+  relation.ownText = std::move(built);
+  text_.clear();
+  rowEnds_.clear();
 }
 
 FatalError FatalError::atLine(std::string_view what, LineNumber lineNumber) {

@@ -44,28 +44,48 @@ struct Attribute {
   std::string type;  // as written in the header; may be empty
 };
 
-// One row: a view of its cells, in column order.
-using Row = std::span<const std::string_view>;
+// One row: its cells in column order with "," between two cells, exactly as
+// the writer writes it. No cell holds a comma, so a row of a relation with n
+// attributes holds n - 1 commas and its cells are the pieces between them. A
+// row of one empty cell and a row without cells are both "".
+using Row = std::string_view;
 
-// A relation. Its cells are views into the input text, which outlives every
-// relation of the run; copies therefore cost 16 bytes a cell, never the texts.
-// Invariant: cells.size() == rowCount * attributeCount().
+// Returns the cells of `row` into `cells`, whose size is the row's cell count.
+void splitRow(Row row, std::span<std::string_view> cells);
+
+// Returns the cell of `row` in column `column`, a view into `row`.
+std::string_view cellAt(Row row, int column);
+
+// A relation. Its rows view the input text, which outlives every relation of
+// the run, or `ownText`, which holds the rows built during the run (by a join
+// or the normalisation) and is shared by copies and never changed. A copy
+// therefore costs 16 bytes a row, never the texts.
 struct Relation {
   Name name = blankName();
   std::vector<Attribute> attributes;  // in column order
-  int rowCount = 0;
-  std::vector<std::string_view> cells;  // row after row
+  std::vector<Row> rows;
+  std::shared_ptr<const std::string> ownText;
 
   int attributeCount() const { return static_cast<int>(attributes.size()); }
+  int rowCount() const { return static_cast<int>(rows.size()); }
+};
 
-  // Returns row `r`, 0 <= r < rowCount.
-  Row row(int r) const;
+// Builds rows that a relation owns the texts of: write a row's text to
+// text(), then call endRow(); moveRowsInto() hands the rows over.
+class RowBuilder {
+ public:
+  // Makes room for rows of `textSize` bytes in all, `rowCount` of them.
+  void reserve(std::size_t textSize, std::size_t rowCount);
+  // The text of every row built so far, the open row last.
+  std::string& text() { return text_; }
+  // Ends the open row at the end of text().
+  void endRow() { rowEnds_.push_back(text_.size()); }
+  // Replaces the rows of `relation` with the rows built and empties the builder.
+  void moveRowsInto(Relation& relation);
 
-  // Appends a row. `rowCells` holds exactly attributeCount() cells.
-  void appendRow(Row rowCells);
-
-  // Removes every row and releases their memory.
-  void dropRows();
+ private:
+  std::string text_;
+  std::vector<std::size_t> rowEnds_;
 };
 
 // A 1-based input line number; an input may hold more than 2^31 lines.

@@ -77,19 +77,19 @@ TEST(NormalizeTest, SortsColumnsRemovesDuplicatesSortsRows) {
     normalizeResult(got);
     EXPECT_EQ(got.name, c.expected.name);
     EXPECT_EQ(describe(got), describe(c.expected));
-    EXPECT_EQ(got.rowCount, c.expected.rowCount);
-    EXPECT_EQ(got.cells, c.expected.cells);
+    EXPECT_EQ(got.rows, c.expected.rows);
   }
 }
 
 TEST(NormalizeTest, ManyEqualNamesKeepTheirOrder) {
-  Relation relation = makeRelation("result", {}, {});
-  std::vector<std::string> types;  // the cells view these; filled before the row
+  std::vector<Attribute> attributes;
+  std::vector<std::string> types;  // each attribute's cell holds its type text
   for (int i = 0; i < 40; ++i) {
     types.push_back(std::to_string(i));
-    relation.attributes.push_back(attr(i % 2 ? "A" : "B", types.back()));
+    attributes.push_back(attr(i % 2 ? "A" : "B", types.back()));
   }
-  relation.appendRow(std::vector<std::string_view>(types.begin(), types.end()));
+  Relation relation = makeRelation("result", std::move(attributes),
+                                   {std::vector<std::string_view>(types.begin(), types.end())});
   normalizeResult(relation);
   std::string order;
   for (const auto& a : relation.attributes) order += a.type + " ";
@@ -97,7 +97,7 @@ TEST(NormalizeTest, ManyEqualNamesKeepTheirOrder) {
             "1 3 5 7 9 11 13 15 17 19 21 23 25 27 29 31 33 35 37 39 "
             "0 2 4 6 8 10 12 14 16 18 20 22 24 26 28 30 32 34 36 38 ");
   for (int k = 0; k < 40; ++k) {  // every cell moved with its attribute
-    EXPECT_EQ(relation.row(0)[k], relation.attributes[k].type);
+    EXPECT_EQ(test::cellsOf(relation, 0)[k], relation.attributes[k].type);
   }
 }
 
