@@ -87,8 +87,7 @@ void runPauseCommand() {
   static_cast<void>(std::system("PAUSE"));  // NOLINT(cert-env33-c)
 }
 
-int runJoinrel(std::span<const std::filesystem::path> args, std::ostream& console,
-               void (*pause)()) {
+int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)()) {
   try {
     if (args.size() < 3) throw FatalError("Hianyzo parameter!");
     if (args.size() > 3) showMessage(console, "Tul sok parameter!");

@@ -12,12 +12,16 @@ namespace joinrel {
 // not exist, the shell says so on the standard error, which is harmless.
 void runPauseCommand();
 
+// A command-line argument as the platform hands it over: narrow on Linux,
+// UTF-16 on Windows, so that any file name opens.
+using Argument = const std::filesystem::path::value_type*;
+
 // Runs joinrel with `args` (the program name first): reads the input file
 // named by args[1], writes the output file named by args[2]. Writes to
 // `console` only its messages, each followed by a line end and a flush; after
 // a fatal one calls `pause` and returns 1. Memory that runs out anywhere in the
-// run is such a fatal error ("Nincs eleg memoria!"). Returns 0 after a
-// complete run.
-int runJoinrel(std::span<const std::filesystem::path> args, std::ostream& console, void (*pause)());
+// run, the handling of the arguments included, is such a fatal error ("Nincs
+// eleg memoria!"). Returns 0 after a complete run.
+int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)());
 
 }  // namespace joinrel

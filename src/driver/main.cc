@@ -1,15 +1,13 @@
-#include <filesystem>
 #include <iostream>
-#include <vector>
+#include <span>
 
 #include "driver/driver.h"
 
 namespace {
 
-template <typename Char>
-int runWithArguments(int argc, Char** argv) {
-  const std::vector<std::filesystem::path> args(argv, argv + argc);
-  return joinrel::runJoinrel(args, std::cout, joinrel::runPauseCommand);
+int runWithArguments(int argc, const joinrel::Argument* argv) {
+  return joinrel::runJoinrel(std::span(argv, static_cast<std::size_t>(argc)), std::cout,
+                             joinrel::runPauseCommand);
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ TEST(DriverTest, NewOutputFileGetsMode0664) {
 
   const mode_t previous = umask(0);
   std::ostringstream console;
-  const std::array<fs::path, 3> args = {"joinrel", input, output};
+  const std::array<Argument, 3> args = {"joinrel", input.c_str(), output.c_str()};
   const int status = runJoinrel(args, console, [] {});
   umask(previous);
 

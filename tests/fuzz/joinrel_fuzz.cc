@@ -139,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::error_code error;
   fs::remove(output, error);  // each run starts without an output file
 
-  const std::array<fs::path, 3> args = {"joinrel", input, output};
+  const std::array<joinrel::Argument, 3> args = {"joinrel", input.c_str(), output.c_str()};
   std::ostringstream console;
   pauses = 0;
   const int status = joinrel::runJoinrel(args, console, countPause);
