@@ -254,6 +254,17 @@ TEST(ReaderRowsTest, SplitsRowsAtCommas) {
   }
 }
 
+// Rows stay views of their lines only when every line already is its row's
+// text; one short line, the first one too, has them all rewritten.
+TEST(ReaderRowsTest, AShortLineBeforeFullOnesIsStillPadded) {
+  InputFile file("H(a,b)\nx\ny,z\n");
+  Relation relation;
+  readBlock(file, relation);
+  ASSERT_EQ(relation.rowCount(), 2);
+  EXPECT_EQ(relation.rows[0], "x,");
+  EXPECT_EQ(relation.rows[1], "y,z");
+}
+
 TEST(ReaderRowsTest, CountsCellsUpToFifty) {
   struct Case {
     std::string line;
