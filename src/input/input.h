@@ -2,8 +2,9 @@
 // that echo its first line, count its relations and load them.
 //
 // The file is read once; each pass rewinds over the same bytes, so every pass
-// sees one consistent file and a pipe works as input. Lines and the rows of
-// loaded relations are views into those bytes.
+// sees one consistent file and a pipe works as input. Lines, and the rows of
+// loaded relations whose lines already are their rows' texts, are views into
+// those bytes.
 #pragma once
 
 #include <cstdint>
@@ -76,7 +77,8 @@ std::int64_t countRelations(InputFile& inputFile);
 //     the count from countRelations a guard only, as every counted line is
 //     either read as a header or refused as a row),
 //   - a line with no "(" after its first byte, or that ends before the ")"
-//     closing its list ("Hibas fejlec"),
+//     closing its list and before the comma after a 50th attribute ("Hibas
+//     fejlec"),
 //   - a relation name over 30 bytes ("Tul hosszu nev").
 void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes);
 

@@ -50,16 +50,19 @@ struct Attribute {
 // row of one empty cell and a row without cells are both "".
 using Row = std::string_view;
 
-// Returns the cells of `row` into `cells`, whose size is the row's cell count.
+// Returns the cells of `row` into `cells`, whose size must be the row's cell
+// count (its relation's attribute count); the views point into `row`.
 void splitRow(Row row, std::span<std::string_view> cells);
 
-// Returns the cell of `row` in column `column`, a view into `row`.
+// Returns the cell of `row` in column `column`, a view into `row`. `column`
+// must lie below the row's cell count.
 std::string_view cellAt(Row row, int column);
 
 // A relation. Its rows view the input text, which outlives every relation of
-// the run, or `ownText`, which holds the rows built during the run (by a join
-// or the normalisation) and is shared by copies and never changed. A copy
-// therefore costs 16 bytes a row, never the texts.
+// the run, or `ownText`, which holds the rows built during the run (by the
+// reader for lines that are not yet their rows' texts, by a join or by the
+// normalisation) and is shared by copies and never changed. A copy therefore
+// costs 16 bytes a row, never the texts.
 struct Relation {
   Name name = blankName();
   std::vector<Attribute> attributes;  // in column order
