@@ -1,6 +1,7 @@
 #include "join/join.h"
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <numeric>
 #include <unordered_map>
@@ -16,49 +17,146 @@ FatalError tooLarge(const Relation& joinedIn) {
   return FatalError{"Tul nagy az eredmeny: " + std::string(nameToString(joinedIn.name)) + "!"};
 }
 
-// A right row without its join cell: the cells before it and the cells after
-// it, each piece with "," between its cells, and whether any cell is left.
-struct RowRest {
-  std::string_view before;
-  std::string_view after;
-  bool hasCells = false;
+// An output column: column `column` of the left operand or of the right one.
+struct SourceColumn {
+  bool fromRight = false;
+  int column = 0;
 };
 
-// Cuts the cell in column `column` (-1 for none) out of `row`, a row of a
-// relation `width` cells wide.
-RowRest cutCell(Row row, int width, int column) {
-  if (column < 0) return {row, {}, width > 0};
-  const std::string_view cell = cellAt(row, column);
-  const auto cellStart = static_cast<std::size_t>(cell.data() - row.data());
-  const std::size_t cellEnd = cellStart + cell.size();
-  if (column == 0) return {row.substr(std::min(cellEnd + 1, row.size())), {}, width > 1};
-  // The comma before the cell goes; the one after it, if any, stays.
-  return {row.substr(0, cellStart - 1), row.substr(cellEnd), true};
-}
+// The columns of one operand that the output takes, as runs of adjacent
+// columns; cut() gives a row's text for each run: the run's cells with the
+// commas between them.
+class RowCutter {
+ public:
+  // Adds a run of the single column `column`, or extends the last run by it
+  // when `column` follows that run's last column and `extend` is set.
+  void add(int column, bool extend) {
+    if (extend) {
+      ++runs_.back().last;
+    } else {
+      runs_.push_back({column, column});
+    }
+  }
 
-// The length of the output row made of `left`'s cells, then `right`'s.
-std::size_t joinedSize(Row left, bool leftHasCells, const RowRest& right) {
-  return left.size() + (leftHasCells && right.hasCells ? 1 : 0) + right.before.size() +
-         right.after.size();
-}
+  // Prepares cut() for rows of an operand `width` cells wide: it finds the
+  // starts of cells only as far as the runs' bounds lie, so that a run that
+  // reaches the last column takes the rest of the row as it is.
+  void finish(int width) {
+    width_ = width;
+    for (const Run& run : runs_) {
+      const int lastStart = run.last < width - 1 ? run.last + 1 : run.first;
+      cellStarts_ = std::max(cellStarts_, static_cast<std::size_t>(lastStart) + 1);
+    }
+  }
 
-// Appends to `builder` the output row made of `left`'s cells, then `right`'s.
-void appendJoinedRow(RowBuilder& builder, Row left, bool leftHasCells, const RowRest& right) {
-  std::string& text = builder.text();
-  text += left;
-  if (leftHasCells && right.hasCells) text += ',';
-  text += right.before;
-  text += right.after;
-  builder.endRow();
-}
+  std::size_t runCount() const { return runs_.size(); }
+  int lastRun() const { return static_cast<int>(runs_.size()) - 1; }
+  int lastColumn() const { return runs_.empty() ? -2 : runs_.back().last; }
 
-// The right operand's rows, each cut at the join column.
-std::vector<RowRest> cutRows(const Relation& right, int rightColumn) {
-  std::vector<RowRest> rests(right.rows.size());
-  std::transform(right.rows.begin(), right.rows.end(), rests.begin(),
-                 [&](Row row) { return cutCell(row, right.attributeCount(), rightColumn); });
-  return rests;
-}
+  // Writes the text of each run of `row` to `pieces`, in run order.
+  void cut(Row row, std::span<std::string_view> pieces) const {
+    std::array<std::size_t, MAX_ATTRIBUTES> starts;  // where each cell split off begins
+    if (cellStarts_ > 0) starts[0] = 0;
+    for (std::size_t k = 1; k < cellStarts_; ++k) {
+      starts[k] = static_cast<std::size_t>(std::find(row.begin() + starts[k - 1], row.end(), ',') -
+                                           row.begin()) + 1;
+    }
+    for (std::size_t i = 0; i < runs_.size(); ++i) {
+      const Run& run = runs_[i];
+      const std::size_t end = run.last == width_ - 1 ? row.size() : starts[run.last + 1] - 1;
+      pieces[i] = {row.data() + starts[run.first], end - starts[run.first]};
+    }
+  }
+
+ private:
+  struct Run {
+    int first;
+    int last;
+  };
+  std::vector<Run> runs_;
+  int width_ = 0;
+  std::size_t cellStarts_ = 0;
+};
+
+// How an output row is made of a left and a right row: the runs of both
+// operands in output order, joined by ",". Output columns that are adjacent
+// columns of one operand in the same order share a run, so that the columns
+// of a join in place come as one run of the left row and at most two of the
+// right row.
+class RowLayout {
+ public:
+  RowLayout(const std::vector<SourceColumn>& columns, int leftWidth, int rightWidth)
+      : leftWidth_(leftWidth), rightWidth_(rightWidth), width_(static_cast<int>(columns.size())) {
+    for (const SourceColumn& column : columns) {
+      RowCutter& cutter = column.fromRight ? right_ : left_;
+      const bool extend = !order_.empty() && order_.back().fromRight == column.fromRight &&
+                          cutter.lastColumn() + 1 == column.column;
+      cutter.add(column.column, extend);
+      if (!extend) order_.push_back({column.fromRight, cutter.lastRun()});
+    }
+    left_.finish(leftWidth);
+    right_.finish(rightWidth);
+  }
+
+  const RowCutter& left() const { return left_; }
+  const RowCutter& right() const { return right_; }
+
+  // The length of the output row made of `left` and `right`, whose join cell
+  // is `joinCellSize` bytes long (0 for a product): its cells and one comma
+  // fewer than it has cells.
+  std::size_t rowSize(Row left, Row right, std::size_t joinCellSize) const {
+    if (width_ == 0) return 0;
+    return cellBytes(left, leftWidth_) + cellBytes(right, rightWidth_) - joinCellSize + width_ - 1;
+  }
+
+  // Appends to `builder` the output row made of the pieces of a left row and
+  // of a right row, as the cutters cut them.
+  void appendRow(RowBuilder& builder, std::span<const std::string_view> leftPieces,
+                 std::span<const std::string_view> rightPieces) const {
+    std::string& text = builder.text();
+    for (std::size_t i = 0; i < order_.size(); ++i) {
+      if (i > 0) text += ',';
+      text += (order_[i].fromRight ? rightPieces : leftPieces)[order_[i].run];
+    }
+    builder.endRow();
+  }
+
+ private:
+  // The bytes of the cells of `row`, a row `width` cells wide.
+  static std::size_t cellBytes(Row row, int width) {
+    return width > 0 ? row.size() - static_cast<std::size_t>(width - 1) : 0;
+  }
+
+  struct RunRef {
+    bool fromRight;
+    int run;
+  };
+  std::vector<RunRef> order_;
+  RowCutter left_;
+  RowCutter right_;
+  int leftWidth_;
+  int rightWidth_;
+  int width_;
+};
+
+// The pieces of every right row, `runCount` a row, row after row.
+class RightPieces {
+ public:
+  RightPieces(const Relation& right, const RowCutter& cutter)
+      : runCount_(cutter.runCount()), pieces_(right.rows.size() * runCount_) {
+    for (std::size_t r = 0; r < right.rows.size(); ++r) {
+      cutter.cut(right.rows[r], std::span(pieces_).subspan(r * runCount_, runCount_));
+    }
+  }
+
+  std::span<const std::string_view> of(std::size_t row) const {
+    return std::span(pieces_).subspan(row * runCount_, runCount_);
+  }
+
+ private:
+  std::size_t runCount_;
+  std::vector<std::string_view> pieces_;
+};
 
 // The right operand's rows by join cell, so that a left row finds its
 // matches without a scan. A hash table with linear probing holds, for each
@@ -88,6 +186,8 @@ class RowIndex {
   int nextRow(int row) const { return nextRow_[row]; }
   // Returns the number of rows from `row` to the end of its chain.
   int rowsFrom(int row) const { return rowsFrom_[row]; }
+  // Returns the join cell of `row`.
+  std::string_view cell(int row) const { return cells_[row]; }
 
  private:
   // Returns the slot that holds `cell`'s first row, or the empty slot where it
@@ -106,56 +206,70 @@ class RowIndex {
 };
 
 // Appends the rows of the natural join on left column `leftColumn` and right
-// column `rightColumn`, in nested-loop order: for each left row, every right
-// row with an equal join cell, in ascending order.
-void appendMatchingRows(RowBuilder& builder, const Relation& left, int leftColumn,
-                        const Relation& right, int rightColumn) {
+// column `rightColumn`, laid out by `layout`, in nested-loop order: for each
+// left row, every right row with an equal join cell, in ascending order.
+void appendMatchingRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
+                        int leftColumn, const Relation& right, int rightColumn) {
   std::vector<std::string_view> rightCells(right.rows.size());
   std::transform(right.rows.begin(), right.rows.end(), rightCells.begin(),
-                 [&](Row row) { return cellAt(row, rightColumn); });
+                 [&](Row row) { return cellAt(row, rightColumn, right.attributeCount()); });
   const RowIndex index(std::move(rightCells));
 
   std::vector<int> firstMatch;  // per left row
   firstMatch.reserve(left.rows.size());
   std::size_t total = 0;
   for (const Row row : left.rows) {
-    const int first = index.firstRow(cellAt(row, leftColumn));
+    const int first = index.firstRow(cellAt(row, leftColumn, left.attributeCount()));
     firstMatch.push_back(first);
     if (first != -1) total += static_cast<std::size_t>(index.rowsFrom(first));
   }
   if (total > MAX_ROWS) throw tooLarge(right);
 
-  const std::vector<RowRest> rests = cutRows(right, rightColumn);
-  const bool leftHasCells = left.attributeCount() > 0;
   std::size_t textSize = 0;
   for (std::size_t l = 0; l < left.rows.size(); ++l) {
     for (int r = firstMatch[l]; r != -1; r = index.nextRow(r)) {
-      textSize += joinedSize(left.rows[l], leftHasCells, rests[r]);
+      textSize += layout.rowSize(left.rows[l], right.rows[r], index.cell(r).size());
     }
   }
   builder.reserve(textSize, total);
+  const RightPieces rightPieces(right, layout.right());
+  std::vector<std::string_view> leftPieces(layout.left().runCount());
   for (std::size_t l = 0; l < left.rows.size(); ++l) {
+    if (firstMatch[l] == -1) continue;
+    layout.left().cut(left.rows[l], leftPieces);
     for (int r = firstMatch[l]; r != -1; r = index.nextRow(r)) {
-      appendJoinedRow(builder, left.rows[l], leftHasCells, rests[r]);
+      layout.appendRow(builder, leftPieces, rightPieces.of(r));
     }
   }
 }
 
-void appendProductRows(RowBuilder& builder, const Relation& left, const Relation& right) {
+// Appends the rows of the product of `left` and `right`, laid out by
+// `layout`: for each left row, one per right row, in order.
+void appendProductRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
+                       const Relation& right) {
   if (static_cast<long long>(left.rowCount()) * right.rowCount() > MAX_ROWS) throw tooLarge(right);
-  const std::vector<RowRest> rests = cutRows(right, -1);
-  const bool leftHasCells = left.attributeCount() > 0;
   std::size_t textSize = 0;
-  for (const Row row : left.rows) {
-    textSize += std::accumulate(rests.begin(), rests.end(), std::size_t{0},
-                                [&](std::size_t sum, const RowRest& rest) {
-                                  return sum + joinedSize(row, leftHasCells, rest);
-                                });
+  for (const Row leftRow : left.rows) {
+    for (const Row rightRow : right.rows) textSize += layout.rowSize(leftRow, rightRow, 0);
   }
-  builder.reserve(textSize, left.rows.size() * rests.size());
-  for (const Row row : left.rows) {
-    for (const RowRest& rest : rests) appendJoinedRow(builder, row, leftHasCells, rest);
+  builder.reserve(textSize, left.rows.size() * right.rows.size());
+  const RightPieces rightPieces(right, layout.right());
+  std::vector<std::string_view> leftPieces(layout.left().runCount());
+  for (const Row leftRow : left.rows) {
+    layout.left().cut(leftRow, leftPieces);
+    for (std::size_t r = 0; r < right.rows.size(); ++r) {
+      layout.appendRow(builder, leftPieces, rightPieces.of(r));
+    }
   }
+}
+
+// Returns `items` in `order`: entry i is items[order[i]].
+template <typename T>
+std::vector<T> permuted(const std::vector<T>& items, const std::vector<std::size_t>& order) {
+  std::vector<T> result;
+  result.reserve(order.size());
+  for (const std::size_t i : order) result.push_back(items[i]);
+  return result;
 }
 
 // Returns the index of the relation each name of `joinList` stands for: the
@@ -199,21 +313,34 @@ bool findCommonAttribute(const Relation& left, const Relation& right, JoinKey& k
   return false;
 }
 
-Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key, bool found) {
+Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key, bool found,
+                  ColumnOrder order) {
   // The key holds an attribute pair exactly when the search found one.
   const int rightColumn = found ? key.right.rightAttribute : -1;
+  std::vector<SourceColumn> columns;
   Relation output;
-  output.attributes = left.attributes;
-  for (int j = 0; j < right.attributeCount(); ++j) {
-    if (j != rightColumn) output.attributes.push_back(right.attributes[j]);
+  for (int k = 0; k < left.attributeCount(); ++k) {
+    columns.push_back({false, k});
+    output.attributes.push_back(left.attributes[k]);
+  }
+  for (int k = 0; k < right.attributeCount(); ++k) {
+    if (k == rightColumn) continue;
+    columns.push_back({true, k});
+    output.attributes.push_back(right.attributes[k]);
   }
   if (output.attributeCount() > MAX_ATTRIBUTES) throw tooLarge(right);
+  if (order == ColumnOrder::byName) {
+    const std::vector<std::size_t> byName = columnsByName(output.attributes);
+    columns = permuted(columns, byName);
+    output.attributes = permuted(output.attributes, byName);
+  }
 
+  const RowLayout layout(columns, left.attributeCount(), right.attributeCount());
   RowBuilder builder;
   if (found) {
-    appendMatchingRows(builder, left, key.left.leftAttribute, right, rightColumn);
+    appendMatchingRows(builder, layout, left, key.left.leftAttribute, right, rightColumn);
   } else {
-    appendProductRows(builder, left, right);
+    appendProductRows(builder, layout, left, right);
   }
   builder.moveRowsInto(output);
   return output;
@@ -231,7 +358,9 @@ void joinAll(std::span<const Relation> relations, JoinKey& key, std::span<const 
     const Relation& left = s == 0 ? relations[key.left.relationIndex] : working;
     const Relation& right = relations[key.right.relationIndex];
     const bool found = findCommonAttribute(left, right, key);
-    working = joinPair(left, right, key, found);
+    // The last step builds its rows with the columns where result has them.
+    const bool last = s + 2 == chain.size();
+    working = joinPair(left, right, key, found, last ? ColumnOrder::byName : ColumnOrder::joined);
     resetJoinKey(key);
   }
   working.name = stringToName("result");

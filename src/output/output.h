@@ -2,7 +2,9 @@
 // `result` its final form.
 #pragma once
 
+#include <cstddef>
 #include <ostream>
+#include <vector>
 
 #include "relation/relation.h"
 
@@ -20,6 +22,11 @@ void writeLineEnd(std::ostream& outputFile);
 // follows the last row's line end. Refuses a failing stream as writeLineEnd
 // does.
 void writeRelation(const Relation& relation, std::ostream& outputFile);
+
+// Returns the order that stably sorts `attributes` by name, as bytes: entry i
+// is the index of the attribute that goes to place i. Attributes of the same
+// name keep their order.
+std::vector<std::size_t> columnsByName(const std::vector<Attribute>& attributes);
 
 // Puts `relation` in its final form: columns stably sorted by attribute name,
 // then only the first of each set of equal rows kept, then the rows sorted by

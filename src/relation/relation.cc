@@ -31,11 +31,20 @@ void splitRow(Row row, std::span<std::string_view> cells) {
   cells.back() = {start, end};
 }
 
-std::string_view cellAt(Row row, int column) {
-  const char* start = row.data();
-  const char* const end = row.data() + row.size();
-  for (int k = 0; k < column; ++k) start = std::find(start, end, ',') + 1;
-  return {start, std::find(start, end, ',')};
+std::string_view cellAt(Row row, int column, int width) {
+  const int cellsAfter = width - 1 - column;
+  if (column <= cellsAfter) {
+    const char* start = row.data();
+    const char* const end = row.data() + row.size();
+    for (int k = 0; k < column; ++k) start = std::find(start, end, ',') + 1;
+    return {start, std::find(start, end, ',')};
+  }
+  // Back from the end, over the commas before the cells after it; the cell
+  // is not the first, so a comma comes before it too.
+  std::size_t end = row.size();
+  for (int k = 0; k < cellsAfter; ++k) end = row.rfind(',', end - 1);
+  const std::size_t start = row.rfind(',', end - 1) + 1;
+  return row.substr(start, end - start);
 }
 
 void checkRowShapes([[maybe_unused]] const Relation& relation) {
