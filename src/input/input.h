@@ -52,6 +52,10 @@ class InputFile {
   // The number of the line after the file's last line.
   LineNumber lineAfterLast() const;
 
+  // The number of lines after the first that hold `byte`, found by searching
+  // for the byte rather than reading every line. Changes no read state.
+  std::int64_t linesAfterFirstHolding(char byte) const;
+
  private:
   const std::string text_;
   std::size_t next_ = 0;

@@ -102,18 +102,13 @@ void rewriteRows(Relation& relation) {
 void echoFirstLine(InputFile& inputFile, std::ostream& outputFile) {
   const std::string_view line = inputFile.readLine();
   if (line.empty()) throw FatalError("Ures az elso sor!");
-  outputFile << line;
-  writeLineEnd(outputFile);
+  std::string scratch;
+  writeLine(outputFile, line, scratch);
   writeLineEnd(outputFile);
 }
 
 std::int64_t countRelations(InputFile& inputFile) {
-  inputFile.readLine();
-  std::int64_t count = 0;
-  while (!inputFile.atEnd()) {
-    if (inputFile.readLine().find('(') != std::string_view::npos) ++count;
-  }
-  return count;
+  return inputFile.linesAfterFirstHolding('(');
 }
 
 void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes) {

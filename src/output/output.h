@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <ostream>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "relation/relation.h"
@@ -13,6 +15,12 @@ namespace joinrel {
 // Writes a line end and flushes, so the file is up to date after every line.
 // Refuses a stream that failed ("Hiba az output fajl irasakor!").
 void writeLineEnd(std::ostream& outputFile);
+
+// Writes `text` and a line end, then flushes, refusing a failing stream as
+// writeLineEnd does. The text and its line end go to the stream as one piece,
+// put together in `scratch`, so that a long line too reaches the file in one
+// write; callers reuse `scratch` from line to line.
+void writeLine(std::ostream& outputFile, std::string_view text, std::string& scratch);
 
 // Writes `relation`: the header "Name(attr type, attr, ...)", an empty line
 // when no attribute is typed, then one line per row with its cells joined by

@@ -17,28 +17,34 @@ void writeLineEnd(std::ostream& outputFile) {
   if (!outputFile) throw FatalError("Hiba az output fajl irasakor!");
 }
 
+void writeLine(std::ostream& outputFile, std::string_view text, std::string& scratch) {
+  scratch.assign(text);
+  scratch += '\n';
+  outputFile.write(scratch.data(), static_cast<std::streamsize>(scratch.size())).flush();
+  if (!outputFile) throw FatalError("Hiba az output fajl irasakor!");
+}
+
 void writeRelation(const Relation& relation, std::ostream& outputFile) {
-  outputFile << nameToString(relation.name) << '(';
+  std::string header(nameToString(relation.name));
+  header += '(';
   bool typed = false;  // once a typed attribute is written, separators are ", "
   for (std::size_t i = 0; i < relation.attributes.size(); ++i) {
     const Attribute& attribute = relation.attributes[i];
-    if (i > 0) outputFile << (typed ? ", " : ",");
-    outputFile << nameToString(attribute.name);
+    if (i > 0) header += typed ? ", " : ",";
+    header += nameToString(attribute.name);
     if (isTyped(attribute)) {
-      outputFile << ' ';
+      header += ' ';
       typed = true;
     }
-    outputFile << attribute.type;
+    header += attribute.type;
   }
-  outputFile << ')';
-  writeLineEnd(outputFile);
+  header += ')';
+  std::string line;
+  writeLine(outputFile, header, line);
   if (!typed) writeLineEnd(outputFile);
 
   if (relation.attributes.empty()) return;  // rows without cells have no text
-  for (const Row row : relation.rows) {
-    outputFile.write(row.data(), static_cast<std::streamsize>(row.size()));
-    writeLineEnd(outputFile);
-  }
+  for (const Row row : relation.rows) writeLine(outputFile, row, line);
 }
 
 }  // namespace joinrel
