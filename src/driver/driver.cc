@@ -36,7 +36,7 @@ int stop(std::ostream& console, std::string_view message, void (*pause)()) {
 }
 
 // A literal, so that saying memory ran out takes none.
-constexpr std::string_view kOutOfMemory = "Nincs eleg memoria!";
+constexpr std::string_view kOutOfMemory = messageEntry(MessageKind::OutOfMemory).text;
 
 // True when both paths name one file, through a hard or a symbolic link too.
 // A path that does not exist names no other file.
@@ -61,7 +61,7 @@ std::ofstream openOutput(const std::filesystem::path& path) {
   std::error_code error;
   const bool existed = std::filesystem::exists(path, error);
   std::ofstream outputFile(path);
-  if (!outputFile) throw FatalError("Nem lehet letrehozni az output fajlt!");
+  if (!outputFile) throw FatalError(MessageKind::CannotCreateOutput);
   if (!existed) {
     std::filesystem::permissions(path, std::filesystem::perms::others_write,
                                  std::filesystem::perm_options::remove, error);
@@ -73,7 +73,7 @@ std::ofstream openOutput(const std::filesystem::path& path) {
 void run(const std::filesystem::path& inputPath, const std::filesystem::path& outputPath) {
   InputFile inputFile(readInputFile(inputPath));
   // Checked before the output is opened, which would truncate the input.
-  if (sameFile(inputPath, outputPath)) throw FatalError("Az input es az output fajl ugyanaz!");
+  if (sameFile(inputPath, outputPath)) throw FatalError(MessageKind::SameFile);
   std::ofstream outputFile = openOutput(outputPath);
 
   echoFirstLine(inputFile, outputFile);
@@ -93,7 +93,7 @@ void run(const std::filesystem::path& inputPath, const std::filesystem::path& ou
   joinAll(relations, key, joinList, outputFile);
 
   outputFile.close();
-  if (!outputFile) throw FatalError("Hiba az output fajl irasakor!");
+  if (!outputFile) throw FatalError(MessageKind::OutputWriteError);
 }
 
 }  // namespace
@@ -104,8 +104,8 @@ void runPauseCommand() {
 
 int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)()) {
   try {
-    if (args.size() < 3) throw FatalError("Hianyzo parameter!");
-    if (args.size() > 3) showMessage(console, "Tul sok parameter!");
+    if (args.size() < 3) throw FatalError(MessageKind::MissingParameter);
+    if (args.size() > 3) showMessage(console, messageEntry(MessageKind::TooManyParameters).text);
     // By the time a handler below runs, everything run() held is freed.
     run(args[1], args[2]);
     return 0;

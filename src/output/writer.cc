@@ -14,14 +14,14 @@ bool isTyped(const Attribute& attribute) {
 
 void writeLineEnd(std::ostream& outputFile) {
   outputFile.put('\n').flush();
-  if (!outputFile) throw FatalError("Hiba az output fajl irasakor!");
+  if (!outputFile) throw FatalError(MessageKind::OutputWriteError);
 }
 
 void writeLine(std::ostream& outputFile, std::string_view text, std::string& scratch) {
   scratch.assign(text);
   scratch += '\n';
   outputFile.write(scratch.data(), static_cast<std::streamsize>(scratch.size())).flush();
-  if (!outputFile) throw FatalError("Hiba az output fajl irasakor!");
+  if (!outputFile) throw FatalError(MessageKind::OutputWriteError);
 }
 
 void writeRelation(const Relation& relation, std::ostream& outputFile) {
