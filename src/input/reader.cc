@@ -77,6 +77,17 @@ void parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes) {
   }
 }
 
+// The number of commas in `line`, found one by one: cells are short, and a
+// search per comma reads fewer instructions than a test per byte.
+std::ptrdiff_t commasIn(std::string_view line) {
+  std::ptrdiff_t commas = 0;
+  for (auto at = std::find(line.begin(), line.end(), ','); at != line.end();
+       at = std::find(at + 1, line.end(), ',')) {
+    ++commas;
+  }
+  return commas;
+}
+
 // Rewrites every row of `relation`, each still its line as read, as the row's
 // text: the first pieces of the line, one per attribute, "" for those it
 // lacks.
@@ -134,7 +145,7 @@ void readRows(InputFile& inputFile, Relation& relation) {
       throw FatalError::atLine(MessageKind::BadRow, lineNumber);
     if (relation.rowCount() == MAX_ROWS)
       throw FatalError::atLine(MessageKind::TooManyRows, lineNumber);
-    const auto commas = std::count(line.begin(), line.end(), ',');
+    const std::ptrdiff_t commas = commasIn(line);
     const auto cells = commas + (line.back() == ',' ? 0 : 1);  // a trailing comma starts no cell
     if (cells > MAX_ATTRIBUTES) throw FatalError::atLine(MessageKind::TooManyCells, lineNumber);
     linesAreRows = linesAreRows && commas + 1 == relation.attributeCount();

@@ -10,18 +10,27 @@ bool isTyped(const Attribute& attribute) {
   return !attribute.type.empty() && attribute.type.front() != ' ';
 }
 
-}  // namespace
-
-void writeLineEnd(std::ostream& outputFile) {
-  outputFile.put('\n').flush();
+// Hands `line`, which ends with its line end, to the stream's buffer and
+// flushes it, as the stream's write and flush would, without their checks
+// around each call; a buffer that takes less, or cannot flush, fails the
+// stream. Refuses a failed stream.
+void putLine(std::ostream& outputFile, std::string_view line) {
+  std::streambuf& buffer = *outputFile.rdbuf();
+  const auto size = static_cast<std::streamsize>(line.size());
+  if (buffer.sputn(line.data(), size) != size || buffer.pubsync() == -1) {
+    outputFile.setstate(std::ios::badbit);
+  }
   if (!outputFile) throw FatalError(MessageKind::OutputWriteError);
 }
+
+}  // namespace
+
+void writeLineEnd(std::ostream& outputFile) { putLine(outputFile, "\n"); }
 
 void writeLine(std::ostream& outputFile, std::string_view text, std::string& scratch) {
   scratch.assign(text);
   scratch += '\n';
-  outputFile.write(scratch.data(), static_cast<std::streamsize>(scratch.size())).flush();
-  if (!outputFile) throw FatalError(MessageKind::OutputWriteError);
+  putLine(outputFile, scratch);
 }
 
 void writeRelation(const Relation& relation, std::ostream& outputFile) {

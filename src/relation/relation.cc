@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 namespace joinrel {
 
@@ -39,12 +40,13 @@ std::string_view cellAt(Row row, int column, int width) {
     for (int k = 0; k < column; ++k) start = std::find(start, end, ',') + 1;
     return {start, std::find(start, end, ',')};
   }
-  // Back from the end, over the commas before the cells after it; the cell
-  // is not the first, so a comma comes before it too.
-  std::size_t end = row.size();
-  for (int k = 0; k < cellsAfter; ++k) end = row.rfind(',', end - 1);
-  const std::size_t start = row.rfind(',', end - 1) + 1;
-  return row.substr(start, end - start);
+  // Back from the end, past one comma for each cell after it.
+  using Back = std::reverse_iterator<const char*>;
+  const Back first(row.data() + row.size());
+  const Back last(row.data());
+  Back at = first;
+  for (int k = 0; k < cellsAfter; ++k) at = std::find(at, last, ',') + 1;
+  return {std::find(at, last, ',').base(), at.base()};
 }
 
 void checkRowShapes([[maybe_unused]] const Relation& relation) {
