@@ -119,9 +119,7 @@ void echoFirstLine(InputFile& inputFile, std::ostream& outputFile) {
   writeLineEnd(outputFile);
 }
 
-std::int64_t countRelations(InputFile& inputFile) {
-  return inputFile.linesAfterFirstHolding('(');
-}
+std::int64_t countRelations(InputFile& inputFile) { return inputFile.linesAfterFirstHolding('('); }
 
 void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes) {
   const std::string_view line = readHeaderLine(inputFile);

@@ -59,7 +59,8 @@ class RowCutter {
     if (cellStarts_ > 0) starts[0] = 0;
     for (std::size_t k = 1; k < cellStarts_; ++k) {
       starts[k] = static_cast<std::size_t>(std::find(row.begin() + starts[k - 1], row.end(), ',') -
-                                           row.begin()) + 1;
+                                           row.begin()) +
+                  1;
     }
     for (std::size_t i = 0; i < runs_.size(); ++i) {
       const Run& run = runs_[i];
