@@ -3,11 +3,13 @@
 # benchmark shape (bench/make_bench_input.cc), then the chain and wideproduct
 # shapes at three sizes to show how the time grows. Times are the best of RUNS
 # runs (default 5) after one warm-up, wall clock; peak RSS is /usr/bin/time's
-# maximum resident set size; writes/line is the number of write(2) calls of
-# one run, as strace counts them, per line of its output. Not a test: it
-# checks nothing. Needs /usr/bin/time and strace (packages time and strace);
-# builds the dev preset. JOINREL names another joinrel binary
-# to measure instead of the dev build's, such as one built from an older commit.
+# maximum resident set size; writes/line is the number of write(2) and
+# writev(2) calls of one run, as strace counts them, per line of its output.
+# Not a test: it checks nothing. Needs /usr/bin/time and strace (packages
+# time and strace); builds the dev preset. JOINREL names another joinrel
+# binary to measure instead of the dev build's, such as one built from an
+# older commit.
+# SHAPES lists the shapes of the first table (default all).
 #   bench/run.sh [SEED]
 set -euo pipefail
 export LC_ALL=C
@@ -43,11 +45,12 @@ peak_mib() {
   awk '{ kib = $1 } END { printf "%.1f", kib / 1024 }' "$work/rss"
 }
 
-# writes_per_line COMMAND... LINES: write(2) calls of one run per output line.
+# writes_per_line COMMAND... LINES: write(2) and writev(2) calls of one run
+# per output line.
 writes_per_line() {
   local lines=${*: -1}
-  strace -o "$work/trace" -e trace=write "${@:1:$#-1}" >/dev/null 2>&1 || true
-  awk -v lines="$lines" '/^write\(/ { n++ } END { printf "%.2f", lines ? n / lines : 0 }' "$work/trace"
+  strace -o "$work/trace" -e trace=write,writev "${@:1:$#-1}" >/dev/null 2>&1 || true
+  awk -v lines="$lines" '/^writev?\(/ { n++ } END { printf "%.2f", lines ? n / lines : 0 }' "$work/trace"
 }
 
 # measure SHAPE SCALE LABEL: prints one table row.
@@ -73,7 +76,7 @@ header() {
 }
 
 header shape
-for shape in chain wide product wideproduct echo dups onebyte empties unnamed; do
+for shape in ${SHAPES:-chain wide product wideproduct echo dups onebyte empties unnamed}; do
   measure "$shape" 1 "$shape"
 done
 echo

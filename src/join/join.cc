@@ -23,80 +23,83 @@ struct SourceColumn {
   int column = 0;
 };
 
-// The columns of one operand that the output takes, as runs of adjacent
-// columns; cut() gives a row's text for each run: the run's cells with the
-// commas between them.
-class RowCutter {
- public:
-  // Adds a run of the single column `column`, or extends the last run by it
-  // when `column` follows that run's last column and `extend` is set.
-  void add(int column, bool extend) {
-    if (extend) {
-      ++runs_.back().last;
+// Output columns that are adjacent columns of one operand, in the same
+// order: operand columns `first` to `last`.
+struct ColumnRun {
+  bool fromRight = false;
+  int first = 0;
+  int last = 0;
+};
+
+// Returns `columns` as runs, each as long as it can be.
+std::vector<ColumnRun> runsOf(const std::vector<SourceColumn>& columns) {
+  std::vector<ColumnRun> runs;
+  for (const SourceColumn& column : columns) {
+    if (!runs.empty() && runs.back().fromRight == column.fromRight &&
+        runs.back().last + 1 == column.column) {
+      ++runs.back().last;
     } else {
-      runs_.push_back({column, column});
+      runs.push_back({column.fromRight, column.column, column.column});
     }
   }
+  return runs;
+}
 
-  // Prepares cut() for rows of an operand `width` cells wide: it finds the
+// Cuts rows of one operand into the texts of its runs: each run's cells with
+// the commas between them.
+class RowCutter {
+ public:
+  RowCutter() = default;
+  // For rows `width` cells wide and `runs` of their columns. A cut finds the
   // starts of cells only as far as the runs' bounds lie, so that a run that
   // reaches the last column takes the rest of the row as it is.
-  void finish(int width) {
-    width_ = width;
-    for (const Run& run : runs_) {
+  RowCutter(std::vector<ColumnRun> runs, int width) : runs_(std::move(runs)), width_(width) {
+    for (const ColumnRun& run : runs_) {
       const int lastStart = run.last < width - 1 ? run.last + 1 : run.first;
       cellStarts_ = std::max(cellStarts_, static_cast<std::size_t>(lastStart) + 1);
     }
   }
 
   std::size_t runCount() const { return runs_.size(); }
-  int lastRun() const { return static_cast<int>(runs_.size()) - 1; }
-  int lastColumn() const { return runs_.empty() ? -2 : runs_.back().last; }
 
   // Writes the text of each run of `row` to `pieces`, in run order.
   void cut(Row row, std::span<std::string_view> pieces) const {
-    std::array<std::size_t, MAX_ATTRIBUTES> starts;  // where each cell split off begins
+    std::array<std::size_t, MAX_ATTRIBUTES> starts;  // where each cell begins, as far as needed
     if (cellStarts_ > 0) starts[0] = 0;
     for (std::size_t k = 1; k < cellStarts_; ++k) {
-      starts[k] = static_cast<std::size_t>(std::find(row.begin() + starts[k - 1], row.end(), ',') -
-                                           row.begin()) +
-                  1;
+      const auto comma = std::find(row.begin() + starts[k - 1], row.end(), ',');
+      starts[k] = static_cast<std::size_t>(comma - row.begin()) + 1;
     }
     for (std::size_t i = 0; i < runs_.size(); ++i) {
-      const Run& run = runs_[i];
+      const ColumnRun& run = runs_[i];
       const std::size_t end = run.last == width_ - 1 ? row.size() : starts[run.last + 1] - 1;
-      pieces[i] = {row.data() + starts[run.first], end - starts[run.first]};
+      pieces[i] = row.substr(starts[run.first], end - starts[run.first]);
     }
   }
 
  private:
-  struct Run {
-    int first;
-    int last;
-  };
-  std::vector<Run> runs_;
+  std::vector<ColumnRun> runs_;
   int width_ = 0;
   std::size_t cellStarts_ = 0;
 };
 
-// How an output row is made of a left and a right row: the runs of both
-// operands in output order, joined by ",". Output columns that are adjacent
-// columns of one operand in the same order share a run, so that the columns
-// of a join in place come as one run of the left row and at most two of the
-// right row.
+// How an output row is made of a left and a right row: the texts of the runs
+// of its columns, in output order, joined by ",". A join that keeps the
+// columns in place thus copies a left row whole and a right row in at most
+// two pieces.
 class RowLayout {
  public:
   RowLayout(const std::vector<SourceColumn>& columns, int leftWidth, int rightWidth)
       : leftWidth_(leftWidth), rightWidth_(rightWidth), width_(static_cast<int>(columns.size())) {
-    for (const SourceColumn& column : columns) {
-      RowCutter& cutter = column.fromRight ? right_ : left_;
-      const bool extend = !order_.empty() && order_.back().fromRight == column.fromRight &&
-                          cutter.lastColumn() + 1 == column.column;
-      cutter.add(column.column, extend);
-      if (!extend) order_.push_back({column.fromRight, cutter.lastRun()});
+    std::vector<ColumnRun> leftRuns;
+    std::vector<ColumnRun> rightRuns;
+    for (const ColumnRun& run : runsOf(columns)) {
+      std::vector<ColumnRun>& runs = run.fromRight ? rightRuns : leftRuns;
+      order_.push_back({run.fromRight, runs.size()});
+      runs.push_back(run);
     }
-    left_.finish(leftWidth);
-    right_.finish(rightWidth);
+    left_ = RowCutter(std::move(leftRuns), leftWidth);
+    right_ = RowCutter(std::move(rightRuns), rightWidth);
   }
 
   const RowCutter& left() const { return left_; }
@@ -130,7 +133,7 @@ class RowLayout {
 
   struct RunRef {
     bool fromRight;
-    int run;
+    std::size_t run;  // in its operand's cutter
   };
   std::vector<RunRef> order_;
   RowCutter left_;

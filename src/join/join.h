@@ -42,19 +42,18 @@ enum class ColumnOrder {
 
 // Returns the natural join of `left` and `right` on the pair in `key` when
 // `found`, else their product; its name is blank and its rows live in its
-// ownText. Columns: those of both operands, the right join attribute left
-// out, in `order`.
-// Rows: for each left row in order, one per matching right row in order;
-// cells compare as exact text. Refuses, before building any row, an output
+// ownText. Columns: those of both operands, right's join attribute left out,
+// in `order`. Rows: for each left row in order, one per matching right row in
+// order; cells compare as exact text. Refuses, before building any row, an output
 // over 50 attributes or 10000 rows ("Tul nagy az eredmeny: <right's name>!").
 Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key, bool found,
                   ColumnOrder order = ColumnOrder::joined);
 
 // Joins the relations that `joinList` names, left-deep in list order, each
-// name standing for the first relation of `relations` that carries it (the
-// last step already in result's column order); names the outcome "result",
-// normalises it and writes it to `outputFile`, with no
-// line end after it. One name gives a copy of that relation, none an empty
+// name standing for the first relation of `relations` that carries it, the
+// last step laying its columns out as result has them; names the outcome
+// "result", normalises it and writes it to `outputFile`, with no line end
+// after it. One name gives a copy of that relation, none an empty
 // relation. Refuses, before the first step, a name that no relation carries
 // ("Ismeretlen relacio: <name>!"). `key` is left reset.
 void joinAll(std::span<const Relation> relations, JoinKey& key, std::span<const Attribute> joinList,

@@ -12,15 +12,16 @@ bool isTyped(const Attribute& attribute) {
 
 // Hands `line`, which ends with its line end, to the stream's buffer and
 // flushes it, as the stream's write and flush would, without their checks
-// around each call; a buffer that takes less, or cannot flush, fails the
-// stream. Refuses a failed stream.
+// around each call. Refuses a stream that failed before, and fails and
+// refuses it when its buffer takes less than the line or cannot flush.
 void putLine(std::ostream& outputFile, std::string_view line) {
+  if (!outputFile) throw FatalError(MessageKind::OutputWriteError);
   std::streambuf& buffer = *outputFile.rdbuf();
   const auto size = static_cast<std::streamsize>(line.size());
   if (buffer.sputn(line.data(), size) != size || buffer.pubsync() == -1) {
     outputFile.setstate(std::ios::badbit);
+    throw FatalError(MessageKind::OutputWriteError);
   }
-  if (!outputFile) throw FatalError(MessageKind::OutputWriteError);
 }
 
 }  // namespace
