@@ -70,8 +70,8 @@ class InputFile {
 void echoFirstLine(InputFile& inputFile, std::ostream& outputFile);
 
 // Pass 2: returns the number of lines after the first that hold a "(": the
-// relation count. Builds nothing.
-std::int64_t countRelations(InputFile& inputFile);
+// relation count. Builds nothing, and reads no line: it searches the text.
+std::int64_t countRelations(const InputFile& inputFile);
 
 // Reads a header line "Name(attribute type, ...)" into `name` and
 // `attributes`, skipping empty lines before it. `name` must be blank and

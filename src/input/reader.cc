@@ -80,9 +80,10 @@ void parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes) {
 // The number of commas in `line`, found one by one: cells are short, and a
 // search per comma reads fewer instructions than a test per byte.
 std::ptrdiff_t commasIn(std::string_view line) {
+  const char* const end = line.data() + line.size();
   std::ptrdiff_t commas = 0;
-  for (auto at = std::find(line.begin(), line.end(), ','); at != line.end();
-       at = std::find(at + 1, line.end(), ',')) {
+  for (const char* at = std::find(line.data(), end, ','); at != end;
+       at = std::find(at + 1, end, ',')) {
     ++commas;
   }
   return commas;
@@ -119,7 +120,9 @@ void echoFirstLine(InputFile& inputFile, std::ostream& outputFile) {
   writeLineEnd(outputFile);
 }
 
-std::int64_t countRelations(InputFile& inputFile) { return inputFile.linesAfterFirstHolding('('); }
+std::int64_t countRelations(const InputFile& inputFile) {
+  return inputFile.linesAfterFirstHolding('(');
+}
 
 void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes) {
   const std::string_view line = readHeaderLine(inputFile);

@@ -67,8 +67,8 @@ class RowCutter {
     std::array<std::size_t, MAX_ATTRIBUTES> starts;  // where each cell begins, as far as needed
     if (cellStarts_ > 0) starts[0] = 0;
     for (std::size_t k = 1; k < cellStarts_; ++k) {
-      const auto comma = std::find(row.begin() + starts[k - 1], row.end(), ',');
-      starts[k] = static_cast<std::size_t>(comma - row.begin()) + 1;
+      const char* const comma = std::find(row.data() + starts[k - 1], row.data() + row.size(), ',');
+      starts[k] = static_cast<std::size_t>(comma - row.data()) + 1;
     }
     for (std::size_t i = 0; i < runs_.size(); ++i) {
       const ColumnRun& run = runs_[i];
@@ -254,7 +254,9 @@ void appendProductRows(RowBuilder& builder, const RowLayout& layout, const Relat
   if (static_cast<long long>(left.rowCount()) * right.rowCount() > MAX_ROWS) throw tooLarge(right);
   std::size_t textSize = 0;
   for (const Row leftRow : left.rows) {
-    for (const Row rightRow : right.rows) textSize += layout.rowSize(leftRow, rightRow, 0);
+    textSize = std::accumulate(
+        right.rows.begin(), right.rows.end(), textSize,
+        [&](std::size_t sum, Row rightRow) { return sum + layout.rowSize(leftRow, rightRow, 0); });
   }
   builder.reserve(textSize, left.rows.size() * right.rows.size());
   const RightPieces rightPieces(right, layout.right());
@@ -270,9 +272,9 @@ void appendProductRows(RowBuilder& builder, const RowLayout& layout, const Relat
 // Returns `items` in `order`: entry i is items[order[i]].
 template <typename T>
 std::vector<T> permuted(const std::vector<T>& items, const std::vector<std::size_t>& order) {
-  std::vector<T> result;
-  result.reserve(order.size());
-  for (const std::size_t i : order) result.push_back(items[i]);
+  std::vector<T> result(order.size());
+  std::transform(order.begin(), order.end(), result.begin(),
+                 [&](std::size_t i) { return items[i]; });
   return result;
 }
 
