@@ -73,7 +73,7 @@ class RowCutter {
     for (std::size_t i = 0; i < runs_.size(); ++i) {
       const ColumnRun& run = runs_[i];
       const std::size_t end = run.last == width_ - 1 ? row.size() : starts[run.last + 1] - 1;
-      pieces[i] = row.substr(starts[run.first], end - starts[run.first]);
+      pieces[i] = {row.data() + starts[run.first], end - starts[run.first]};
     }
   }
 
