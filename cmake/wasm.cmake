@@ -7,7 +7,7 @@
 # Exceptions carry every fatal message, so they are on. Memory may grow, to a
 # ceiling, so that running out of it gives the program's own message.
 
-add_compile_options(-fexceptions)
+target_compile_options(joinrel_core PRIVATE -fexceptions)
 
 set(JOINREL_WASM_LINK_OPTIONS
   -fexceptions
@@ -21,6 +21,7 @@ set(JOINREL_WASM_LINK_OPTIONS
 
 foreach(variant IN ITEMS joinrel joinrel_single)
   add_executable(${variant} src/wasm/entry.cc src/wasm/report.cc)
+  target_compile_options(${variant} PRIVATE -fexceptions)
   target_link_libraries(${variant} PRIVATE joinrel_core)
   target_link_options(${variant} PRIVATE ${JOINREL_WASM_LINK_OPTIONS})
 endforeach()

@@ -41,7 +41,10 @@
       if (event.data.ready) { resolveReady(); return; }
       const waiting = busyWorkers.get(worker);
       busyWorkers.delete(worker);
-      if (idleWorkers.length === 0) idleWorkers.push(worker); else worker.terminate();
+      if (event.data.broken) worker.terminate();
+      else if (idleWorkers.length === 0) idleWorkers.push(worker);
+      else worker.terminate();
+      if (idleWorkers.length === 0) idleWorkers.push(makeWorker());
       runsChanged();
       if (!waiting) return;
       if (event.data.error) waiting.reject(new Error(event.data.error));
@@ -313,8 +316,11 @@
     const nodes = [element('p', 'message', consoleText.replace(/\n$/, ''))];
     const explanation = JOINREL_MESSAGES[text(message.text)];
     if (explanation) {
+      // The README's N stands for the line number, which this run knows.
+      const atLine = (source) =>
+        message.line === null ? source : source.replace(/\bline N\b/g, `line ${message.line}`);
       const meaning = element('p', '', element('span', 'label', 'Meaning: '));
-      meaning.append(markdown(explanation.meaning));
+      meaning.append(markdown(atLine(explanation.meaning)));
       nodes.push(meaning);
       if (explanation.fix) {
         const fix = element('p', '', element('span', 'label', 'What to fix: '));

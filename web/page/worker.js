@@ -21,23 +21,30 @@ function readOutcome(engine, address) {
   };
 }
 
-onmessage = async (event) => {
-  const { id, input, rowLimit, relationLimit } = event.data;
-  const engine = await engineReady;
+// A run that fails inside the engine leaves it in no state to run again:
+// the page then replaces this worker.
+function run(engine, input, rowLimit, relationLimit) {
   const address = engine._malloc(Math.max(input.length, 1));
-  if (address === 0) {
-    postMessage({ id, error: 'There is not enough memory for the input file.' });
-    return;
-  }
+  if (address === 0) return { error: 'There is not enough memory for the input file.' };
   engine.HEAPU8.set(input, address);
   const outcome = engine._joinrel_run(address, input.length, rowLimit, relationLimit);
   engine._free(address);
-  if (outcome === 0) {
-    postMessage({ id, error: 'There is not enough memory for the input file.' });
+  if (outcome === 0) return { error: 'There is not enough memory for the input file.' };
+  return { result: readOutcome(engine, outcome) };
+}
+
+onmessage = async (event) => {
+  const { input, rowLimit, relationLimit } = event.data;
+  const engine = await engineReady;
+  let answer;
+  try {
+    answer = run(engine, input, rowLimit, relationLimit);
+  } catch (error) {
+    postMessage({ error: `The engine failed: ${error}`, broken: true });
     return;
   }
-  const result = readOutcome(engine, outcome);
-  const transfer = [result.console.buffer];
-  if (result.output) transfer.push(result.output.buffer);
-  postMessage({ id, result }, transfer);
+  const transfer = [];
+  if (answer.result) transfer.push(answer.result.console.buffer);
+  if (answer.result && answer.result.output) transfer.push(answer.result.output.buffer);
+  postMessage(answer, transfer);
 };
