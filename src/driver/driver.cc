@@ -11,6 +11,10 @@
 #include <system_error>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "input/input.h"
 #include "join/join.h"
 #include "output/output.h"
@@ -52,9 +56,20 @@ int stopOutOfMemory(std::ostream& console, void (*pause)(), RunObserver* observe
 }
 
 // True when both paths name one file, through a hard or a symbolic link too.
+// A path that does not exist names no other file.
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-  std::error_code error;  // a path that does not exist is no other file
+#ifdef _WIN32
+  std::error_code error;
   return std::filesystem::equivalent(a, b, error);
+#else
+  // By device and inode, whatever the file type: the library's equivalent()
+  // answers with an error instead for a device or a FIFO, and a device given
+  // twice would be read and then overwritten.
+  struct stat first {};
+  struct stat second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+#endif
 }
 
 // Opens the output, created or truncated. A new file gets the mode 0664 less

@@ -68,8 +68,10 @@ void parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes) {
     }
     if (at.current() == ')') return;
     at.advance();  // past the comma
+    // The rest of the line is ignored, even when there is none: the comma
+    // after a 50th attribute may end the line.
+    if (attributes.size() == MAX_ATTRIBUTES) return;
     if (at.current() == ' ') at.advance();
-    if (attributes.size() == MAX_ATTRIBUTES) return;  // the rest of the line is ignored
     inType = false;
   }
 }
@@ -140,7 +142,11 @@ void readRows(InputFile& inputFile, Relation& relation) {
     linesAreRows = linesAreRows && commas + 1 == relation.attributeCount();
     relation.rows.push_back(line);
   }
-  if (!linesAreRows) rewriteRows(relation);
+  if (linesAreRows) {
+    checkRowShapes(relation);
+  } else {
+    rewriteRows(relation);  // checked where the builder hands the rows over
+  }
 }
 
 std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationCount,
