@@ -6,13 +6,19 @@
 #include <fstream>
 #include <new>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "input/input.h"
 #include "join/join.h"
 #include "output/output.h"
+#include "relation/observer.h"
 #include "relation/relation.h"
 
 namespace joinrel {
@@ -23,21 +29,47 @@ void showMessage(std::ostream& console, std::string_view message) {
   console << message << '\n' << std::flush;
 }
 
-// Shows a fatal message, then calls `pause`; returns the status of a run that
-// stops there.
-int stop(std::ostream& console, std::string_view message, void (*pause)()) {
-  showMessage(console, message);
+// A literal, so that saying memory ran out takes none.
+constexpr std::string_view kOutOfMemory = "Nincs eleg memoria!";
+
+// Shows the fatal message of `error`, tells `observer`, then calls `pause`;
+// returns the status of a run that stops there.
+int stop(std::ostream& console, const FatalError& error, void (*pause)(), RunObserver* observer) {
+  showMessage(console, error.message());
+  if (observer != nullptr) observer->runStopped(error);
   pause();
   return 1;
 }
 
-// A literal, so that saying memory ran out takes none.
-constexpr std::string_view kOutOfMemory = "Nincs eleg memoria!";
+// As stop(), for memory that ran out: the message is shown even when the
+// memory to tell the observer cannot be had.
+int stopOutOfMemory(std::ostream& console, void (*pause)(), RunObserver* observer) {
+  showMessage(console, kOutOfMemory);
+  if (observer != nullptr) {
+    try {
+      observer->runStopped(FatalError(std::string(kOutOfMemory)));
+    } catch (const std::bad_alloc&) {  // the observer then hears nothing
+    }
+  }
+  pause();
+  return 1;
+}
 
 // True when both paths name one file, through a hard or a symbolic link too.
+// A path that does not exist names no other file.
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-  std::error_code error;  // a path that does not exist is no other file
+#ifdef _WIN32
+  std::error_code error;
   return std::filesystem::equivalent(a, b, error);
+#else
+  // By device and inode, whatever the file type: the library's equivalent()
+  // answers with an error instead for a device or a FIFO, and a device given
+  // twice would be read and then overwritten.
+  struct stat first {};
+  struct stat second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+#endif
 }
 
 // Opens the output, created or truncated. A new file gets the mode 0664 less
@@ -55,7 +87,8 @@ std::ofstream openOutput(const std::filesystem::path& path) {
 }
 
 // The run proper, from reading the input to closing the output.
-void run(const std::filesystem::path& inputPath, const std::filesystem::path& outputPath) {
+void run(const std::filesystem::path& inputPath, const std::filesystem::path& outputPath,
+         RunObserver* observer) {
   InputFile inputFile(readInputFile(inputPath));
   // Checked before the output is opened, which would truncate the input.
   if (sameFile(inputPath, outputPath)) throw FatalError("Az input es az output fajl ugyanaz!");
@@ -71,11 +104,11 @@ void run(const std::filesystem::path& inputPath, const std::filesystem::path& ou
   std::vector<Attribute> joinList;
   parseHeader(inputFile, joinListName, joinList);
   const std::vector<Relation> relations =
-      loadRelations(inputFile, relationCount, joinList, outputFile);
+      loadRelations(inputFile, relationCount, joinList, outputFile, observer);
 
   JoinKey key;
   resetJoinKey(key);
-  joinAll(relations, key, joinList, outputFile);
+  joinAll(relations, key, joinList, outputFile, observer);
 
   outputFile.close();
   if (!outputFile) throw FatalError("Hiba az output fajl irasakor!");
@@ -87,19 +120,20 @@ void runPauseCommand() {
   static_cast<void>(std::system("PAUSE"));  // NOLINT(cert-env33-c)
 }
 
-int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)()) {
+int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)(),
+               RunObserver* observer) {
   try {
     if (args.size() < 3) throw FatalError("Hianyzo parameter!");
     if (args.size() > 3) showMessage(console, "Tul sok parameter!");
     // By the time a handler below runs, everything run() held is freed.
-    run(args[1], args[2]);
+    run(args[1], args[2], observer);
     return 0;
   } catch (const FatalError& error) {
-    return stop(console, error.message(), pause);
+    return stop(console, error, pause, observer);
   } catch (const std::bad_alloc&) {
-    return stop(console, kOutOfMemory, pause);
+    return stopOutOfMemory(console, pause, observer);
   } catch (const std::length_error&) {  // a size beyond anything memory could hold
-    return stop(console, kOutOfMemory, pause);
+    return stopOutOfMemory(console, pause, observer);
   }
 }
 

@@ -5,6 +5,8 @@
 #include <ostream>
 #include <span>
 
+#include "relation/observer.h"
+
 namespace joinrel {
 
 // Passes "PAUSE" to the command processor, so that a console window stays
@@ -21,7 +23,9 @@ using Argument = const std::filesystem::path::value_type*;
 // `console` only its messages, each followed by a line end and a flush; after
 // a fatal one calls `pause` and returns 1. Memory that runs out anywhere in the
 // run, the handling of the arguments included, is such a fatal error ("Nincs
-// eleg memoria!"). Returns 0 after a complete run.
-int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)());
+// eleg memoria!"). Returns 0 after a complete run. Tells `observer`, when
+// there is one, what the run writes and, before the pause, its fatal message.
+int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)(),
+               RunObserver* observer = nullptr);
 
 }  // namespace joinrel

@@ -68,8 +68,10 @@ void parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes) {
     }
     if (at.current() == ')') return;
     at.advance();  // past the comma
+    // The rest of the line is ignored, even when there is none: the comma
+    // after a 50th attribute may end the line.
+    if (attributes.size() == MAX_ATTRIBUTES) return;
     if (at.current() == ' ') at.advance();
-    if (attributes.size() == MAX_ATTRIBUTES) return;  // the rest of the line is ignored
     inType = false;
   }
 }
@@ -140,11 +142,16 @@ void readRows(InputFile& inputFile, Relation& relation) {
     linesAreRows = linesAreRows && commas + 1 == relation.attributeCount();
     relation.rows.push_back(line);
   }
-  if (!linesAreRows) rewriteRows(relation);
+  if (linesAreRows) {
+    checkRowShapes(relation);
+  } else {
+    rewriteRows(relation);  // checked where the builder hands the rows over
+  }
 }
 
 std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationCount,
-                                    std::span<const Attribute> joinList, std::ostream& outputFile) {
+                                    std::span<const Attribute> joinList, std::ostream& outputFile,
+                                    RunObserver* observer) {
   std::vector<std::string_view> wanted;  // names the join reads and no kept relation carries
   for (const Attribute& entry : joinList) {
     if (std::find(wanted.begin(), wanted.end(), nameToString(entry.name)) == wanted.end()) {
@@ -158,6 +165,7 @@ std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationC
     readRows(inputFile, relation);
     writeRelation(relation, outputFile);
     writeLineEnd(outputFile);
+    if (observer != nullptr) observer->relationWritten(relation);
     const auto name = std::find(wanted.begin(), wanted.end(), nameToString(relation.name));
     if (name != wanted.end()) {
       wanted.erase(name);

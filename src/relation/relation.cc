@@ -1,6 +1,8 @@
 #include "relation/relation.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 namespace joinrel {
 
@@ -23,17 +25,32 @@ void splitRow(Row row, std::span<std::string_view> cells) {
   const char* const end = row.data() + row.size();
   for (std::size_t k = 0; k + 1 < cells.size(); ++k) {
     const char* const comma = std::find(start, end, ',');
-    cells[k] = {start, comma};
+    cells[k] = {start, static_cast<std::size_t>(comma - start)};
     start = comma + 1;
   }
-  cells.back() = {start, end};
+  cells.back() = {start, static_cast<std::size_t>(end - start)};
 }
 
 std::string_view cellAt(Row row, int column) {
   const char* start = row.data();
   const char* const end = row.data() + row.size();
   for (int k = 0; k < column; ++k) start = std::find(start, end, ',') + 1;
-  return {start, std::find(start, end, ',')};
+  return {start, static_cast<std::size_t>(std::find(start, end, ',') - start)};
+}
+
+void checkRowShapes([[maybe_unused]] const Relation& relation) {
+#ifdef JOINREL_CHECK_ROWS
+  for (const Row row : relation.rows) {
+    const auto commas = std::count(row.begin(), row.end(), ',');
+    const bool wellFormed =
+        relation.attributes.empty() ? row.empty() : commas + 1 == relation.attributeCount();
+    if (!wellFormed) {
+      std::fprintf(stderr, "joinrel: a row of %d cells holds %td commas: [%.*s]\n",
+                   relation.attributeCount(), commas, static_cast<int>(row.size()), row.data());
+      std::abort();
+    }
+  }
+#endif
 }
 
 void RowBuilder::reserve(std::size_t textSize, std::size_t rowCount) {
@@ -53,6 +70,7 @@ void RowBuilder::moveRowsInto(Relation& relation) {
   relation.ownText = std::move(built);
   text_.clear();
   rowEnds_.clear();
+  checkRowShapes(relation);
 }
 
 FatalError FatalError::atLine(std::string_view what, LineNumber lineNumber) {

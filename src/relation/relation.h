@@ -73,6 +73,13 @@ struct Relation {
   int rowCount() const { return static_cast<int>(rows.size()); }
 };
 
+// Checks that every row of `relation` has the shape splitRow and cellAt rely
+// on: attribute count - 1 commas, or no text at all without attributes. A row
+// of another shape ends the process with a report on the standard error.
+// Only builds with JOINREL_CHECK_ROWS defined check (the sanitizer and fuzz
+// builds); elsewhere this does nothing. Rows are checked where they are made.
+void checkRowShapes(const Relation& relation);
+
 // Builds rows that a relation owns the texts of: write a row's text to
 // text(), then call endRow(); moveRowsInto() hands the rows over.
 class RowBuilder {
