@@ -6,7 +6,6 @@
 #include <fstream>
 #include <new>
 #include <stdexcept>
-#include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -29,31 +28,18 @@ void showMessage(std::ostream& console, std::string_view message) {
   console << message << '\n' << std::flush;
 }
 
-// A literal, so that saying memory ran out takes none.
-constexpr std::string_view kOutOfMemory = "Nincs eleg memoria!";
-
-// Shows the fatal message of `error`, tells `observer`, then calls `pause`;
+// Shows `message`, tells `observer` its kind and line, then calls `pause`;
 // returns the status of a run that stops there.
-int stop(std::ostream& console, const FatalError& error, void (*pause)(), RunObserver* observer) {
-  showMessage(console, error.message());
-  if (observer != nullptr) observer->runStopped(error);
+int stop(std::ostream& console, std::string_view message, MessageKind kind, LineNumber line,
+         void (*pause)(), RunObserver* observer) {
+  showMessage(console, message);
+  if (observer != nullptr) observer->runStopped(kind, line);
   pause();
   return 1;
 }
 
-// As stop(), for memory that ran out: the message is shown even when the
-// memory to tell the observer cannot be had.
-int stopOutOfMemory(std::ostream& console, void (*pause)(), RunObserver* observer) {
-  showMessage(console, kOutOfMemory);
-  if (observer != nullptr) {
-    try {
-      observer->runStopped(FatalError(std::string(kOutOfMemory)));
-    } catch (const std::bad_alloc&) {  // the observer then hears nothing
-    }
-  }
-  pause();
-  return 1;
-}
+// A literal, so that saying memory ran out takes none.
+constexpr std::string_view kOutOfMemory = messageEntry(MessageKind::OutOfMemory).text;
 
 // True when both paths name one file, through a hard or a symbolic link too.
 // A path that does not exist names no other file.
@@ -78,7 +64,7 @@ std::ofstream openOutput(const std::filesystem::path& path) {
   std::error_code error;
   const bool existed = std::filesystem::exists(path, error);
   std::ofstream outputFile(path);
-  if (!outputFile) throw FatalError("Nem lehet letrehozni az output fajlt!");
+  if (!outputFile) throw FatalError(MessageKind::CannotCreateOutput);
   if (!existed) {
     std::filesystem::permissions(path, std::filesystem::perms::others_write,
                                  std::filesystem::perm_options::remove, error);
@@ -91,7 +77,7 @@ void run(const std::filesystem::path& inputPath, const std::filesystem::path& ou
          RunObserver* observer) {
   InputFile inputFile(readInputFile(inputPath));
   // Checked before the output is opened, which would truncate the input.
-  if (sameFile(inputPath, outputPath)) throw FatalError("Az input es az output fajl ugyanaz!");
+  if (sameFile(inputPath, outputPath)) throw FatalError(MessageKind::SameFile);
   std::ofstream outputFile = openOutput(outputPath);
 
   echoFirstLine(inputFile, outputFile);
@@ -111,7 +97,7 @@ void run(const std::filesystem::path& inputPath, const std::filesystem::path& ou
   joinAll(relations, key, joinList, outputFile, observer);
 
   outputFile.close();
-  if (!outputFile) throw FatalError("Hiba az output fajl irasakor!");
+  if (!outputFile) throw FatalError(MessageKind::OutputWriteError);
 }
 
 }  // namespace
@@ -123,17 +109,17 @@ void runPauseCommand() {
 int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)(),
                RunObserver* observer) {
   try {
-    if (args.size() < 3) throw FatalError("Hianyzo parameter!");
-    if (args.size() > 3) showMessage(console, "Tul sok parameter!");
+    if (args.size() < 3) throw FatalError(MessageKind::MissingParameter);
+    if (args.size() > 3) showMessage(console, messageEntry(MessageKind::TooManyParameters).text);
     // By the time a handler below runs, everything run() held is freed.
     run(args[1], args[2], observer);
     return 0;
   } catch (const FatalError& error) {
-    return stop(console, error, pause, observer);
+    return stop(console, error.message(), error.kind(), error.line(), pause, observer);
   } catch (const std::bad_alloc&) {
-    return stopOutOfMemory(console, pause, observer);
+    return stop(console, kOutOfMemory, MessageKind::OutOfMemory, 0, pause, observer);
   } catch (const std::length_error&) {  // a size beyond anything memory could hold
-    return stopOutOfMemory(console, pause, observer);
+    return stop(console, kOutOfMemory, MessageKind::OutOfMemory, 0, pause, observer);
   }
 }
 

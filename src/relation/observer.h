@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "relation/messages.h"
 #include "relation/relation.h"
 
 namespace joinrel {
@@ -36,8 +37,9 @@ class RunObserver {
   virtual void joinStepDone(const JoinStep& step) = 0;
   // `result`, just written in its final form.
   virtual void resultWritten(const Relation& result) = 0;
-  // The fatal message that stops the run, just shown.
-  virtual void runStopped(const FatalError& error) = 0;
+  // The fatal message that stops the run, just shown: its kind, and the input
+  // line it names (0 when it names none).
+  virtual void runStopped(MessageKind kind, LineNumber line) = 0;
 };
 
 }  // namespace joinrel

@@ -73,8 +73,4 @@ void RowBuilder::moveRowsInto(Relation& relation) {
   checkRowShapes(relation);
 }
 
-FatalError FatalError::atLine(std::string_view what, LineNumber lineNumber) {
-  return FatalError{std::string(what) + ": " + std::to_string(lineNumber) + ". sor!"};
-}
-
 }  // namespace joinrel

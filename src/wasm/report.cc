@@ -1,8 +1,10 @@
 #include "wasm/report.h"
 
+#include <algorithm>
 #include <array>
 #include <new>
 #include <span>
+#include <string>
 
 namespace joinrel {
 
@@ -21,54 +23,14 @@ void guarded(bool& incomplete, Write write) noexcept {
   }
 }
 
-// Until the message catalogue tells a message's kind and line, they are read
-// off the message: "<text>: <line>. sor!", "<text>: <name>!" or "<text>!".
-struct MessageParts {
-  std::string_view text;
-  std::string_view line;  // digits, or "" for none
-};
-
-MessageParts splitMessage(std::string_view message) {
-  std::string_view text = message.substr(0, message.find(':'));
-  if (text.size() == message.size() && text.ends_with('!')) text.remove_suffix(1);
-  std::string_view line;
-  constexpr std::string_view kLineEnd = ". sor!";
-  if (text.size() < message.size() && message.ends_with(kLineEnd)) {
-    line = message.substr(text.size() + 2, message.size() - text.size() - 2 - kLineEnd.size());
+// The message's text without what its form adds: "Hibas fejlec",
+// "Ismeretlen relacio", "Hianyzo parameter".
+std::string_view bareText(const MessageEntry& entry) {
+  std::string_view text = entry.text;
+  while (!text.empty() && (text.back() == '!' || text.back() == ' ' || text.back() == ':')) {
+    text.remove_suffix(1);
   }
-  return {text, line};
-}
-
-struct KindName {
-  std::string_view text;
-  std::string_view id;
-};
-
-constexpr std::array<KindName, 17> kKinds = {{
-    {"Hianyzo parameter", "missing-parameter"},
-    {"Tul sok parameter", "too-many-parameters"},
-    {"Hibas fajlnev", "bad-file-name"},
-    {"Nem lehet letrehozni az output fajlt", "cannot-create-output"},
-    {"Az input es az output fajl ugyanaz", "same-file"},
-    {"Ures az elso sor", "empty-first-line"},
-    {"Hiba az input fajl olvasasakor", "input-read-error"},
-    {"Hiba az output fajl irasakor", "output-write-error"},
-    {"Nincs eleg memoria", "out-of-memory"},
-    {"Hianyzo fejlec", "missing-header"},
-    {"Hibas fejlec", "bad-header"},
-    {"Tul hosszu nev", "name-too-long"},
-    {"Hibas sor", "bad-row"},
-    {"Tul sok mezo", "too-many-cells"},
-    {"Tul sok sor", "too-many-rows"},
-    {"Tul nagy az eredmeny", "result-too-large"},
-    {"Ismeretlen relacio", "unknown-relation"},
-}};
-
-std::string_view kindId(std::string_view text) {
-  for (const KindName& kind : kKinds) {
-    if (kind.text == text) return kind.id;
-  }
-  return "";
+  return text;
 }
 
 }  // namespace
@@ -156,18 +118,18 @@ void JsonReport::resultWritten(const Relation& result) {
   });
 }
 
-void JsonReport::runStopped(const FatalError& error) {
+void JsonReport::runStopped(MessageKind kind, LineNumber line) {
   // Told even when the report ran out of memory before: it is what the page
   // needs most, and the memory is free again once the run has stopped.
   bool failed = false;
   guarded(failed, [&] {
-    const MessageParts parts = splitMessage(error.message());
+    const MessageEntry& entry = messageEntry(kind);
     std::string json = "{\"kind\":";
-    appendJsonString(json, kindId(parts.text));
+    appendJsonString(json, entry.id);
     json += ",\"line\":";
-    json += parts.line.empty() ? std::string("null") : std::string(parts.line);
+    json += line == 0 ? std::string("null") : std::to_string(line);
     json += ",\"text\":";
-    appendJsonString(json, parts.text);
+    appendJsonString(json, bareText(entry));
     json += '}';
     message_ = std::move(json);
   });

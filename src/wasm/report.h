@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "relation/messages.h"
 #include "relation/observer.h"
 #include "relation/relation.h"
 
@@ -19,7 +20,8 @@ namespace joinrel {
 //   "steps": each join step with its operands' names ("" for the chain built
 //     so far), "attribute" (null for a product), its row counts and "built";
 //   "result": `result` as written, or null;
-//   "message": {"kind", "line" (null when it has none), "text"} or null.
+//   "message": {"kind" (the catalogue's id), "line" (null when it names
+//     none), "text" (the catalogue's text without ":" or "!")} or null.
 // A relation is {"name", "attributes": [[name, type], ...], "rowCount",
 // "rows": [[cell, ...], ...]}. Every string holds bytes: a byte outside
 // printable ASCII, '"' and '\' are written as \u00XX, so that a reader gets
@@ -32,7 +34,7 @@ class JsonReport : public RunObserver {
   void relationWritten(const Relation& relation) override;
   void joinStepDone(const JoinStep& step) override;
   void resultWritten(const Relation& result) override;
-  void runStopped(const FatalError& error) override;
+  void runStopped(MessageKind kind, LineNumber line) override;
 
   // The whole report. When memory ran out while it was written, it tells
   // what it holds so far, with "incomplete": true.

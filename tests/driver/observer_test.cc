@@ -32,8 +32,8 @@ class Recorder : public RunObserver {
   void resultWritten(const Relation& result) override {
     events.push_back("result " + describe(result));
   }
-  void runStopped(const FatalError& error) override {
-    events.push_back("stopped " + std::string(error.message()));
+  void runStopped(MessageKind kind, LineNumber line) override {
+    events.push_back("stopped " + std::string(messageEntry(kind).id) + " " + std::to_string(line));
   }
 
  private:
@@ -90,8 +90,7 @@ TEST(ObserverTest, HearsTheFatalMessage) {
   std::string console;
   const auto events = eventsOfRun("Q(A)\n\nA(x)\n1\n\nB(y\n", console);
   EXPECT_EQ(console, "Hibas fejlec: 6. sor!\n");
-  const std::vector<std::string> expected = {"relation A(x:;) [1]",
-                                             "stopped Hibas fejlec: 6. sor!"};
+  const std::vector<std::string> expected = {"relation A(x:;) [1]", "stopped bad-header 6"};
   EXPECT_EQ(events, expected);
 }
 

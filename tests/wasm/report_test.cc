@@ -44,5 +44,29 @@ TEST(ReportTest, TellsTheFirstRowsAndRelationsAndCountsTheRest) {
             R"("message":null,"incomplete":false})");
 }
 
+// The page finds the explanation by the message's text as the README writes
+// it, without the line number or name part.
+TEST(ReportTest, TellsTheMessageKindLineAndText) {
+  const struct {
+    MessageKind kind;
+    LineNumber line;
+    std::string_view json;
+  } cases[] = {
+      {MessageKind::BadHeader, 6, R"({"kind":"bad-header","line":6,"text":"Hibas fejlec"})"},
+      {MessageKind::UnknownRelation, 0,
+       R"({"kind":"unknown-relation","line":null,"text":"Ismeretlen relacio"})"},
+      {MessageKind::EmptyFirstLine, 0,
+       R"({"kind":"empty-first-line","line":null,"text":"Ures az elso sor"})"},
+  };
+  for (const auto& c : cases) {
+    JsonReport report(1, 1);
+    report.runStopped(c.kind, c.line);
+    const std::string text = report.text();
+    EXPECT_NE(text.find(std::string(R"("message":)") + std::string(c.json) + ","),
+              std::string::npos)
+        << text;
+  }
+}
+
 }  // namespace
 }  // namespace joinrel

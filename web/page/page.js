@@ -118,6 +118,7 @@
     editorHoldsInput = bytes.length <= EDITOR_LIMIT;
     editor.value = editorHoldsInput ? utf8.decode(bytes) : '';
     editor.scrollTop = 0;
+    numberLines();
     const size = `${bytes.length.toLocaleString('en')} bytes`;
     $('input-note').textContent = editorHoldsInput
       ? `${name}: ${size}, run exactly as opened${notes.length ? ` (${notes.join('; ')})` : ''}. ` +
@@ -147,12 +148,20 @@
   });
 
   editor.addEventListener('input', () => {
+    numberLines();
     if (input.bytes) {
       input = { name: input.name, bytes: null };
       editorHoldsInput = true;
       $('input-note').textContent = 'The editor\u2019s text runs, as UTF-8 with LF line ends.';
     }
     clearMark();
+  });
+
+  editor.addEventListener('keydown', (event) => {
+    if (event.key === 'Enter' && (event.ctrlKey || event.metaKey) && !$('run').disabled) {
+      event.preventDefault();
+      $('run').click();
+    }
   });
 
   function inputBytes() {
@@ -192,7 +201,25 @@
     }
   }
 
-  editor.addEventListener('scroll', placeMark);
+  // The gutter numbers the editor's lines, which are the file's lines.
+  const gutter = $('editor-gutter');
+  let gutterLines = 0;
+
+  function numberLines() {
+    let lines = 1;
+    for (let i = editor.value.indexOf('\n'); i >= 0; i = editor.value.indexOf('\n', i + 1)) lines++;
+    if (lines !== gutterLines) {
+      gutterLines = lines;
+      gutter.textContent = Array.from({ length: lines }, (_, i) => i + 1).join('\n');
+      $('editor-box').style.setProperty('--gutter', `${String(lines).length + 2.5}ch`);
+    }
+    gutter.scrollTop = editor.scrollTop;
+  }
+
+  editor.addEventListener('scroll', () => {
+    gutter.scrollTop = editor.scrollTop;
+    placeMark();
+  });
   new ResizeObserver(placeMark).observe(editor);
 
   // ---- Showing a run ------------------------------------------------------
@@ -243,10 +270,14 @@
     const wrap = element('div', 'table-wrap', table);
     const more = relation.rowCount - relation.rows.length;
     const box = document.createDocumentFragment();
+    if (relation.attributes.length === 0) {
+      box.append(element('p', 'more', relation.rowCount > 0
+        ? 'No attributes: its rows have no cells, so none is written.'
+        : 'No attributes and no rows.'));
+      return box;
+    }
     box.append(wrap);
-    if (relation.attributes.length === 0 && relation.rowCount > 0) {
-      box.append(element('p', 'more', 'Its rows have no cells, so none is written.'));
-    } else if (more > 0) {
+    if (more > 0) {
       box.append(element('p', 'more', `\u2026 and ${plural(more, 'more row')} not shown here.`));
     }
     return box;
