@@ -207,7 +207,7 @@ async function eachCase(t, check) {
       try {
         await check(c);
       } catch (error) {
-        stuck ||= error instanceof Stuck;
+        stuck ||= error instanceof Stuck || error.name === 'TimeoutError';
         throw error;
       }
     });
@@ -229,8 +229,8 @@ async function openPage(url = `${origin}/index.html`) {
   return page;
 }
 
-// window.joinrel.run on `input`, with the answer's byte arrays as Buffers and
-// whether they came as Uint8Array.
+// window.joinrel.run on `input`; its byte arrays, which must come as
+// Uint8Array or null, come back as Buffers.
 async function runScript(page, input) {
   const answer = await guarded(page.evaluate(async (base64) => {
     const toBytes = (text) => Uint8Array.from(atob(text), (char) => char.charCodeAt(0));
@@ -275,6 +275,14 @@ test('window.joinrel.run gives what the command line gives', async (t) => {
 async function runControls(c) {
   const page = await openPage();
   await page.setInputFiles('#input-file', { name: c.fileName, mimeType: 'text/plain', buffer: c.input });
+  // The page reads the file after its change event: Run comes once the editor shows it.
+  const firstLine = shown(c.input).split(/\r?\n/)[0];
+  if (firstLine) {
+    await page.waitForFunction((text) => {
+      const editor = document.getElementById('editor');
+      return (editor.value ?? editor.textContent).includes(text);
+    }, firstLine);
+  }
   await page.click('#run');
   const message = shown(c.stdout).split('\n')[0];
   const finished = c.status === 0 ? 'done' : message;
