@@ -126,11 +126,17 @@
       : `${name}: ${size}, too large to show in the editor; it runs exactly as opened.`;
   }
 
-  $('input-file').addEventListener('change', async (event) => {
+  // A file being read; Run waits for it, so that it runs the file just opened.
+  let reading = Promise.resolve();
+
+  $('input-file').addEventListener('change', (event) => {
     const file = event.target.files[0];
     if (!file) return;
     $('examples').value = '';
-    setInput(file.name, new Uint8Array(await file.arrayBuffer()));
+    reading = file.arrayBuffer().then(
+      (buffer) => setInput(file.name, new Uint8Array(buffer)),
+      (error) => { $('input-note').textContent = `${file.name} could not be read: ${error.message}`; },
+    );
   });
 
   const examples = $('examples');
@@ -404,6 +410,7 @@
     $('status').textContent = 'Running\u2026';
     $('console').textContent = '';
     try {
+      await reading;
       show(await runEngine(inputBytes()));
     } catch (error) {
       $('status').className = 'status failed';
