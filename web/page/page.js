@@ -276,14 +276,12 @@
     const wrap = element('div', 'table-wrap', table);
     const more = relation.rowCount - relation.rows.length;
     const box = document.createDocumentFragment();
+    box.append(wrap);
     if (relation.attributes.length === 0) {
       box.append(element('p', 'more', relation.rowCount > 0
         ? 'No attributes: its rows have no cells, so none is written.'
         : 'No attributes and no rows.'));
-      return box;
-    }
-    box.append(wrap);
-    if (more > 0) {
+    } else if (more > 0) {
       box.append(element('p', 'more', `\u2026 and ${plural(more, 'more row')} not shown here.`));
     }
     return box;
