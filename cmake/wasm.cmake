@@ -19,10 +19,12 @@ set(JOINREL_WASM_LINK_OPTIONS
   -sEXPORTED_FUNCTIONS=_joinrel_run,_malloc,_free
 )
 
+add_library(joinrel_entry OBJECT src/wasm/entry.cc src/wasm/report.cc)
+target_compile_options(joinrel_entry PRIVATE -fexceptions)
+target_link_libraries(joinrel_entry PUBLIC joinrel_core)
 foreach(variant IN ITEMS joinrel joinrel_single)
-  add_executable(${variant} src/wasm/entry.cc src/wasm/report.cc)
-  target_compile_options(${variant} PRIVATE -fexceptions)
-  target_link_libraries(${variant} PRIVATE joinrel_core)
+  add_executable(${variant})
+  target_link_libraries(${variant} PRIVATE joinrel_entry)
   target_link_options(${variant} PRIVATE ${JOINREL_WASM_LINK_OPTIONS})
 endforeach()
 target_link_options(joinrel_single PRIVATE -sSINGLE_FILE=1)

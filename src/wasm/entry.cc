@@ -2,12 +2,13 @@
 // in memory, with what it prints and writes handed back as bytes.
 #include <array>
 #include <cstdint>
-#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <new>
 #include <sstream>
 #include <string>
+#include <system_error>
 
 #include "driver/driver.h"
 #include "wasm/report.h"
@@ -36,6 +37,12 @@ std::string reportText;
 
 void noPause() {}
 
+// Removes the file at `path`, if there is one.
+void removeFile(const char* path) {
+  std::error_code absent;
+  std::filesystem::remove(path, absent);
+}
+
 bool writeFile(const char* path, const char* bytes, std::size_t size) {
   std::ofstream file(path, std::ios::binary);
   file.write(bytes, static_cast<std::streamsize>(size));
@@ -60,15 +67,14 @@ extern "C" {
 // holds each relation's first `rowLimit` rows, and the first `relationLimit`
 // input relations only. Returns the outcome, or null when the input could not
 // be stored. The caller may free `input` once this returns.
-// cppcheck-suppress unusedFunction ; the page calls it
 const Outcome* joinrel_run(const char* input, std::uint32_t size, std::int32_t rowLimit,
                            std::int32_t relationLimit) {
   consoleText = std::string();
   outputText = std::string();
   reportText = std::string();
-  std::remove(kOutputPath);
+  removeFile(kOutputPath);
   if (!writeFile(kInputPath, input, size)) {
-    std::remove(kInputPath);
+    removeFile(kInputPath);
     return nullptr;
   }
   std::ostringstream console;
@@ -77,7 +83,7 @@ const Outcome* joinrel_run(const char* input, std::uint32_t size, std::int32_t r
     joinrel::JsonReport report(rowLimit, relationLimit);
     const std::array<joinrel::Argument, 3> args = {"joinrel", kInputPath, kOutputPath};
     outcome.status = joinrel::runJoinrel(args, console, noPause, &report);
-    std::remove(kInputPath);
+    removeFile(kInputPath);
     try {
       consoleText = console.str();
       reportText = report.text();
@@ -87,7 +93,7 @@ const Outcome* joinrel_run(const char* input, std::uint32_t size, std::int32_t r
       haveOutput = false;
     }
   }
-  std::remove(kOutputPath);
+  removeFile(kOutputPath);
   outcome.console = consoleText.data();
   outcome.consoleSize = static_cast<std::uint32_t>(consoleText.size());
   outcome.output = haveOutput ? outputText.data() : nullptr;

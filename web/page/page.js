@@ -126,11 +126,17 @@
       : `${name}: ${size}, too large to show in the editor; it runs exactly as opened.`;
   }
 
-  $('input-file').addEventListener('change', async (event) => {
+  // A file being read; Run waits for it, so that it runs the file just opened.
+  let reading = Promise.resolve();
+
+  $('input-file').addEventListener('change', (event) => {
     const file = event.target.files[0];
     if (!file) return;
     $('examples').value = '';
-    setInput(file.name, new Uint8Array(await file.arrayBuffer()));
+    reading = file.arrayBuffer().then(
+      (buffer) => setInput(file.name, new Uint8Array(buffer)),
+      (error) => { $('input-note').textContent = `${file.name} could not be read: ${error.message}`; },
+    );
   });
 
   const examples = $('examples');
@@ -270,14 +276,12 @@
     const wrap = element('div', 'table-wrap', table);
     const more = relation.rowCount - relation.rows.length;
     const box = document.createDocumentFragment();
+    box.append(wrap);
     if (relation.attributes.length === 0) {
       box.append(element('p', 'more', relation.rowCount > 0
         ? 'No attributes: its rows have no cells, so none is written.'
         : 'No attributes and no rows.'));
-      return box;
-    }
-    box.append(wrap);
-    if (more > 0) {
+    } else if (more > 0) {
       box.append(element('p', 'more', `\u2026 and ${plural(more, 'more row')} not shown here.`));
     }
     return box;
@@ -404,6 +408,7 @@
     $('status').textContent = 'Running\u2026';
     $('console').textContent = '';
     try {
+      await reading;
       show(await runEngine(inputBytes()));
     } catch (error) {
       $('status').className = 'status failed';
