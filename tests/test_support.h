@@ -21,6 +21,12 @@ inline void expectFatal(const std::function<void()>& action, const std::string& 
     ADD_FAILURE() << "no FatalError, expected \"" << message << '"';
   } catch (const FatalError& error) {
     EXPECT_EQ(error.message(), message);
+    // The kind and the line travel beside the text and must tell the same.
+    const MessageEntry& entry = messageEntry(error.kind());
+    EXPECT_TRUE(error.message().starts_with(entry.text)) << entry.id;
+    const std::string lineTail = ": " + std::to_string(error.line()) + ". sor!";
+    EXPECT_EQ(error.line() > 0, entry.form == MessageForm::AtLine) << entry.id;
+    EXPECT_EQ(error.message().ends_with(lineTail), entry.form == MessageForm::AtLine) << entry.id;
   }
 }
 

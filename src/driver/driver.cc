@@ -12,6 +12,10 @@
 #include <system_error>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "input/input.h"
 #include "join/join.h"
 #include "output/output.h"
@@ -74,12 +78,23 @@ bool answerQuery(std::span<const Argument> args, std::ostream& console) {
 }
 
 // A literal, so that saying memory ran out takes none.
-constexpr std::string_view kOutOfMemory = "Nincs eleg memoria!";
+constexpr std::string_view kOutOfMemory = messageEntry(MessageKind::OutOfMemory).text;
 
 // True when both paths name one file, through a hard or a symbolic link too.
+// A path that does not exist names no other file.
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-  std::error_code error;  // a path that does not exist is no other file
+#ifdef _WIN32
+  std::error_code error;
   return std::filesystem::equivalent(a, b, error);
+#else
+  // By device and inode, whatever the file type: the library's equivalent()
+  // answers with an error instead for a device or a FIFO, and a device given
+  // twice would be read and then overwritten.
+  struct stat first {};
+  struct stat second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+#endif
 }
 
 // Opens the output, created or truncated. A new file gets the mode 0664 less
@@ -88,7 +103,7 @@ std::ofstream openOutput(const std::filesystem::path& path) {
   std::error_code error;
   const bool existed = std::filesystem::exists(path, error);
   std::ofstream outputFile(path);
-  if (!outputFile) throw FatalError("Nem lehet letrehozni az output fajlt!");
+  if (!outputFile) throw FatalError(MessageKind::CannotCreateOutput);
   if (!existed) {
     std::filesystem::permissions(path, std::filesystem::perms::others_write,
                                  std::filesystem::perm_options::remove, error);
@@ -100,7 +115,7 @@ std::ofstream openOutput(const std::filesystem::path& path) {
 void run(const std::filesystem::path& inputPath, const std::filesystem::path& outputPath) {
   InputFile inputFile(readInputFile(inputPath));
   // Checked before the output is opened, which would truncate the input.
-  if (sameFile(inputPath, outputPath)) throw FatalError("Az input es az output fajl ugyanaz!");
+  if (sameFile(inputPath, outputPath)) throw FatalError(MessageKind::SameFile);
   std::ofstream outputFile = openOutput(outputPath);
 
   echoFirstLine(inputFile, outputFile);
@@ -120,7 +135,7 @@ void run(const std::filesystem::path& inputPath, const std::filesystem::path& ou
   joinAll(relations, key, joinList, outputFile);
 
   outputFile.close();
-  if (!outputFile) throw FatalError("Hiba az output fajl irasakor!");
+  if (!outputFile) throw FatalError(MessageKind::OutputWriteError);
 }
 
 }  // namespace
@@ -132,8 +147,8 @@ void runPauseCommand() {
 int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)()) {
   try {
     if (answerQuery(args, console)) return 0;
-    if (args.size() < 3) throw FatalError("Hianyzo parameter!");
-    if (args.size() > 3) showMessage(console, "Tul sok parameter!");
+    if (args.size() < 3) throw FatalError(MessageKind::MissingParameter);
+    if (args.size() > 3) showMessage(console, messageEntry(MessageKind::TooManyParameters).text);
     // By the time a handler below runs, everything run() held is freed.
     run(args[1], args[2]);
     return 0;

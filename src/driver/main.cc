@@ -1,3 +1,4 @@
+#include <csignal>
 #include <iostream>
 #include <span>
 
@@ -19,5 +20,10 @@ int runWithArguments(int argc, const joinrel::Argument* argv) {
 // cppcheck-suppress unusedFunction ; the C runtime calls it, as it calls main
 int wmain(int argc, wchar_t** argv) { return runWithArguments(argc, argv); }
 #else
-int main(int argc, char** argv) { return runWithArguments(argc, argv); }
+int main(int argc, char** argv) {
+  // A write past the file-size limit then fails like any other failed write,
+  // with a message, instead of ending the process with the signal.
+  static_cast<void>(std::signal(SIGXFSZ, SIG_IGN));
+  return runWithArguments(argc, argv);
+}
 #endif

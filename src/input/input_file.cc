@@ -8,9 +8,9 @@ namespace joinrel {
 
 std::string readInputFile(const std::filesystem::path& path) {
   std::error_code error;
-  if (std::filesystem::is_directory(path, error)) throw FatalError("Hibas fajlnev!");
+  if (std::filesystem::is_directory(path, error)) throw FatalError(MessageKind::BadFileName);
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw FatalError("Hibas fajlnev!");
+  if (!in) throw FatalError(MessageKind::BadFileName);
 
   // The size is only a hint: a pipe has none, and a file may change under us.
   // Reading into the room reserved for it takes a regular file in one read,
@@ -26,7 +26,7 @@ std::string readInputFile(const std::filesystem::path& path) {
     in.read(text.data() + used, static_cast<std::streamsize>(room));
     text.resize(used + static_cast<std::size_t>(in.gcount()));
   }
-  if (in.bad()) throw FatalError("Hiba az input fajl olvasasakor!");
+  if (in.bad()) throw FatalError(MessageKind::InputReadError);
   return text;
 }
 

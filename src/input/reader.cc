@@ -10,7 +10,8 @@ namespace {
 // Reads the next non-empty line, where a header is expected.
 std::string_view readHeaderLine(InputFile& inputFile) {
   for (;;) {
-    if (inputFile.atEnd()) throw FatalError::atLine("Hianyzo fejlec", inputFile.lineAfterLast());
+    if (inputFile.atEnd())
+      throw FatalError::atLine(MessageKind::MissingHeader, inputFile.lineAfterLast());
     const std::string_view line = inputFile.readLine();
     if (!line.empty()) return line;
   }
@@ -23,7 +24,7 @@ class ListCursor {
   ListCursor(std::string_view list, LineNumber lineNumber) : list_(list), lineNumber_(lineNumber) {}
 
   char current() const {
-    if (position_ >= list_.size()) throw FatalError::atLine("Hibas fejlec", lineNumber_);
+    if (position_ >= list_.size()) throw FatalError::atLine(MessageKind::BadHeader, lineNumber_);
     return list_[position_];
   }
   void advance() { ++position_; }
@@ -68,8 +69,10 @@ void parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes) {
     }
     if (at.current() == ')') return;
     at.advance();  // past the comma
+    // The rest of the line is ignored, even when there is none: the comma
+    // after a 50th attribute may end the line.
+    if (attributes.size() == MAX_ATTRIBUTES) return;
     if (at.current() == ' ') at.advance();
-    if (attributes.size() == MAX_ATTRIBUTES) return;  // the rest of the line is ignored
     inType = false;
   }
 }
@@ -99,7 +102,7 @@ void rewriteRows(Relation& relation) {
 
 void echoFirstLine(InputFile& inputFile, std::ostream& outputFile) {
   const std::string_view line = inputFile.readLine();
-  if (line.empty()) throw FatalError("Ures az elso sor!");
+  if (line.empty()) throw FatalError(MessageKind::EmptyFirstLine);
   outputFile << line;
   writeLineEnd(outputFile);
   writeLineEnd(outputFile);
@@ -119,8 +122,8 @@ void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attri
   const LineNumber lineNumber = inputFile.lineNumber();
   // The first byte always belongs to the name, even when it is "(".
   const std::size_t open = line.find('(', 1);
-  if (open == std::string_view::npos) throw FatalError::atLine("Hibas fejlec", lineNumber);
-  if (open > MAX_NAME) throw FatalError::atLine("Tul hosszu nev", lineNumber);
+  if (open == std::string_view::npos) throw FatalError::atLine(MessageKind::BadHeader, lineNumber);
+  if (open > MAX_NAME) throw FatalError::atLine(MessageKind::NameTooLong, lineNumber);
   std::copy_n(line.begin(), open, name.begin());
   ListCursor at(line.substr(open + 1), lineNumber);
   parseAttributeList(at, attributes);
@@ -132,15 +135,21 @@ void readRows(InputFile& inputFile, Relation& relation) {
     const std::string_view line = inputFile.readLine();
     if (line.empty()) break;
     const LineNumber lineNumber = inputFile.lineNumber();
-    if (line.find('(') != std::string_view::npos) throw FatalError::atLine("Hibas sor", lineNumber);
-    if (relation.rowCount() == MAX_ROWS) throw FatalError::atLine("Tul sok sor", lineNumber);
+    if (line.find('(') != std::string_view::npos)
+      throw FatalError::atLine(MessageKind::BadRow, lineNumber);
+    if (relation.rowCount() == MAX_ROWS)
+      throw FatalError::atLine(MessageKind::TooManyRows, lineNumber);
     const auto commas = std::count(line.begin(), line.end(), ',');
     const auto cells = commas + (line.back() == ',' ? 0 : 1);  // a trailing comma starts no cell
-    if (cells > MAX_ATTRIBUTES) throw FatalError::atLine("Tul sok mezo", lineNumber);
+    if (cells > MAX_ATTRIBUTES) throw FatalError::atLine(MessageKind::TooManyCells, lineNumber);
     linesAreRows = linesAreRows && commas + 1 == relation.attributeCount();
     relation.rows.push_back(line);
   }
-  if (!linesAreRows) rewriteRows(relation);
+  if (linesAreRows) {
+    checkRowShapes(relation);
+  } else {
+    rewriteRows(relation);  // checked where the builder hands the rows over
+  }
 }
 
 std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationCount,
@@ -168,7 +177,7 @@ std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationC
   // Only empty lines may follow the last block.
   while (!inputFile.atEnd()) {
     if (!inputFile.readLine().empty()) {
-      throw FatalError::atLine("Hibas fejlec", inputFile.lineNumber());
+      throw FatalError::atLine(MessageKind::BadHeader, inputFile.lineNumber());
     }
   }
   return kept;

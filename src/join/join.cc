@@ -13,7 +13,7 @@ namespace joinrel {
 namespace {
 
 FatalError tooLarge(const Relation& joinedIn) {
-  return FatalError{"Tul nagy az eredmeny: " + std::string(nameToString(joinedIn.name)) + "!"};
+  return FatalError::withName(MessageKind::ResultTooLarge, nameToString(joinedIn.name));
 }
 
 // A right row without its join cell: the cells before it and the cells after
@@ -170,7 +170,7 @@ std::vector<int> lookUpRelations(std::span<const Relation> relations,
   for (const Attribute& entry : joinList) {
     const auto found = firstByName.find(nameToString(entry.name));
     if (found == firstByName.end()) {
-      throw FatalError("Ismeretlen relacio: " + std::string(nameToString(entry.name)) + "!");
+      throw FatalError::withName(MessageKind::UnknownRelation, nameToString(entry.name));
     }
     indices.push_back(found->second);
   }

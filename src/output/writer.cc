@@ -14,7 +14,7 @@ bool isTyped(const Attribute& attribute) {
 
 void writeLineEnd(std::ostream& outputFile) {
   outputFile.put('\n').flush();
-  if (!outputFile) throw FatalError("Hiba az output fajl irasakor!");
+  if (!outputFile) throw FatalError(MessageKind::OutputWriteError);
 }
 
 void writeRelation(const Relation& relation, std::ostream& outputFile) {

@@ -1,6 +1,8 @@
 #include "relation/relation.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 namespace joinrel {
 
@@ -36,6 +38,21 @@ std::string_view cellAt(Row row, int column) {
   return {start, std::find(start, end, ',')};
 }
 
+void checkRowShapes([[maybe_unused]] const Relation& relation) {
+#ifdef JOINREL_CHECK_ROWS
+  for (const Row row : relation.rows) {
+    const auto commas = std::count(row.begin(), row.end(), ',');
+    const bool wellFormed =
+        relation.attributes.empty() ? row.empty() : commas + 1 == relation.attributeCount();
+    if (!wellFormed) {
+      std::fprintf(stderr, "joinrel: a row of %d cells holds %td commas: [%.*s]\n",
+                   relation.attributeCount(), commas, static_cast<int>(row.size()), row.data());
+      std::abort();
+    }
+  }
+#endif
+}
+
 void RowBuilder::reserve(std::size_t textSize, std::size_t rowCount) {
   text_.reserve(textSize);
   rowEnds_.reserve(rowCount);
@@ -53,10 +70,7 @@ void RowBuilder::moveRowsInto(Relation& relation) {
   relation.ownText = std::move(built);
   text_.clear();
   rowEnds_.clear();
-}
-
-FatalError FatalError::atLine(std::string_view what, LineNumber lineNumber) {
-  return FatalError{std::string(what) + ": " + std::to_string(lineNumber) + ". sor!"};
+  checkRowShapes(relation);
 }
 
 }  // namespace joinrel

@@ -1,16 +1,17 @@
 // The records every part of joinrel works on: relations, their attributes and
-// rows, the fixed name fields, and the one error type that ends a run.
+// rows, and the fixed name fields.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <exception>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "relation/messages.h"
 
 namespace joinrel {
 
@@ -73,6 +74,13 @@ struct Relation {
   int rowCount() const { return static_cast<int>(rows.size()); }
 };
 
+// Checks that every row of `relation` has the shape splitRow and cellAt rely
+// on: attribute count - 1 commas, or no text at all without attributes. A row
+// of another shape ends the process with a report on the standard error.
+// Only builds with JOINREL_CHECK_ROWS defined check (the sanitizer and fuzz
+// builds); elsewhere this does nothing. Rows are checked where they are made.
+void checkRowShapes(const Relation& relation);
+
 // Builds rows that a relation owns the texts of: write a row's text to
 // text(), then call endRow(); moveRowsInto() hands the rows over.
 class RowBuilder {
@@ -89,28 +97,6 @@ class RowBuilder {
  private:
   std::string text_;
   std::vector<std::size_t> rowEnds_;
-};
-
-// A 1-based input line number; an input may hold more than 2^31 lines.
-using LineNumber = std::int64_t;
-
-// The one fatal error of a run. Thrown where the fault is found and caught
-// only by the driver, which shows message() to the user and stops.
-class FatalError : public std::exception {
- public:
-  explicit FatalError(std::string message)
-      : message_(std::make_shared<const std::string>(std::move(message))) {}
-
-  // The whole message, bytes a name carries included; what() ends at the
-  // first NUL byte, which a name may hold.
-  std::string_view message() const noexcept { return *message_; }
-  const char* what() const noexcept override { return message_->c_str(); }
-
-  // "<what>: <lineNumber>. sor!", the message for a fault at an input line.
-  static FatalError atLine(std::string_view what, LineNumber lineNumber);
-
- private:
-  std::shared_ptr<const std::string> message_;  // shared, so copying cannot throw
 };
 
 }  // namespace joinrel

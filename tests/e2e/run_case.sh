@@ -89,11 +89,17 @@ if [ -f "$case_dir/memory_limit" ]; then
   limit=$(tr -d '[:space:]' < "$case_dir/memory_limit")
 fi
 
+file_limit=
+if [ -f "$case_dir/file_size_limit" ]; then
+  file_limit=$(tr -d '[:space:]' < "$case_dir/file_size_limit")
+fi
+
 if [ "$windows" -eq 1 ]; then
   # C.UTF-8: Wine reads the arguments as UTF-8 and speaks English.
   (cd "$work" && LC_ALL=C.UTF-8 WINEDEBUG=-all wine "$prog" "${args[@]}" < /dev/null > "$tmp/stdout")
 else
-  (cd "$work" && { [ -z "$limit" ] || ulimit -v "$limit"; } && PATH="$tmp/bin:$PATH" "$prog" "${args[@]}" < /dev/null > "$tmp/stdout")
+  (cd "$work" && { [ -z "$limit" ] || ulimit -v "$limit"; } &&
+    { [ -z "$file_limit" ] || ulimit -f "$file_limit"; } && PATH="$tmp/bin:$PATH" "$prog" "${args[@]}" < /dev/null > "$tmp/stdout")
 fi
 status=$?
 

@@ -18,6 +18,7 @@
 #include <system_error>
 
 #include "driver/driver.h"
+#include "relation/messages.h"
 
 namespace {
 
@@ -54,24 +55,14 @@ class WorkDirectory {
 int pauses = 0;  // the pauses of the current run
 void countPause() { ++pauses; }
 
-// The messages an input file can end a run with. The ones about the command
-// line and the file names cannot come from the input's bytes, so they count as
-// breaks here; read and write errors and memory depend on the machine.
-constexpr std::array<std::string_view, 4> kFixedMessages = {
-    "Ures az elso sor!",
-    "Hiba az input fajl olvasasakor!",
-    "Hiba az output fajl irasakor!",
-    "Nincs eleg memoria!",
-};
-// "<what>: <line number>. sor!"
-constexpr std::array<std::string_view, 6> kLineMessages = {
-    "Hianyzo fejlec", "Hibas fejlec", "Tul hosszu nev", "Hibas sor", "Tul sok mezo", "Tul sok sor",
-};
-// "<what><name>!"
-constexpr std::array<std::string_view, 2> kNameMessages = {
-    "Tul nagy az eredmeny: ",
-    "Ismeretlen relacio: ",
-};
+// The messages about the command line and the file names: an input file's
+// bytes cannot cause them, so they count as breaks here. Read and write errors
+// and memory depend on the machine.
+bool inputCanCause(joinrel::MessageKind kind) {
+  using enum joinrel::MessageKind;
+  return kind != MissingParameter && kind != TooManyParameters && kind != BadFileName &&
+         kind != SameFile && kind != CannotCreateOutput;
+}
 
 // True for a line number from 1 to `lineAfterLast`, written without a sign or
 // a leading zero.
@@ -110,13 +101,18 @@ bool isNameMessage(std::string_view message, std::string_view what) {
 }
 
 bool isProgramMessage(std::string_view message, std::int64_t lineAfterLast) {
-  return std::ranges::any_of(kFixedMessages,
-                             [&](std::string_view fixed) { return message == fixed; }) ||
-         std::ranges::any_of(
-             kLineMessages,
-             [&](std::string_view what) { return isLineMessage(message, what, lineAfterLast); }) ||
-         std::ranges::any_of(kNameMessages,
-                             [&](std::string_view what) { return isNameMessage(message, what); });
+  return std::ranges::any_of(joinrel::kMessageCatalogue, [&](const joinrel::MessageEntry& entry) {
+    if (!inputCanCause(entry.kind)) return false;
+    switch (entry.form) {
+      case joinrel::MessageForm::Fixed:
+        return message == entry.text;
+      case joinrel::MessageForm::AtLine:
+        return isLineMessage(message, entry.text, lineAfterLast);
+      case joinrel::MessageForm::WithName:
+        return isNameMessage(message, entry.text);
+    }
+    return false;
+  });
 }
 
 std::string readFile(const fs::path& path) {
