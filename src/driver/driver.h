@@ -22,6 +22,10 @@ using Argument = const std::filesystem::path::value_type*;
 // a fatal one calls `pause` and returns 1. Memory that runs out anywhere in the
 // run, the handling of the arguments included, is such a fatal error ("Nincs
 // eleg memoria!"). Returns 0 after a complete run.
+// A run whose only argument is "--help" or "-h" (and "/?" on Windows) writes
+// the usage text to `console` instead, one with "--version" writes
+// "joinrel <version>"; both return 0 and do not pause. Any other single
+// argument is a missing argument.
 int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)());
 
 }  // namespace joinrel
