@@ -48,8 +48,11 @@ constexpr std::array<std::string_view, 2> kHelpOptions = {"--help", "-h"};
 #endif
 
 // True when `arg` spells `word`, an ASCII text, character for character.
+// Iterator pairs rather than ranges: the WebAssembly build's standard library
+// lacks the ranges algorithms.
 bool argumentIs(Argument arg, std::string_view word) {
-  return std::ranges::equal(std::basic_string_view(arg), word);
+  const std::basic_string_view spelled(arg);
+  return std::equal(spelled.begin(), spelled.end(), word.begin(), word.end());
 }
 
 constexpr std::string_view kUsage =
@@ -68,8 +71,8 @@ constexpr std::string_view kUsage =
 // returns false, having written nothing, for any other run.
 bool answerQuery(std::span<const Argument> args, std::ostream& console) {
   if (args.size() != 2) return false;
-  if (std::ranges::any_of(kHelpOptions,
-                          [&](std::string_view option) { return argumentIs(args[1], option); })) {
+  if (std::any_of(kHelpOptions.begin(), kHelpOptions.end(),
+                  [&](std::string_view option) { return argumentIs(args[1], option); })) {
     console << kUsage << std::flush;
     return true;
   }
