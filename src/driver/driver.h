@@ -23,8 +23,12 @@ using Argument = const std::filesystem::path::value_type*;
 // `console` only its messages, each followed by a line end and a flush; after
 // a fatal one calls `pause` and returns 1. Memory that runs out anywhere in the
 // run, the handling of the arguments included, is such a fatal error ("Nincs
-// eleg memoria!"). Returns 0 after a complete run. Tells `observer`, when
-// there is one, what the run writes and, before the pause, its fatal message.
+// eleg memoria!"). Returns 0 after a complete run.
+// A run whose only argument is "--help" or "-h" (and "/?" on Windows) writes
+// the usage text to `console` instead, one with "--version" writes
+// "joinrel <version>"; both return 0 and do not pause. Any other single
+// argument is a missing argument. Tells `observer`, when there is one, what
+// the run writes and, before the pause, its fatal message.
 int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)(),
                RunObserver* observer = nullptr);
 
