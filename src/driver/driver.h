@@ -5,6 +5,8 @@
 #include <ostream>
 #include <span>
 
+#include "relation/observer.h"
+
 namespace joinrel {
 
 // Passes "PAUSE" to the command processor, so that a console window stays
@@ -25,7 +27,9 @@ using Argument = const std::filesystem::path::value_type*;
 // A run whose only argument is "--help" or "-h" (and "/?" on Windows) writes
 // the usage text to `console` instead, one with "--version" writes
 // "joinrel <version>"; both return 0 and do not pause. Any other single
-// argument is a missing argument.
-int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)());
+// argument is a missing argument. Tells `observer`, when there is one, what
+// the run writes and, before the pause, its fatal message.
+int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)(),
+               RunObserver* observer = nullptr);
 
 }  // namespace joinrel

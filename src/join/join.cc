@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <functional>
 #include <numeric>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "output/output.h"
@@ -220,7 +222,7 @@ Relation joinPair(const Relation& left, const Relation& right, const JoinKey& ke
 }
 
 void joinAll(std::span<const Relation> relations, JoinKey& key, std::span<const Attribute> joinList,
-             std::ostream& outputFile) {
+             std::ostream& outputFile, RunObserver* observer) {
   const std::vector<int> chain = lookUpRelations(relations, joinList);
   Relation working;
   if (chain.size() == 1) working = relations[chain.front()];
@@ -231,12 +233,20 @@ void joinAll(std::span<const Relation> relations, JoinKey& key, std::span<const 
     const Relation& left = s == 0 ? relations[key.left.relationIndex] : working;
     const Relation& right = relations[key.right.relationIndex];
     const bool found = findCommonAttribute(left, right, key);
-    working = joinPair(left, right, key, found);
+    Relation built = joinPair(left, right, key, found);
+    if (observer != nullptr) {
+      const std::string_view attribute =
+          found ? nameToString(left.attributes[key.left.leftAttribute].name) : std::string_view();
+      observer->joinStepDone({nameToString(left.name), nameToString(right.name), attribute, !found,
+                              left.rowCount(), right.rowCount(), built});
+    }
+    working = std::move(built);
     resetJoinKey(key);
   }
   working.name = stringToName("result");
   normalizeResult(working);
   writeRelation(working, outputFile);
+  if (observer != nullptr) observer->resultWritten(working);
 }
 
 }  // namespace joinrel

@@ -25,17 +25,17 @@ void splitRow(Row row, std::span<std::string_view> cells) {
   const char* const end = row.data() + row.size();
   for (std::size_t k = 0; k + 1 < cells.size(); ++k) {
     const char* const comma = std::find(start, end, ',');
-    cells[k] = {start, comma};
+    cells[k] = {start, static_cast<std::size_t>(comma - start)};
     start = comma + 1;
   }
-  cells.back() = {start, end};
+  cells.back() = {start, static_cast<std::size_t>(end - start)};
 }
 
 std::string_view cellAt(Row row, int column) {
   const char* start = row.data();
   const char* const end = row.data() + row.size();
   for (int k = 0; k < column; ++k) start = std::find(start, end, ',') + 1;
-  return {start, std::find(start, end, ',')};
+  return {start, static_cast<std::size_t>(std::find(start, end, ',') - start)};
 }
 
 void checkRowShapes([[maybe_unused]] const Relation& relation) {
