@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake g++ clang libgtest-dev groff-base)
+packages=(cmake g++ libgtest-dev groff-base)
 
 installTools() {
   local missing=()

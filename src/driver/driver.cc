@@ -1,5 +1,7 @@
 #include "driver/driver.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +19,7 @@
 #include "input/input.h"
 #include "join/join.h"
 #include "output/output.h"
+#include "relation/observer.h"
 #include "relation/relation.h"
 
 namespace joinrel {
@@ -27,12 +30,57 @@ void showMessage(std::ostream& console, std::string_view message) {
   console << message << '\n' << std::flush;
 }
 
-// Shows a fatal message, then calls `pause`; returns the status of a run that
-// stops there.
-int stop(std::ostream& console, std::string_view message, void (*pause)()) {
+// Shows `message`, tells `observer` its kind and line, then calls `pause`;
+// returns the status of a run that stops there.
+int stop(std::ostream& console, std::string_view message, MessageKind kind, LineNumber line,
+         void (*pause)(), RunObserver* observer) {
   showMessage(console, message);
+  if (observer != nullptr) observer->runStopped(kind, line);
   pause();
   return 1;
+}
+
+// The options that ask for the usage text; "/?" is the Windows custom.
+#ifdef _WIN32
+constexpr std::array<std::string_view, 3> kHelpOptions = {"--help", "-h", "/?"};
+#else
+constexpr std::array<std::string_view, 2> kHelpOptions = {"--help", "-h"};
+#endif
+
+// True when `arg` spells `word`, an ASCII text, character for character.
+// Iterator pairs rather than ranges: the WebAssembly build's standard library
+// lacks the ranges algorithms.
+bool argumentIs(Argument arg, std::string_view word) {
+  const std::basic_string_view spelled(arg);
+  return std::equal(spelled.begin(), spelled.end(), word.begin(), word.end());
+}
+
+constexpr std::string_view kUsage =
+    "Usage: joinrel INPUT OUTPUT\n"
+    "Reads the relations held in the text file INPUT, writes each one to the\n"
+    "file OUTPUT, joins those that the first line of INPUT names, and writes\n"
+    "the joined relation, result, at the end of OUTPUT.\n"
+    "\n"
+    "  joinrel --help     shows this text (also -h, and /? on Windows)\n"
+    "  joinrel --version  shows the version\n"
+    "\n"
+    "The input format and the meaning of each message: the manual page\n"
+    "joinrel(1), and the table under \"Messages\" in README.md.\n";
+
+// Answers a run whose only argument asks for the usage text or the version;
+// returns false, having written nothing, for any other run.
+bool answerQuery(std::span<const Argument> args, std::ostream& console) {
+  if (args.size() != 2) return false;
+  if (std::any_of(kHelpOptions.begin(), kHelpOptions.end(),
+                  [&](std::string_view option) { return argumentIs(args[1], option); })) {
+    console << kUsage << std::flush;
+    return true;
+  }
+  if (argumentIs(args[1], "--version")) {
+    console << "joinrel " << JOINREL_VERSION << '\n' << std::flush;
+    return true;
+  }
+  return false;
 }
 
 // A literal, so that saying memory ran out takes none.
@@ -70,7 +118,8 @@ std::ofstream openOutput(const std::filesystem::path& path) {
 }
 
 // The run proper, from reading the input to closing the output.
-void run(const std::filesystem::path& inputPath, const std::filesystem::path& outputPath) {
+void run(const std::filesystem::path& inputPath, const std::filesystem::path& outputPath,
+         RunObserver* observer) {
   InputFile inputFile(readInputFile(inputPath));
   // Checked before the output is opened, which would truncate the input.
   if (sameFile(inputPath, outputPath)) throw FatalError(MessageKind::SameFile);
@@ -86,11 +135,11 @@ void run(const std::filesystem::path& inputPath, const std::filesystem::path& ou
   std::vector<Attribute> joinList;
   parseHeader(inputFile, joinListName, joinList);
   const std::vector<Relation> relations =
-      loadRelations(inputFile, relationCount, joinList, outputFile);
+      loadRelations(inputFile, relationCount, joinList, outputFile, observer);
 
   JoinKey key;
   resetJoinKey(key);
-  joinAll(relations, key, joinList, outputFile);
+  joinAll(relations, key, joinList, outputFile, observer);
 
   outputFile.close();
   if (!outputFile) throw FatalError(MessageKind::OutputWriteError);
@@ -102,19 +151,21 @@ void runPauseCommand() {
   static_cast<void>(std::system("PAUSE"));  // NOLINT(cert-env33-c)
 }
 
-int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)()) {
+int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)(),
+               RunObserver* observer) {
   try {
+    if (answerQuery(args, console)) return 0;
     if (args.size() < 3) throw FatalError(MessageKind::MissingParameter);
     if (args.size() > 3) showMessage(console, messageEntry(MessageKind::TooManyParameters).text);
     // By the time a handler below runs, everything run() held is freed.
-    run(args[1], args[2]);
+    run(args[1], args[2], observer);
     return 0;
   } catch (const FatalError& error) {
-    return stop(console, error.message(), pause);
+    return stop(console, error.message(), error.kind(), error.line(), pause, observer);
   } catch (const std::bad_alloc&) {
-    return stop(console, kOutOfMemory, pause);
+    return stop(console, kOutOfMemory, MessageKind::OutOfMemory, 0, pause, observer);
   } catch (const std::length_error&) {  // a size beyond anything memory could hold
-    return stop(console, kOutOfMemory, pause);
+    return stop(console, kOutOfMemory, MessageKind::OutOfMemory, 0, pause, observer);
   }
 }
 

@@ -5,6 +5,8 @@
 #include <ostream>
 #include <span>
 
+#include "relation/observer.h"
+
 namespace joinrel {
 
 // Passes "PAUSE" to the command processor, so that a console window stays
@@ -22,6 +24,12 @@ using Argument = const std::filesystem::path::value_type*;
 // a fatal one calls `pause` and returns 1. Memory that runs out anywhere in the
 // run, the handling of the arguments included, is such a fatal error ("Nincs
 // eleg memoria!"). Returns 0 after a complete run.
-int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)());
+// A run whose only argument is "--help" or "-h" (and "/?" on Windows) writes
+// the usage text to `console` instead, one with "--version" writes
+// "joinrel <version>"; both return 0 and do not pause. Any other single
+// argument is a missing argument. Tells `observer`, when there is one, what
+// the run writes and, before the pause, its fatal message.
+int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)(),
+               RunObserver* observer = nullptr);
 
 }  // namespace joinrel

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "relation/observer.h"
 #include "relation/relation.h"
 
 namespace joinrel {
@@ -103,8 +104,10 @@ void readRows(InputFile& inputFile, Relation& relation);
 // carries, the first relation of that name, in file order. No other relation
 // is kept once written. Empty lines between and after the blocks are
 // skipped; any other line left after the last block is refused as a bad
-// header ("Hibas fejlec").
+// header ("Hibas fejlec"). Hands each relation, once written, to `observer`
+// when there is one.
 std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationCount,
-                                    std::span<const Attribute> joinList, std::ostream& outputFile);
+                                    std::span<const Attribute> joinList, std::ostream& outputFile,
+                                    RunObserver* observer = nullptr);
 
 }  // namespace joinrel

@@ -160,7 +160,8 @@ void readRows(InputFile& inputFile, Relation& relation) {
 }
 
 std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationCount,
-                                    std::span<const Attribute> joinList, std::ostream& outputFile) {
+                                    std::span<const Attribute> joinList, std::ostream& outputFile,
+                                    RunObserver* observer) {
   std::vector<std::string_view> wanted;  // names the join reads and no kept relation carries
   for (const Attribute& entry : joinList) {
     if (std::find(wanted.begin(), wanted.end(), nameToString(entry.name)) == wanted.end()) {
@@ -174,6 +175,7 @@ std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationC
     readRows(inputFile, relation);
     writeRelation(relation, outputFile);
     writeLineEnd(outputFile);
+    if (observer != nullptr) observer->relationWritten(relation);
     const auto name = std::find(wanted.begin(), wanted.end(), nameToString(relation.name));
     if (name != wanted.end()) {
       wanted.erase(name);

@@ -4,7 +4,9 @@
 #include <array>
 #include <functional>
 #include <numeric>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "output/output.h"
@@ -353,7 +355,7 @@ Relation joinPair(const Relation& left, const Relation& right, const JoinKey& ke
 }
 
 void joinAll(std::span<const Relation> relations, JoinKey& key, std::span<const Attribute> joinList,
-             std::ostream& outputFile) {
+             std::ostream& outputFile, RunObserver* observer) {
   const std::vector<int> chain = lookUpRelations(relations, joinList);
   Relation working;
   if (chain.size() == 1) working = relations[chain.front()];
@@ -366,12 +368,21 @@ void joinAll(std::span<const Relation> relations, JoinKey& key, std::span<const 
     const bool found = findCommonAttribute(left, right, key);
     // The last step builds its rows with the columns where result has them.
     const bool last = s + 2 == chain.size();
-    working = joinPair(left, right, key, found, last ? ColumnOrder::byName : ColumnOrder::joined);
+    Relation built =
+        joinPair(left, right, key, found, last ? ColumnOrder::byName : ColumnOrder::joined);
+    if (observer != nullptr) {
+      const std::string_view attribute =
+          found ? nameToString(left.attributes[key.left.leftAttribute].name) : std::string_view();
+      observer->joinStepDone({nameToString(left.name), nameToString(right.name), attribute, !found,
+                              left.rowCount(), right.rowCount(), built});
+    }
+    working = std::move(built);
     resetJoinKey(key);
   }
   working.name = stringToName("result");
   normalizeResult(working);
   writeRelation(working, outputFile);
+  if (observer != nullptr) observer->resultWritten(working);
 }
 
 }  // namespace joinrel

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <span>
 
+#include "relation/observer.h"
 #include "relation/relation.h"
 
 namespace joinrel {
@@ -55,8 +56,9 @@ Relation joinPair(const Relation& left, const Relation& right, const JoinKey& ke
 // "result", normalises it and writes it to `outputFile`, with no line end
 // after it. One name gives a copy of that relation, none an empty
 // relation. Refuses, before the first step, a name that no relation carries
-// ("Ismeretlen relacio: <name>!"). `key` is left reset.
+// ("Ismeretlen relacio: <name>!"). `key` is left reset. Hands each step, and
+// `result` once written, to `observer` when there is one.
 void joinAll(std::span<const Relation> relations, JoinKey& key, std::span<const Attribute> joinList,
-             std::ostream& outputFile);
+             std::ostream& outputFile, RunObserver* observer = nullptr);
 
 }  // namespace joinrel

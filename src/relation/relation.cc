@@ -26,10 +26,10 @@ void splitRow(Row row, std::span<std::string_view> cells) {
   const char* const end = row.data() + row.size();
   for (std::size_t k = 0; k + 1 < cells.size(); ++k) {
     const char* const comma = std::find(start, end, ',');
-    cells[k] = {start, comma};
+    cells[k] = {start, static_cast<std::size_t>(comma - start)};
     start = comma + 1;
   }
-  cells.back() = {start, end};
+  cells.back() = {start, static_cast<std::size_t>(end - start)};
 }
 
 std::string_view cellAt(Row row, int column, int width) {
@@ -38,7 +38,7 @@ std::string_view cellAt(Row row, int column, int width) {
     const char* start = row.data();
     const char* const end = row.data() + row.size();
     for (int k = 0; k < column; ++k) start = std::find(start, end, ',') + 1;
-    return {start, std::find(start, end, ',')};
+    return {start, static_cast<std::size_t>(std::find(start, end, ',') - start)};
   }
   // Back from the end, past one comma for each cell after it.
   using Back = std::reverse_iterator<const char*>;
@@ -46,7 +46,8 @@ std::string_view cellAt(Row row, int column, int width) {
   const Back last(row.data());
   Back at = first;
   for (int k = 0; k < cellsAfter; ++k) at = std::find(at, last, ',') + 1;
-  return {std::find(at, last, ',').base(), at.base()};
+  const char* const start = std::find(at, last, ',').base();
+  return {start, static_cast<std::size_t>(at.base() - start)};
 }
 
 void checkRowShapes([[maybe_unused]] const Relation& relation) {

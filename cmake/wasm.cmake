@@ -1,0 +1,48 @@
+# The page's build (the `wasm` preset): the engine compiled to WebAssembly
+# twice, as joinrel.js + joinrel.wasm for the served page and as one file
+# for the page that opens from disk; then web/build-page.mjs writes
+# index.html, worker.js and joinrel.html around them, with the examples and
+# the README's message explanations built in.
+#
+# Exceptions carry every fatal message, so they are on. Memory may grow, to a
+# ceiling, so that running out of it gives the program's own message.
+
+target_compile_options(joinrel_core PRIVATE -fexceptions)
+
+set(JOINREL_WASM_LINK_OPTIONS
+  -fexceptions
+  -sMODULARIZE=1
+  -sEXPORT_NAME=createJoinrel
+  -sENVIRONMENT=worker
+  -sALLOW_MEMORY_GROWTH=1
+  -sMAXIMUM_MEMORY=2147483648
+  -sEXPORTED_FUNCTIONS=_joinrel_run,_malloc,_free
+)
+
+add_library(joinrel_entry OBJECT src/wasm/entry.cc src/wasm/report.cc)
+target_compile_options(joinrel_entry PRIVATE -fexceptions)
+target_link_libraries(joinrel_entry PUBLIC joinrel_core)
+foreach(variant IN ITEMS joinrel joinrel_single)
+  add_executable(${variant})
+  target_link_libraries(${variant} PRIVATE joinrel_entry)
+  target_link_options(${variant} PRIVATE ${JOINREL_WASM_LINK_OPTIONS})
+endforeach()
+target_link_options(joinrel_single PRIVATE -sSINGLE_FILE=1)
+
+find_program(JOINREL_NODE node REQUIRED)
+file(GLOB page_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/web/page/*)
+file(GLOB page_examples CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/examples/*.txt)
+list(FILTER page_examples EXCLUDE REGEX "\\.expected\\.txt$")
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/index.html ${CMAKE_BINARY_DIR}/worker.js
+         ${CMAKE_BINARY_DIR}/joinrel.html
+  COMMAND ${JOINREL_NODE} ${CMAKE_SOURCE_DIR}/web/build-page.mjs
+          ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR} $<TARGET_FILE:joinrel_single>
+  DEPENDS ${CMAKE_SOURCE_DIR}/web/build-page.mjs ${page_sources} ${page_examples}
+          ${CMAKE_SOURCE_DIR}/README.md joinrel_single
+  COMMENT "The page: index.html, worker.js and the single file joinrel.html"
+)
+add_custom_target(page ALL DEPENDS ${CMAKE_BINARY_DIR}/index.html joinrel)
+
+# The browser test of the built page runs under CTest.
+include(CTest)

@@ -1,0 +1,106 @@
+// The page's way into joinrel: the engine the command line runs, over files
+// in memory, with what it prints and writes handed back as bytes.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <new>
+#include <sstream>
+#include <string>
+#include <system_error>
+
+#include "driver/driver.h"
+#include "wasm/report.h"
+
+namespace {
+
+constexpr const char* kInputPath = "/input";
+constexpr const char* kOutputPath = "/output";
+
+// What the last run left for the page to read; the pointers stay valid until
+// the next run.
+struct Outcome {
+  std::int32_t status = 0;
+  const char* console = nullptr;
+  std::uint32_t consoleSize = 0;
+  const char* output = nullptr;
+  std::int32_t outputSize = -1;  // -1: the run created no output file
+  const char* report = nullptr;
+  std::uint32_t reportSize = 0;
+};
+
+Outcome outcome;
+std::string consoleText;
+std::string outputText;
+std::string reportText;
+
+void noPause() {}
+
+// Removes the file at `path`, if there is one.
+void removeFile(const char* path) {
+  std::error_code absent;
+  std::filesystem::remove(path, absent);
+}
+
+bool writeFile(const char* path, const char* bytes, std::size_t size) {
+  std::ofstream file(path, std::ios::binary);
+  file.write(bytes, static_cast<std::streamsize>(size));
+  file.close();
+  return static_cast<bool>(file);
+}
+
+// Reads the output file into outputText; false when there is none.
+bool readOutput() {
+  std::ifstream file(kOutputPath, std::ios::binary);
+  if (!file) return false;
+  outputText.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+// Runs joinrel on the `size` bytes at `input` as its input file, as
+// `joinrel INPUT OUTPUT` does, with a pause that does nothing. The report
+// holds each relation's first `rowLimit` rows, and the first `relationLimit`
+// input relations only. Returns the outcome, or null when the input could not
+// be stored. The caller may free `input` once this returns.
+const Outcome* joinrel_run(const char* input, std::uint32_t size, std::int32_t rowLimit,
+                           std::int32_t relationLimit) {
+  consoleText = std::string();
+  outputText = std::string();
+  reportText = std::string();
+  removeFile(kOutputPath);
+  if (!writeFile(kInputPath, input, size)) {
+    removeFile(kInputPath);
+    return nullptr;
+  }
+  std::ostringstream console;
+  bool haveOutput = false;
+  {
+    joinrel::JsonReport report(rowLimit, relationLimit);
+    const std::array<joinrel::Argument, 3> args = {"joinrel", kInputPath, kOutputPath};
+    outcome.status = joinrel::runJoinrel(args, console, noPause, &report);
+    removeFile(kInputPath);
+    try {
+      consoleText = console.str();
+      reportText = report.text();
+      haveOutput = readOutput();
+    } catch (const std::bad_alloc&) {
+      reportText = "{\"incomplete\":true}";
+      haveOutput = false;
+    }
+  }
+  removeFile(kOutputPath);
+  outcome.console = consoleText.data();
+  outcome.consoleSize = static_cast<std::uint32_t>(consoleText.size());
+  outcome.output = haveOutput ? outputText.data() : nullptr;
+  outcome.outputSize = haveOutput ? static_cast<std::int32_t>(outputText.size()) : -1;
+  outcome.report = reportText.data();
+  outcome.reportSize = static_cast<std::uint32_t>(reportText.size());
+  return &outcome;
+}
+
+}  // extern "C"

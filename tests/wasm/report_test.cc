@@ -1,0 +1,72 @@
+#include "wasm/report.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "test_support.h"
+
+namespace joinrel {
+namespace {
+
+// The page reads each string back as one character per byte, so every byte
+// that JSON would not carry as it is must be escaped.
+TEST(ReportTest, StringsCarryEveryByte) {
+  const struct {
+    std::string_view bytes;
+    std::string_view json;
+  } cases[] = {
+      {"Emp", R"("Emp")"},
+      {"", R"("")"},
+      {"a\"b\\c", R"("a\u0022b\u005cc")"},
+      {std::string_view("\0\x1f\x7f", 3), R"("\u0000\u001f\u007f")"},
+      {"\xc3\xa1\xff", R"("\u00c3\u00a1\u00ff")"},
+      {" ~", R"(" ~")"},
+  };
+  for (const auto& c : cases) {
+    std::string json;
+    appendJsonString(json, c.bytes);
+    EXPECT_EQ(json, c.json);
+  }
+}
+
+// Only the first rows of a relation, and the first relations, are told;
+// the rest are counted.
+TEST(ReportTest, TellsTheFirstRowsAndRelationsAndCountsTheRest) {
+  JsonReport report(1, 1);
+  report.relationWritten(
+      test::makeRelation("A", {test::attr("x", "int"), test::attr("y")}, {{"1", ""}, {"2", "b"}}));
+  report.relationWritten(test::makeRelation("B", {test::attr("z")}, {{"3"}}));
+  EXPECT_EQ(report.text(),
+            R"({"relations":[{"name":"A","attributes":[["x","int"],["y",""]],"rowCount":2,)"
+            R"("rows":[["1",""]]}],"moreRelations":1,"steps":[],"result":null,)"
+            R"("message":null,"incomplete":false})");
+}
+
+// The page finds the explanation by the message's text as the README writes
+// it, without the line number or name part.
+TEST(ReportTest, TellsTheMessageKindLineAndText) {
+  const struct {
+    MessageKind kind;
+    LineNumber line;
+    std::string_view json;
+  } cases[] = {
+      {MessageKind::BadHeader, 6, R"({"kind":"bad-header","line":6,"text":"Hibas fejlec"})"},
+      {MessageKind::UnknownRelation, 0,
+       R"({"kind":"unknown-relation","line":null,"text":"Ismeretlen relacio"})"},
+      {MessageKind::EmptyFirstLine, 0,
+       R"({"kind":"empty-first-line","line":null,"text":"Ures az elso sor"})"},
+  };
+  for (const auto& c : cases) {
+    JsonReport report(1, 1);
+    report.runStopped(c.kind, c.line);
+    const std::string text = report.text();
+    EXPECT_NE(text.find(std::string(R"("message":)") + std::string(c.json) + ","),
+              std::string::npos)
+        << text;
+  }
+}
+
+}  // namespace
+}  // namespace joinrel

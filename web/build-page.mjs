@@ -1,0 +1,81 @@
+// Writes the page into the wasm build folder:
+//   index.html   the page, served beside worker.js, joinrel.js and joinrel.wasm;
+//   worker.js    the engine's worker: joinrel.js, then web/page/worker.js;
+//   joinrel.html the page as one file that works opened from disk: the
+//                single-file engine and the worker inside it, started from a
+//                Blob URL.
+// Both pages carry the bundled examples and the message explanations of the
+// README's Messages table, so the README stays their one source.
+//
+// Usage: node build-page.mjs SOURCE_DIR BUILD_DIR SINGLE_FILE_ENGINE_JS
+import { readFileSync, readdirSync, writeFileSync } from 'node:fs';
+import { join } from 'node:path';
+
+const [sourceDir, buildDir, singleEngine] = process.argv.slice(2);
+const pageDir = join(sourceDir, 'web', 'page');
+const read = (path) => readFileSync(path, 'utf8');
+
+// Every bundled example, as its exact bytes.
+function examples() {
+  const dir = join(sourceDir, 'examples');
+  return readdirSync(dir)
+    .filter((name) => name.endsWith('.txt') && !name.endsWith('.expected.txt'))
+    .sort()
+    .map((name) => ({ name, base64: readFileSync(join(dir, name)).toString('base64') }));
+}
+
+// The Messages table of README.md: for each message, by its text without
+// the line number or name part ("Hibas fejlec" for `Hibas fejlec: N. sor!`),
+// its meaning and what to fix, as Markdown.
+function messageExplanations() {
+  const readme = read(join(sourceDir, 'README.md'));
+  const section = readme.split(/^## Messages$/m)[1].split(/^## /m)[0];
+  const explanations = {};
+  for (const line of section.split('\n')) {
+    if (!line.startsWith('| `')) continue;
+    const [message, meaning, fix] = line.split('|').slice(1, 4).map((cell) => cell.trim());
+    const text = message.replace(/`/g, '').replace(/(: N\. sor!|: NAME!|!)$/, '');
+    explanations[text] = { meaning, fix: fix === '—' ? '' : fix };
+  }
+  if (Object.keys(explanations).length < 10) throw new Error('README.md: no Messages table found');
+  return explanations;
+}
+
+// Text inside a <script> element must not close it.
+function scriptSafe(text, what) {
+  if (/<\/script/i.test(text)) throw new Error(`${what} holds "</script"`);
+  return text;
+}
+
+const data =
+  `const JOINREL_EXAMPLES = ${JSON.stringify(examples())};\n` +
+  `const JOINREL_MESSAGES = ${JSON.stringify(messageExplanations()).replace(/</g, '\\u003c')};\n`;
+const template = read(join(pageDir, 'index.html'));
+const workerCode = read(join(pageDir, 'worker.js'));
+
+function page(engine) {
+  const parts = {
+    '<!-- style -->': `<style>\n${read(join(pageDir, 'page.css'))}</style>`,
+    '<!-- script -->': `<script>\n${scriptSafe(data, 'data')}\n${scriptSafe(
+      read(join(pageDir, 'page.js')),
+      'page.js',
+    )}</script>`,
+    '<!-- engine -->': engine,
+  };
+  let html = template;
+  for (const [marker, text] of Object.entries(parts)) {
+    if (!html.includes(marker)) throw new Error(`index.html lacks ${marker}`);
+    html = html.replace(marker, () => text);
+  }
+  return html;
+}
+
+writeFileSync(join(buildDir, 'worker.js'), `importScripts('joinrel.js');\n${workerCode}`);
+writeFileSync(join(buildDir, 'index.html'), page(''));
+const engine =
+  '<script type="text/plain" id="worker-source">\n' +
+  scriptSafe(read(singleEngine), 'the single-file engine') +
+  '\n' +
+  scriptSafe(workerCode, 'worker.js') +
+  '</script>';
+writeFileSync(join(buildDir, 'joinrel.html'), page(engine));
