@@ -8,6 +8,9 @@
 //            join order, and 2 relations the join list does not name
 //   wide     2 relations of 10000 rows x 25 attributes joined on a unique key
 //   product  100 rows x 100 rows with no common attribute
+//   wideproduct  100 rows x 100 rows of 12 attributes each, no common
+//            attribute; SCALE scales the left relation only, so the result
+//            rows grow in step with it
 //   echo     200 relations of 1000 rows x 8 attributes, two small ones joined
 //   dups     a 10000-row result of which 90% are duplicates
 //   onebyte  20 relations of 10000 rows x 50 one-byte cells, all named (the
@@ -78,6 +81,7 @@ class Generator {
   void chain();
   void wide();
   void product();
+  void wideproduct();
   void echo();
   void dups();
   void onebyte();
@@ -153,6 +157,13 @@ void Generator::product() {
   randomRelation("Right", "r", 3, scaled(100));
 }
 
+void Generator::wideproduct() {
+  out_ << "Q(Left, Right)\n\n";
+  randomRelation("Left", "l", 12, scaled(100));
+  out_ << '\n';
+  randomRelation("Right", "r", 12, 100);
+}
+
 void Generator::echo() {
   out_ << "Q(S1, S2)\n\n";
   for (int i = 0; i < scaled(200); ++i) {
@@ -219,8 +230,8 @@ void Generator::unnamed() {
 
 int main(int argc, char** argv) {
   const std::string_view usage =
-      "usage: make_bench_input chain|wide|product|echo|dups|onebyte|empties|unnamed SEED SCALE "
-      "FILE\n";
+      "usage: make_bench_input chain|wide|product|wideproduct|echo|dups|onebyte|empties|unnamed "
+      "SEED SCALE FILE\n";
   if (argc != 5) {
     std::cerr << usage;
     return 2;
@@ -239,6 +250,8 @@ int main(int argc, char** argv) {
     generator.wide();
   } else if (shape == "product") {
     generator.product();
+  } else if (shape == "wideproduct") {
+    generator.wideproduct();
   } else if (shape == "echo") {
     generator.echo();
   } else if (shape == "dups") {

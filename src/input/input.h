@@ -53,6 +53,10 @@ class InputFile {
   // The number of the line after the file's last line.
   LineNumber lineAfterLast() const;
 
+  // The number of lines after the first that hold `byte`, found by searching
+  // for the byte rather than reading every line. Changes no read state.
+  std::int64_t linesAfterFirstHolding(char byte) const;
+
  private:
   const std::string text_;
   std::size_t next_ = 0;
@@ -67,8 +71,8 @@ class InputFile {
 void echoFirstLine(InputFile& inputFile, std::ostream& outputFile);
 
 // Pass 2: returns the number of lines after the first that hold a "(": the
-// relation count. Builds nothing.
-std::int64_t countRelations(InputFile& inputFile);
+// relation count. Builds nothing, and reads no line: it searches the text.
+std::int64_t countRelations(const InputFile& inputFile);
 
 // Reads a header line "Name(attribute type, ...)" into `name` and
 // `attributes`, skipping empty lines before it. `name` must be blank and

@@ -61,4 +61,16 @@ LineNumber InputFile::lineAfterLast() const {
   return feeds + (unendedLast ? 1 : 0) + 1;
 }
 
+std::int64_t InputFile::linesAfterFirstHolding(char byte) const {
+  const std::string_view text(text_);
+  std::int64_t count = 0;
+  // From each line end, on to the next line holding the byte, then past its end.
+  for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at)) {
+    at = text.find(byte, at + 1);
+    if (at == std::string_view::npos) break;
+    ++count;
+  }
+  return count;
+}
+
 }  // namespace joinrel

@@ -35,18 +35,26 @@ void resetJoinKey(JoinKey& key);
 // otherwise leaves `key` as it was and returns false.
 bool findCommonAttribute(const Relation& left, const Relation& right, JoinKey& key);
 
+// The column order of a join step's output.
+enum class ColumnOrder {
+  joined,  // all of left's columns, then right's without its join attribute
+  byName,  // those columns as normalizeResult orders them: stably by name
+};
+
 // Returns the natural join of `left` and `right` on the pair in `key` when
 // `found`, else their product; its name is blank and its rows live in its
-// ownText. Columns: all of left's, then right's without its join attribute.
-// Rows: for each left row in order, one per matching right row in order;
-// cells compare as exact text. Refuses, before building any row, an output
+// ownText. Columns: those of both operands, right's join attribute left out,
+// in `order`. Rows: for each left row in order, one per matching right row in
+// order; cells compare as exact text. Refuses, before building any row, an output
 // over 50 attributes or 10000 rows ("Tul nagy az eredmeny: <right's name>!").
-Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key, bool found);
+Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key, bool found,
+                  ColumnOrder order = ColumnOrder::joined);
 
 // Joins the relations that `joinList` names, left-deep in list order, each
-// name standing for the first relation of `relations` that carries it; names
-// the outcome "result", normalises it and writes it to `outputFile`, with no
-// line end after it. One name gives a copy of that relation, none an empty
+// name standing for the first relation of `relations` that carries it, the
+// last step laying its columns out as result has them; names the outcome
+// "result", normalises it and writes it to `outputFile`, with no line end
+// after it. One name gives a copy of that relation, none an empty
 // relation. Refuses, before the first step, a name that no relation carries
 // ("Ismeretlen relacio: <name>!"). `key` is left reset. Hands each step, and
 // `result` once written, to `observer` when there is one.

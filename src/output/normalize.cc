@@ -9,18 +9,6 @@ namespace joinrel {
 
 namespace {
 
-// Returns the column order that sorts the attributes by name. Stable, so
-// attributes of the same name keep their order, as adjacent exchanges of
-// strictly greater names would leave them.
-std::vector<std::size_t> sortedColumns(const std::vector<Attribute>& attributes) {
-  std::vector<std::size_t> columns(attributes.size());
-  std::iota(columns.begin(), columns.end(), std::size_t{0});
-  std::stable_sort(columns.begin(), columns.end(), [&](std::size_t a, std::size_t b) {
-    return nameToString(attributes[a].name) < nameToString(attributes[b].name);
-  });
-  return columns;
-}
-
 // Puts the attributes, and the cells of every row, in `columns` order. The
 // rows are rebuilt, each once.
 void reorderColumns(Relation& relation, const std::vector<std::size_t>& columns) {
@@ -52,6 +40,17 @@ void reorderColumns(Relation& relation, const std::vector<std::size_t>& columns)
 
 }  // namespace
 
+// Stable, so attributes of the same name keep their order, as adjacent
+// exchanges of strictly greater names would leave them.
+std::vector<std::size_t> columnsByName(const std::vector<Attribute>& attributes) {
+  std::vector<std::size_t> columns(attributes.size());
+  std::iota(columns.begin(), columns.end(), std::size_t{0});
+  std::stable_sort(columns.begin(), columns.end(), [&](std::size_t a, std::size_t b) {
+    return nameToString(attributes[a].name) < nameToString(attributes[b].name);
+  });
+  return columns;
+}
+
 // A row's text is its cells joined by ",", so equal rows have equal texts and
 // which of them is kept cannot be told apart; once the columns are in their
 // final order every row is also its own key. Sorting the texts and keeping
@@ -62,7 +61,7 @@ void normalizeResult(Relation& relation) {
   std::vector<Row>& rows = relation.rows;
   std::sort(rows.begin(), rows.end());
   rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-  const std::vector<std::size_t> columns = sortedColumns(relation.attributes);
+  const std::vector<std::size_t> columns = columnsByName(relation.attributes);
   if (std::is_sorted(columns.begin(), columns.end())) return;
   reorderColumns(relation, columns);
   std::sort(rows.begin(), rows.end());

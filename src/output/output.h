@@ -2,7 +2,11 @@
 // `result` its final form.
 #pragma once
 
+#include <cstddef>
 #include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "relation/relation.h"
 
@@ -12,6 +16,12 @@ namespace joinrel {
 // Refuses a stream that failed ("Hiba az output fajl irasakor!").
 void writeLineEnd(std::ostream& outputFile);
 
+// Writes `text` and a line end, then flushes, refusing a failing stream as
+// writeLineEnd does. The text and its line end go to the stream as one piece,
+// put together in `scratch`, so that a long line too reaches the file in one
+// write; callers reuse `scratch` from line to line.
+void writeLine(std::ostream& outputFile, std::string_view text, std::string& scratch);
+
 // Writes `relation`: the header "Name(attr type, attr, ...)", an empty line
 // when no attribute is typed, then one line per row with its cells joined by
 // ",". An attribute is typed when its type text is non-empty and does not
@@ -20,6 +30,11 @@ void writeLineEnd(std::ostream& outputFile);
 // follows the last row's line end. Refuses a failing stream as writeLineEnd
 // does.
 void writeRelation(const Relation& relation, std::ostream& outputFile);
+
+// Returns the order that stably sorts `attributes` by name, as bytes: entry i
+// is the index of the attribute that goes to place i. Attributes of the same
+// name keep their order.
+std::vector<std::size_t> columnsByName(const std::vector<Attribute>& attributes);
 
 // Puts `relation` in its final form: columns stably sorted by attribute name,
 // then only the first of each set of equal rows kept, then the rows sorted by

@@ -18,7 +18,8 @@ struct JoinStep {
   bool product = false;
   int leftRows = 0;
   int rightRows = 0;
-  const Relation& built;  // the step's outcome, its name still blank
+  const Relation& built;  // the step's outcome, its name still blank; the last
+                          // step's columns already in result's order
 };
 
 // Receives a run's events in the order they happen. A method must not throw:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 namespace joinrel {
 
@@ -31,11 +32,22 @@ void splitRow(Row row, std::span<std::string_view> cells) {
   cells.back() = {start, static_cast<std::size_t>(end - start)};
 }
 
-std::string_view cellAt(Row row, int column) {
-  const char* start = row.data();
-  const char* const end = row.data() + row.size();
-  for (int k = 0; k < column; ++k) start = std::find(start, end, ',') + 1;
-  return {start, static_cast<std::size_t>(std::find(start, end, ',') - start)};
+std::string_view cellAt(Row row, int column, int width) {
+  const int cellsAfter = width - 1 - column;
+  if (column <= cellsAfter) {
+    const char* start = row.data();
+    const char* const end = row.data() + row.size();
+    for (int k = 0; k < column; ++k) start = std::find(start, end, ',') + 1;
+    return {start, static_cast<std::size_t>(std::find(start, end, ',') - start)};
+  }
+  // Back from the end, past one comma for each cell after it.
+  using Back = std::reverse_iterator<const char*>;
+  const Back first(row.data() + row.size());
+  const Back last(row.data());
+  Back at = first;
+  for (int k = 0; k < cellsAfter; ++k) at = std::find(at, last, ',') + 1;
+  const char* const start = std::find(at, last, ',').base();
+  return {start, static_cast<std::size_t>(at.base() - start)};
 }
 
 void checkRowShapes([[maybe_unused]] const Relation& relation) {

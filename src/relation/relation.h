@@ -55,9 +55,10 @@ using Row = std::string_view;
 // count (its relation's attribute count); the views point into `row`.
 void splitRow(Row row, std::span<std::string_view> cells);
 
-// Returns the cell of `row` in column `column`, a view into `row`. `column`
-// must lie below the row's cell count.
-std::string_view cellAt(Row row, int column);
+// Returns the cell of `row`, a row of `width` cells, in column `column`, a
+// view into `row`. `column` must lie below `width`. Reads the row from its
+// nearer end, so a cell near the end costs no more than one near the start.
+std::string_view cellAt(Row row, int column, int width);
 
 // A relation. Its rows view the input text, which outlives every relation of
 // the run, or `ownText`, which holds the rows built during the run (by the
