@@ -3,6 +3,7 @@
 // the shifting duplicate scan, with their exact pass counts).
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <span>
 #include <string>
@@ -168,8 +169,10 @@ Relation randomRelation(std::mt19937& rng, std::span<const std::string_view> nam
   return relation;
 }
 
-TEST(JoinRandomTest, JoinPairMatchesTheNestedLoopJoin) {
-  int naturalJoins = 0;
+// Calls `check` with 300 seeded random left operands, each paired with a
+// right operand that shares attribute names with it and with one that shares
+// none, under a trace that names the seed and the pair.
+void forEachRandomPair(const std::function<void(const Relation&, const Relation&)>& check) {
   for (unsigned seed = 1; seed <= 300; ++seed) {
     std::mt19937 rng(seed);
     const Relation left = randomRelation(rng, kNames, "L");
@@ -177,18 +180,26 @@ TEST(JoinRandomTest, JoinPairMatchesTheNestedLoopJoin) {
     const Relation disjoint = randomRelation(rng, kOtherNames, "S");
     for (const Relation* right : {&shared, &disjoint}) {
       SCOPED_TRACE(testing::Message() << "seed " << seed << ", right " << right->name[0]);
-      JoinKey key;
-      const bool found = findCommonAttribute(left, *right, key);
-      int lA = -1, rA = -1;
-      ASSERT_EQ(found, literalSearch(toTable(left), toTable(*right), lA, rA));
-      ASSERT_EQ(key.left.leftAttribute, lA);
-      ASSERT_EQ(key.right.rightAttribute, rA);
-      naturalJoins += found;
-      const Table got = toTable(joinPair(left, *right, key, found));
-      const Table want = literalJoin(toTable(left), toTable(*right), found, lA, rA);
-      ASSERT_TRUE(got == want) << "got:\n" << describe(got) << "\nwant:\n" << describe(want);
+      check(left, *right);
+      if (testing::Test::HasFatalFailure()) return;
     }
   }
+}
+
+TEST(JoinRandomTest, JoinPairMatchesTheNestedLoopJoin) {
+  int naturalJoins = 0;
+  forEachRandomPair([&](const Relation& left, const Relation& right) {
+    JoinKey key;
+    const bool found = findCommonAttribute(left, right, key);
+    int lA = -1, rA = -1;
+    ASSERT_EQ(found, literalSearch(toTable(left), toTable(right), lA, rA));
+    ASSERT_EQ(key.left.leftAttribute, lA);
+    ASSERT_EQ(key.right.rightAttribute, rA);
+    naturalJoins += found;
+    const Table got = toTable(joinPair(left, right, key, found));
+    const Table want = literalJoin(toTable(left), toTable(right), found, lA, rA);
+    ASSERT_TRUE(got == want) << "got:\n" << describe(got) << "\nwant:\n" << describe(want);
+  });
   EXPECT_GT(naturalJoins, 100);  // the seeds exercise both kinds of step
 }
 
@@ -196,28 +207,21 @@ TEST(JoinRandomTest, JoinPairMatchesTheNestedLoopJoin) {
 // normalisation then only sorts and drops repeats; together they must give
 // what the literal join and the exchange sorts give.
 TEST(JoinRandomTest, LastStepInResultOrderThenNormalizeMatchesTheLiteralVersions) {
-  for (unsigned seed = 1; seed <= 300; ++seed) {
-    std::mt19937 rng(seed);
-    const Relation left = randomRelation(rng, kNames, "L");
-    const Relation shared = randomRelation(rng, kNames, "R");
-    const Relation disjoint = randomRelation(rng, kOtherNames, "S");
-    for (const Relation* right : {&shared, &disjoint}) {
-      SCOPED_TRACE(testing::Message() << "seed " << seed << ", right " << right->name[0]);
-      JoinKey key;
-      const bool found = findCommonAttribute(left, *right, key);
-      Relation got = joinPair(left, *right, key, found, ColumnOrder::byName);
-      got.name = stringToName("result");
-      normalizeResult(got);
-      Table want = literalJoin(toTable(left), toTable(*right), found, key.left.leftAttribute,
-                               key.right.rightAttribute);
-      want.name = stringToName("result");
-      literalNormalize(want);
-      const Table gotTable = toTable(got);
-      ASSERT_TRUE(gotTable == want) << "got:\n"
-                                    << describe(gotTable) << "\nwant:\n"
-                                    << describe(want);
-    }
-  }
+  forEachRandomPair([](const Relation& left, const Relation& right) {
+    JoinKey key;
+    const bool found = findCommonAttribute(left, right, key);
+    Relation got = joinPair(left, right, key, found, ColumnOrder::byName);
+    got.name = stringToName("result");
+    normalizeResult(got);
+    Table want = literalJoin(toTable(left), toTable(right), found, key.left.leftAttribute,
+                             key.right.rightAttribute);
+    want.name = stringToName("result");
+    literalNormalize(want);
+    const Table gotTable = toTable(got);
+    ASSERT_TRUE(gotTable == want) << "got:\n"
+                                  << describe(gotTable) << "\nwant:\n"
+                                  << describe(want);
+  });
 }
 
 TEST(JoinRandomTest, NormalizeMatchesTheExchangeSorts) {
