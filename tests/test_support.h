@@ -1,10 +1,12 @@
 // Helpers the unit tests share: building relations, showing them in failure
-// messages, and expecting a run to be refused.
+// messages, expecting a run to be refused, and a private folder for files.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -29,6 +31,33 @@ inline void expectFatal(const std::function<void()>& action, const std::string& 
     EXPECT_EQ(error.message().ends_with(lineTail), entry.form == MessageForm::AtLine) << entry.id;
   }
 }
+
+// A new, empty folder of the running test's own, removed with its contents on
+// destruction. CTest runs tests in parallel, and other build trees may run the
+// same tests at the same time, so the name holds the test's name and a random
+// number, and a folder that already exists is never taken over.
+class ScratchDirectory {
+ public:
+  ScratchDirectory() {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string stem = std::string("joinrel_") + test->test_suite_name() + "_" + test->name();
+    std::random_device random;
+    do {
+      path_ = std::filesystem::temp_directory_path() / (stem + "_" + std::to_string(random()));
+    } while (!std::filesystem::create_directory(path_));
+  }
+  ~ScratchDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDirectory(const ScratchDirectory&) = delete;
+  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
 
 // All 30 bytes of `field`, blanks included.
 inline std::string fieldText(const Name& field) { return std::string(field.begin(), field.end()); }

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "test_support.h"
+
 namespace joinrel {
 namespace {
 
@@ -16,11 +18,9 @@ namespace fs = std::filesystem;
 // A new output file gets 0664 less the umask, like a file created with that
 // mode; an existing one keeps its own.
 TEST(DriverTest, NewOutputFileGetsMode0664) {
-  const fs::path directory = fs::temp_directory_path() / "joinrel_driver_test";
-  fs::remove_all(directory);
-  fs::create_directories(directory);
-  const fs::path input = directory / "input";
-  const fs::path output = directory / "output";
+  const test::ScratchDirectory directory;
+  const fs::path input = directory.path() / "input";
+  const fs::path output = directory.path() / "output";
   std::ofstream(input) << "Q(A)\nA(x)\n1\n";
 
   const mode_t previous = umask(0);
@@ -38,7 +38,6 @@ TEST(DriverTest, NewOutputFileGetsMode0664) {
   fs::permissions(output, fs::perms::others_write, fs::perm_options::add);
   EXPECT_EQ(runJoinrel(args, console, [] {}), 0);
   EXPECT_TRUE((fs::status(output).permissions() & fs::perms::others_write) != fs::perms::none);
-  fs::remove_all(directory);
 }
 
 }  // namespace

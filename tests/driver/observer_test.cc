@@ -9,6 +9,7 @@
 
 #include "driver/driver.h"
 #include "relation/observer.h"
+#include "test_support.h"
 
 namespace joinrel {
 namespace {
@@ -49,11 +50,9 @@ class Recorder : public RunObserver {
 };
 
 std::vector<std::string> eventsOfRun(const std::string& input, std::string& console) {
-  const fs::path directory = fs::temp_directory_path() / "joinrel_observer_test";
-  fs::remove_all(directory);
-  fs::create_directories(directory);
-  const fs::path inputPath = directory / "input";
-  const fs::path outputPath = directory / "output";
+  const test::ScratchDirectory directory;
+  const fs::path inputPath = directory.path() / "input";
+  const fs::path outputPath = directory.path() / "output";
   std::ofstream(inputPath, std::ios::binary) << input;
   std::ostringstream out;
   Recorder recorder;
@@ -61,7 +60,6 @@ std::vector<std::string> eventsOfRun(const std::string& input, std::string& cons
   runJoinrel(
       args, out, [] {}, &recorder);
   console = out.str();
-  fs::remove_all(directory);
   return recorder.events;
 }
 
