@@ -5,7 +5,7 @@
 #include <ostream>
 #include <span>
 
-#include "relation/observer.h"
+#include "observe/observer.h"
 
 namespace joinrel {
 
@@ -27,9 +27,9 @@ using Argument = const std::filesystem::path::value_type*;
 // A run whose only argument is "--help" or "-h" (and "/?" on Windows) writes
 // the usage text to `console` instead, one with "--version" writes
 // "joinrel <version>"; both return 0 and do not pause. Any other single
-// argument is a missing argument. Tells `observer`, when there is one, what
-// the run writes and, before the pause, its fatal message.
+// argument is a missing argument. Tells `observer` what the run writes, each
+// piece once it is written, and, before the pause, its fatal message.
 int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)(),
-               RunObserver* observer = nullptr);
+               RunObserver& observer);
 
 }  // namespace joinrel

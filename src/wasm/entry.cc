@@ -82,7 +82,7 @@ const Outcome* joinrel_run(const char* input, std::uint32_t size, std::int32_t r
   {
     joinrel::JsonReport report(rowLimit, relationLimit);
     const std::array<joinrel::Argument, 3> args = {"joinrel", kInputPath, kOutputPath};
-    outcome.status = joinrel::runJoinrel(args, console, noPause, &report);
+    outcome.status = joinrel::runJoinrel(args, console, noPause, report);
     removeFile(kInputPath);
     try {
       consoleText = console.str();

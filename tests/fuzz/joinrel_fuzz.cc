@@ -18,7 +18,8 @@
 #include <system_error>
 
 #include "driver/driver.h"
-#include "relation/messages.h"
+#include "messages/messages.h"
+#include "observe/observer.h"
 
 namespace {
 
@@ -137,8 +138,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::array<joinrel::Argument, 3> args = {"joinrel", input.c_str(), output.c_str()};
   std::ostringstream console;
+  joinrel::SilentObserver nobody;
   pauses = 0;
-  const int status = joinrel::runJoinrel(args, console, countPause);
+  const int status = joinrel::runJoinrel(args, console, countPause, nobody);
   const std::string shown = console.str();
 
   if (status == 0) {
