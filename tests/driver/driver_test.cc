@@ -26,7 +26,7 @@ TEST(DriverTest, NewOutputFileGetsMode0664) {
   const mode_t previous = umask(0);
   std::ostringstream console;
   const std::array<Argument, 3> args = {"joinrel", input.c_str(), output.c_str()};
-  const int status = runJoinrel(args, console, [] {});
+  const int status = runJoinrel(args, console, console, [] {});
   umask(previous);
 
   EXPECT_EQ(status, 0);
@@ -36,7 +36,7 @@ TEST(DriverTest, NewOutputFileGetsMode0664) {
                 fs::perms::group_write | fs::perms::others_read);
 
   fs::permissions(output, fs::perms::others_write, fs::perm_options::add);
-  EXPECT_EQ(runJoinrel(args, console, [] {}), 0);
+  EXPECT_EQ(runJoinrel(args, console, console, [] {}), 0);
   EXPECT_TRUE((fs::status(output).permissions() & fs::perms::others_write) != fs::perms::none);
 }
 
