@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake g++ libgtest-dev groff-base)
+packages=(cmake g++ libgtest-dev groff-base cmark-gfm)
 
 installTools() {
   local missing=()

@@ -32,11 +32,17 @@ void showMessage(std::ostream& console, std::string_view message) {
   console << message << '\n' << std::flush;
 }
 
-// Shows `message`, tells `observer` its kind and line, then calls `pause`;
-// returns the status of a run that stops there.
-int stop(std::ostream& console, std::string_view message, MessageKind kind, LineNumber line,
-         void (*pause)(), RunObserver& observer) {
+// What a run without its file names adds on the standard error, so that a
+// first-time user learns how to call the program.
+constexpr std::string_view kUsageHint = "usage: joinrel INPUT OUTPUT (joinrel --help for more)\n";
+
+// Shows `message` on `console` (and, for a missing argument, the usage hint on
+// `errors`), tells `observer` its kind and line, then calls `pause`; returns
+// the status of a run that stops there.
+int stop(std::ostream& console, std::ostream& errors, std::string_view message, MessageKind kind,
+         LineNumber line, void (*pause)(), RunObserver& observer) {
   showMessage(console, message);
+  if (kind == MessageKind::MissingParameter) errors << kUsageHint << std::flush;
   observer.runStopped(kind, line);
   pause();
   return 1;
@@ -57,17 +63,29 @@ bool argumentIs(Argument arg, std::string_view word) {
   return std::equal(spelled.begin(), spelled.end(), word.begin(), word.end());
 }
 
+// The usage text names the documents that the user has at hand: beside
+// joinrel.exe in the Windows ZIP, and where the Debian package or
+// `cmake --install` put them on Linux.
 constexpr std::string_view kUsage =
     "Usage: joinrel INPUT OUTPUT\n"
     "Reads the relations held in the text file INPUT, writes each one to the\n"
     "file OUTPUT, joins those that the first line of INPUT names, and writes\n"
     "the joined relation, result, at the end of OUTPUT.\n"
     "\n"
-    "  joinrel --help     shows this text (also -h, and /? on Windows)\n"
+#ifdef _WIN32
+    "  joinrel --help     shows this text (also -h and /?)\n"
+    "  joinrel --version  shows the version\n"
+    "\n"
+    "The input format and the meaning of each message: the guide README.html,\n"
+    "beside joinrel.exe.\n";
+#else
+    "  joinrel --help     shows this text (also -h)\n"
     "  joinrel --version  shows the version\n"
     "\n"
     "The input format and the meaning of each message: the manual page\n"
-    "joinrel(1), and the table under \"Messages\" in README.md.\n";
+    "joinrel(1), and the guide README.html in share/doc/joinrel where joinrel\n"
+    "is installed (/usr/share/doc/joinrel/README.html from the Debian package).\n";
+#endif
 
 // Answers a run whose only argument asks for the usage text or the version;
 // returns false, having written nothing, for any other run.
@@ -186,8 +204,8 @@ void runPauseCommand() {
   static_cast<void>(std::system("PAUSE"));  // NOLINT(cert-env33-c)
 }
 
-int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)(),
-               RunObserver& observer) {
+int runJoinrel(std::span<const Argument> args, std::ostream& console, std::ostream& errors,
+               void (*pause)(), RunObserver& observer) {
   try {
     if (answerQuery(args, console)) return 0;
     if (args.size() < 3) throw FatalError(MessageKind::MissingParameter);
@@ -196,11 +214,11 @@ int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pau
     run(args[1], args[2], observer);
     return 0;
   } catch (const FatalError& error) {
-    return stop(console, error.message(), error.kind(), error.line(), pause, observer);
+    return stop(console, errors, error.message(), error.kind(), error.line(), pause, observer);
   } catch (const std::bad_alloc&) {
-    return stop(console, kOutOfMemory, MessageKind::OutOfMemory, 0, pause, observer);
+    return stop(console, errors, kOutOfMemory, MessageKind::OutOfMemory, 0, pause, observer);
   } catch (const std::length_error&) {  // a size beyond anything memory could hold
-    return stop(console, kOutOfMemory, MessageKind::OutOfMemory, 0, pause, observer);
+    return stop(console, errors, kOutOfMemory, MessageKind::OutOfMemory, 0, pause, observer);
   }
 }
 

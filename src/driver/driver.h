@@ -27,9 +27,12 @@ using Argument = const std::filesystem::path::value_type*;
 // A run whose only argument is "--help" or "-h" (and "/?" on Windows) writes
 // the usage text to `console` instead, one with "--version" writes
 // "joinrel <version>"; both return 0 and do not pause. Any other single
-// argument is a missing argument. Tells `observer` what the run writes, each
-// piece once it is written, and, before the pause, its fatal message.
-int runJoinrel(std::span<const Argument> args, std::ostream& console, void (*pause)(),
-               RunObserver& observer);
+// argument is a missing argument. After the missing-argument message, and
+// before the pause, writes the line
+// "usage: joinrel INPUT OUTPUT (joinrel --help for more)" to `errors`, which
+// gets nothing else. Tells `observer` what the run writes, each piece once it
+// is written, and, before the pause, its fatal message.
+int runJoinrel(std::span<const Argument> args, std::ostream& console, std::ostream& errors,
+               void (*pause)(), RunObserver& observer);
 
 }  // namespace joinrel

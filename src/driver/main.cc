@@ -9,7 +9,7 @@ namespace {
 
 int runWithArguments(int argc, const joinrel::Argument* argv) {
   joinrel::SilentObserver nobody;
-  return joinrel::runJoinrel(std::span(argv, static_cast<std::size_t>(argc)), std::cout,
+  return joinrel::runJoinrel(std::span(argv, static_cast<std::size_t>(argc)), std::cout, std::cerr,
                              joinrel::runPauseCommand, nobody);
 }
 

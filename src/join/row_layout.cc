@@ -78,7 +78,8 @@ std::vector<ColumnRun> runsOf(const std::vector<SourceColumn>& columns) {
   return runs;
 }
 
-RowCutter::RowCutter(std::vector<ColumnRun> runs, int width) : runs_(std::move(runs)), width_(width) {
+RowCutter::RowCutter(std::vector<ColumnRun> runs, int width)
+    : runs_(std::move(runs)), width_(width) {
   for (const ColumnRun& run : runs_) {
     const int lastStart = run.last < width - 1 ? run.last + 1 : run.first;
     cellStarts_ = std::max(cellStarts_, static_cast<std::size_t>(lastStart) + 1);

@@ -78,11 +78,13 @@ const Outcome* joinrel_run(const char* input, std::uint32_t size, std::int32_t r
     return nullptr;
   }
   std::ostringstream console;
+  // The page always names both files, so the usage hint never comes here.
+  std::ostringstream errors;
   bool haveOutput = false;
   {
     joinrel::JsonReport report(rowLimit, relationLimit);
     const std::array<joinrel::Argument, 3> args = {"joinrel", kInputPath, kOutputPath};
-    outcome.status = joinrel::runJoinrel(args, console, noPause, report);
+    outcome.status = joinrel::runJoinrel(args, console, errors, noPause, report);
     removeFile(kInputPath);
     try {
       consoleText = console.str();

@@ -29,7 +29,7 @@ TEST(DriverTest, NewOutputFileGetsMode0664) {
   std::ostringstream console;
   const std::array<Argument, 3> args = {"joinrel", input.c_str(), output.c_str()};
   const int status = runJoinrel(
-      args, console, [] {}, nobody);
+      args, console, console, [] {}, nobody);
   umask(previous);
 
   EXPECT_EQ(status, 0);
@@ -40,7 +40,7 @@ TEST(DriverTest, NewOutputFileGetsMode0664) {
 
   fs::permissions(output, fs::perms::others_write, fs::perm_options::add);
   EXPECT_EQ(runJoinrel(
-                args, console, [] {}, nobody),
+                args, console, console, [] {}, nobody),
             0);
   EXPECT_TRUE((fs::status(output).permissions() & fs::perms::others_write) != fs::perms::none);
 }

@@ -35,7 +35,8 @@ if [ "$windows" -eq 1 ]; then
   fi
   for file in "$case_dir"/*; do
     case $(basename "$file") in
-      input | setup | args | windows_args | expected_stdout | expected_status | expected_output) ;;
+      input | setup | args | windows_args | expected_stdout | windows_expected_stdout | \
+        expected_stderr | expected_status | expected_output) ;;
       *)
         echo "SKIP: $(basename "$case_dir"): holds the case file $(basename "$file"), unknown to the Windows runner"
         exit 77
@@ -94,12 +95,18 @@ if [ -f "$case_dir/file_size_limit" ]; then
   file_limit=$(tr -d '[:space:]' < "$case_dir/file_size_limit")
 fi
 
+# The standard error is kept when the case expects its bytes; otherwise it
+# passes through, for the test's log.
+stderr=/dev/stderr
+[ -f "$case_dir/expected_stderr" ] && stderr="$tmp/stderr"
+
 if [ "$windows" -eq 1 ]; then
   # C.UTF-8: Wine reads the arguments as UTF-8 and speaks English.
-  (cd "$work" && LC_ALL=C.UTF-8 WINEDEBUG=-all wine "$prog" "${args[@]}" < /dev/null > "$tmp/stdout")
+  (cd "$work" && LC_ALL=C.UTF-8 WINEDEBUG=-all wine "$prog" "${args[@]}" < /dev/null > "$tmp/stdout" 2> "$stderr")
 else
   (cd "$work" && { [ -z "$limit" ] || ulimit -v "$limit"; } &&
-    { [ -z "$file_limit" ] || ulimit -f "$file_limit"; } && PATH="$tmp/bin:$PATH" "$prog" "${args[@]}" < /dev/null > "$tmp/stdout")
+    { [ -z "$file_limit" ] || ulimit -f "$file_limit"; } &&
+    PATH="$tmp/bin:$PATH" "$prog" "${args[@]}" < /dev/null > "$tmp/stdout" 2> "$stderr")
 fi
 status=$?
 
@@ -116,7 +123,11 @@ same() {
 }
 
 expected_stdout="$case_dir/expected_stdout"
+if [ "$windows" -eq 1 ] && [ -f "$case_dir/windows_expected_stdout" ]; then
+  expected_stdout="$case_dir/windows_expected_stdout"
+fi
 [ -f "$expected_stdout" ] || expected_stdout=/dev/null
+expected_stderr="$case_dir/expected_stderr"
 expected_output="$case_dir/expected_output"
 if [ "$windows" -eq 1 ]; then
   # Windows writes a text line end as CR LF, and the real PAUSE prints its
@@ -126,12 +137,17 @@ if [ "$windows" -eq 1 ]; then
   PROMPT="$wine_pause_prompt" perl -pe 'if ($_ eq "[PAUSE]\n") { $_ = $ENV{PROMPT} } else { s/\n/\r\n/ }' \
     "$expected_stdout" > "$tmp/expected_stdout"
   expected_stdout="$tmp/expected_stdout"
+  if [ -f "$expected_stderr" ]; then
+    perl -pe 's/\n/\r\n/' "$expected_stderr" > "$tmp/expected_stderr"
+    expected_stderr="$tmp/expected_stderr"
+  fi
   if [ -f "$expected_output" ] && ! cmp -s "$expected_output" "$tmp/output_before"; then
     perl -pe 's/\n/\r\n/g' "$expected_output" > "$tmp/expected_output"
     expected_output="$tmp/expected_output"
   fi
 fi
 same "standard output" "$expected_stdout" "$tmp/stdout"
+[ -f "$expected_stderr" ] && same "standard error" "$expected_stderr" "$tmp/stderr"
 
 expected_status=$(tr -d '[:space:]' < "$case_dir/expected_status")
 if [ "$status" != "$expected_status" ]; then

@@ -1,8 +1,9 @@
 // A libFuzzer target that runs the whole program in process, with the
 // fuzzer's bytes as the input file, and stops on any run that does not end the
 // way every run must: status 0 and a silent console, or status 1 after exactly
-// one of the program's messages and one pause; the input file unchanged
-// either way. The sanitizers it is built with catch the rest.
+// one of the program's messages and one pause; the input file unchanged and
+// nothing on the error stream either way. The sanitizers it is built with
+// catch the rest.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -138,10 +139,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::array<joinrel::Argument, 3> args = {"joinrel", input.c_str(), output.c_str()};
   std::ostringstream console;
+  std::ostringstream errors;
   joinrel::SilentObserver nobody;
   pauses = 0;
-  const int status = joinrel::runJoinrel(args, console, countPause, nobody);
+  const int status = joinrel::runJoinrel(args, console, errors, countPause, nobody);
   const std::string shown = console.str();
+  if (!errors.str().empty()) fail("the error stream written with both file names", errors.str());
 
   if (status == 0) {
     if (!shown.empty()) fail("status 0 with a message", shown);
