@@ -2,6 +2,7 @@
 #include <array>
 #include <iterator>
 #include <numeric>
+#include <string>
 
 #include "join/join.h"
 
@@ -65,6 +66,33 @@ void normalizeResult(Relation& relation) {
   if (std::is_sorted(columns.begin(), columns.end())) return;
   reorderColumns(relation, columns);
   std::sort(rows.begin(), rows.end());
+}
+
+// Each row's text with its cells in final column order is its final key; the
+// rows sorted by key, ties by index, fall into runs of equal keys, each one
+// final row in final order.
+TidyLineage tidyLineage(const Relation& relation) {
+  TidyLineage tidy{columnsByName(relation.attributes), {}};
+  std::vector<std::string> keys;
+  keys.reserve(relation.rows.size());
+  std::array<std::string_view, MAX_ATTRIBUTES> cells;
+  const std::span<std::string_view> rowCells = std::span(cells).first(tidy.columns.size());
+  for (const Row row : relation.rows) {
+    splitRow(row, rowCells);
+    std::string& key = keys.emplace_back();
+    for (std::size_t i = 0; i < tidy.columns.size(); ++i) {
+      if (i > 0) key += ',';
+      key += rowCells[tidy.columns[i]];
+    }
+  }
+  std::vector<int> order(relation.rows.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return keys[a] < keys[b]; });
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    if (i == 0 || keys[order[i]] != keys[order[i - 1]]) tidy.sources.emplace_back();
+    tidy.sources.back().push_back(order[i]);
+  }
+  return tidy;
 }
 
 }  // namespace joinrel

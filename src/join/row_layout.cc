@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <numeric>
 #include <utility>
@@ -12,8 +13,8 @@ namespace joinrel {
 
 namespace {
 
-FatalError tooLarge(const Relation& joinedIn) {
-  return FatalError::withName(MessageKind::ResultTooLarge, nameToString(joinedIn.name));
+FatalError tooManyRows(const Relation& joinedIn, int step, std::int64_t found) {
+  return FatalError::resultTooLarge(nameToString(joinedIn.name), step, StepLimit::Rows, found);
 }
 
 // The right operand's rows by join cell, so that a left row finds its
@@ -131,7 +132,7 @@ RightPieces::RightPieces(const Relation& right, const RowCutter& cutter)
 }
 
 void appendMatchingRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
-                        int leftColumn, const Relation& right, int rightColumn) {
+                        int leftColumn, const Relation& right, int rightColumn, int step) {
   std::vector<std::string_view> rightCells(right.rows.size());
   std::transform(right.rows.begin(), right.rows.end(), rightCells.begin(),
                  [&](Row row) { return cellAt(row, rightColumn, right.attributeCount()); });
@@ -145,7 +146,7 @@ void appendMatchingRows(RowBuilder& builder, const RowLayout& layout, const Rela
     firstMatch.push_back(first);
     if (first != -1) total += static_cast<std::size_t>(index.rowsFrom(first));
   }
-  if (total > MAX_ROWS) throw tooLarge(right);
+  if (total > MAX_ROWS) throw tooManyRows(right, step, static_cast<std::int64_t>(total));
 
   std::size_t textSize = 0;
   for (std::size_t l = 0; l < left.rows.size(); ++l) {
@@ -166,8 +167,9 @@ void appendMatchingRows(RowBuilder& builder, const RowLayout& layout, const Rela
 }
 
 void appendProductRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
-                       const Relation& right) {
-  if (static_cast<long long>(left.rowCount()) * right.rowCount() > MAX_ROWS) throw tooLarge(right);
+                       const Relation& right, int step) {
+  const std::int64_t rows = static_cast<std::int64_t>(left.rowCount()) * right.rowCount();
+  if (rows > MAX_ROWS) throw tooManyRows(right, step, rows);
   std::size_t textSize = 0;
   for (const Row leftRow : left.rows) {
     textSize = std::accumulate(

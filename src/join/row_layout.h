@@ -120,14 +120,16 @@ class RightPieces {
 // left column `leftColumn` and right column `rightColumn`, laid out by
 // `layout`, in nested-loop order: for each left row, every right row whose
 // join cell is the same text, in ascending order. Refuses, before appending
-// any row, more than 10000 rows ("Tul nagy az eredmeny: <right's name>!").
+// any row, more than 10000 rows ("Tul nagy az eredmeny: <right's name>!",
+// naming join step `step` and the matches found).
 void appendMatchingRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
-                        int leftColumn, const Relation& right, int rightColumn);
+                        int leftColumn, const Relation& right, int rightColumn, int step);
 
 // Appends to `builder` the rows of the product of `left` and `right`, laid
 // out by `layout`: for each left row, one per right row, in order. Refuses,
-// before appending any row, more than 10000 rows, as appendMatchingRows does.
+// before appending any row, more than 10000 rows, as appendMatchingRows does,
+// with the product of the row counts as the rows found.
 void appendProductRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
-                       const Relation& right);
+                       const Relation& right, int step);
 
 }  // namespace joinrel

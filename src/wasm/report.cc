@@ -33,6 +33,98 @@ std::string_view bareText(const MessageEntry& entry) {
   return text;
 }
 
+// Appends `numbers` as a JSON array.
+template <typename Number>
+void appendNumbers(std::string& json, const std::vector<Number>& numbers) {
+  json += '[';
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    if (i > 0) json += ',';
+    json += std::to_string(numbers[i]);
+  }
+  json += ']';
+}
+
+// Appends the rows of `rows` below `limit` as a JSON array; sets `truncated`
+// when some are left out.
+void appendRowsBelow(std::string& json, const std::vector<int>& rows, int limit, bool& truncated) {
+  const auto end = std::lower_bound(rows.begin(), rows.end(), limit);
+  truncated = truncated || end != rows.end();
+  appendNumbers(json, std::vector<int>(rows.begin(), end));
+}
+
+// The fields of a fatal message that the kind has, as a JSON object.
+std::string particularsJson(MessageKind kind, const Particulars& particulars) {
+  std::string json = "{";
+  switch (kind) {
+    case MessageKind::UnknownRelation:
+    case MessageKind::TooManyRows:
+      json += "\"name\":";
+      appendJsonString(json, particulars.name);
+      break;
+    case MessageKind::ResultTooLarge: {
+      const bool attributes = particulars.limit == StepLimit::Attributes;
+      json += "\"name\":";
+      appendJsonString(json, particulars.name);
+      json += ",\"step\":" + std::to_string(particulars.step) + ",\"limit\":\"" +
+              (attributes ? "attributes" : "rows") + "\",\"found\":" +
+              std::to_string(particulars.found) + ",\"max\":" +
+              std::to_string(attributes ? MAX_ATTRIBUTES : MAX_ROWS);
+      break;
+    }
+    case MessageKind::TooManyCells:
+      json += "\"cells\":" + std::to_string(particulars.cells) +
+              ",\"max\":" + std::to_string(MAX_ATTRIBUTES);
+      break;
+    case MessageKind::BadHeader:
+      json += "\"cause\":";
+      appendJsonString(json, kHeaderFaultIds[static_cast<std::size_t>(particulars.headerFault)]);
+      break;
+    default:
+      break;
+  }
+  return json + "}";
+}
+
+// The members of a step's facts that need no limit: its operands (`chained`
+// when its left one is the chain built so far), its join attribute and where
+// it stands, the names it does not compare.
+std::string explainHead(const JoinStep& step, bool chained) {
+  std::string json = "\"left\":";
+  if (chained) {
+    json += "null";
+  } else {
+    appendJsonString(json, step.leftName);
+  }
+  json += ",\"right\":";
+  appendJsonString(json, step.rightName);
+  json += ",\"attribute\":";
+  if (step.key) {
+    appendJsonString(json, step.joinAttribute);
+    json += ",\"attributeColumns\":[" + std::to_string(step.key->left) + ',' +
+            std::to_string(step.key->right) + ']';
+  } else {
+    json += "null,\"attributeColumns\":null";
+  }
+  json += ",\"shared\":[";
+  const std::vector<std::string_view>& shared = step.lineage->sharedNames;
+  for (std::size_t i = 0; i < shared.size(); ++i) {
+    if (i > 0) json += ',';
+    appendJsonString(json, shared[i]);
+  }
+  return json + ']';
+}
+
+// Marks row `row` in `rows`, growing it as needed.
+void mark(std::vector<bool>& rows, int row) {
+  if (static_cast<std::size_t>(row) >= rows.size()) rows.resize(static_cast<std::size_t>(row) + 1);
+  rows[row] = true;
+}
+
+// Marks rows 0 to `count` - 1.
+void markFirst(std::vector<bool>& rows, int count) {
+  for (int r = 0; r < count; ++r) mark(rows, r);
+}
+
 }  // namespace
 
 void appendJsonString(std::string& json, std::string_view bytes) {
@@ -80,12 +172,14 @@ void JsonReport::appendRelation(std::string& json, const Relation& relation) con
   json += "]}";
 }
 
-void JsonReport::relationWritten(const Relation& relation) {
+void JsonReport::relationWritten(const Relation& relation, LineNumber firstRowLine) {
   ++relationsWritten_;
   if (relationsWritten_ > static_cast<std::size_t>(relationLimit_)) return;
   guarded(incomplete_, [&] {
     std::string json = relations_.empty() ? "" : ",";
     appendRelation(json, relation);
+    shownRelations_.push_back(
+        {std::string(nameToString(relation.name)), relation.rowCount(), firstRowLine});
     relations_ += json;
   });
 }
@@ -106,8 +200,17 @@ void JsonReport::joinStepDone(const JoinStep& step) {
             ",\"rightRows\":" + std::to_string(step.rightRows) + ",\"built\":";
     appendRelation(json, step.built);
     json += '}';
+    if (step.lineage != nullptr) {
+      StepFacts facts{explainHead(step, !stepFacts_.empty()), std::string(step.leftName), std::string(step.rightName),
+                      *step.lineage};
+      stepFacts_.push_back(std::move(facts));
+    }
     steps_ += json;
   });
+}
+
+void JsonReport::resultTidied(const TidyLineage& tidy) {
+  guarded(incomplete_, [&] { tidy_ = tidy; });
 }
 
 void JsonReport::resultWritten(const Relation& result) {
@@ -118,7 +221,7 @@ void JsonReport::resultWritten(const Relation& result) {
   });
 }
 
-void JsonReport::runStopped(MessageKind kind, LineNumber line) {
+void JsonReport::runStopped(MessageKind kind, LineNumber line, const Particulars& particulars) {
   // Told even when the report ran out of memory before: it is what the page
   // needs most, and the memory is free again once the run has stopped.
   bool failed = false;
@@ -131,9 +234,112 @@ void JsonReport::runStopped(MessageKind kind, LineNumber line) {
     json += ",\"text\":";
     appendJsonString(json, bareText(entry));
     json += '}';
+    std::string fields = particularsJson(kind, particulars);
     message_ = std::move(json);
+    particulars_ = std::move(fields);
   });
   incomplete_ = incomplete_ || failed;
+}
+
+// Which rows the facts cover: those shown, and those a shown row comes
+// from, found from result back to the file.
+std::string JsonReport::explainText() const {
+  bool truncated = false;
+  const std::size_t stepCount = stepFacts_.size();
+  std::vector<std::vector<bool>> builtRows(stepCount);  // per step, the built rows covered
+  for (std::size_t k = 0; k < stepCount; ++k) {
+    markFirst(builtRows[k], std::min(static_cast<int>(stepFacts_[k].lineage.pairs.size()), rowLimit_));
+  }
+  std::vector<std::vector<bool>> inputRows(shownRelations_.size());  // per relation shown
+  for (std::size_t j = 0; j < shownRelations_.size(); ++j) {
+    markFirst(inputRows[j], std::min(shownRelations_[j].rowCount, rowLimit_));
+  }
+  // The relation a step reads: the first shown of its name, which is the
+  // first of that name in the file when any of that name is shown.
+  const auto markInput = [&](const std::string& name, int row) {
+    for (std::size_t j = 0; j < shownRelations_.size(); ++j) {
+      if (shownRelations_[j].name == name) {
+        mark(inputRows[j], row);
+        return;
+      }
+    }
+    truncated = true;
+  };
+
+  std::string tidy = "null";
+  if (tidy_) {
+    tidy = "{\"columns\":";
+    appendNumbers(tidy, tidy_->columns);
+    tidy += ",\"sources\":[";
+    const std::size_t shown = std::min(tidy_->sources.size(), static_cast<std::size_t>(rowLimit_));
+    truncated = truncated || shown < tidy_->sources.size();
+    for (std::size_t r = 0; r < shown; ++r) {
+      if (r > 0) tidy += ',';
+      appendNumbers(tidy, tidy_->sources[r]);
+      if (stepCount > 0) {
+        for (const int source : tidy_->sources[r]) mark(builtRows[stepCount - 1], source);
+      }
+    }
+    tidy += "]}";
+  }
+  for (std::size_t k = stepCount; k-- > 0;) {
+    const StepFacts& facts = stepFacts_[k];
+    for (std::size_t i = 0; i < builtRows[k].size(); ++i) {
+      if (!builtRows[k][i]) continue;
+      const RowPair pair = facts.lineage.pairs[i];
+      if (k > 0) {
+        mark(builtRows[k - 1], pair.left);
+      } else {
+        markInput(facts.leftName, pair.left);
+      }
+      markInput(facts.rightName, pair.right);
+    }
+  }
+
+  std::string relations;
+  for (std::size_t j = 0; j < shownRelations_.size(); ++j) {
+    const ShownRelation& relation = shownRelations_[j];
+    relations += j > 0 ? ",{\"name\":" : "{\"name\":";
+    appendJsonString(relations, relation.name);
+    relations += ",\"lines\":[";
+    const auto covered = static_cast<int>(inputRows[j].size());
+    truncated = truncated || covered < relation.rowCount;
+    // A block's rows are consecutive lines, so the rows between two covered
+    // ones cost little and keep the list a plain array.
+    for (int r = 0; r < covered; ++r) {
+      if (r > 0) relations += ',';
+      relations += std::to_string(relation.firstRowLine + r);
+    }
+    relations += "]}";
+  }
+
+  std::string steps;
+  for (std::size_t k = 0; k < stepCount; ++k) {
+    const StepFacts& facts = stepFacts_[k];
+    steps += k > 0 ? ",{" : "{";
+    steps += facts.head;
+    steps += ",\"pairs\":[";
+    const std::vector<bool>& covered = builtRows[k];
+    truncated = truncated || covered.size() < facts.lineage.pairs.size();
+    for (std::size_t i = 0; i < covered.size(); ++i) {
+      if (i > 0) steps += ',';
+      if (!covered[i]) {
+        steps += "null";
+        truncated = true;
+        continue;
+      }
+      const RowPair pair = facts.lineage.pairs[i];
+      steps += '[' + std::to_string(pair.left) + ',' + std::to_string(pair.right) + ']';
+    }
+    steps += "],\"unmatchedLeft\":";
+    appendRowsBelow(steps, facts.lineage.unmatchedLeft, rowLimit_, truncated);
+    steps += ",\"unmatchedRight\":";
+    appendRowsBelow(steps, facts.lineage.unmatchedRight, rowLimit_, truncated);
+    steps += '}';
+  }
+  return "{\"relations\":[" + relations + "],\"steps\":[" + steps + "],\"tidy\":" + tidy +
+         ",\"particulars\":" + particulars_ + ",\"truncated\":" + (truncated ? "true" : "false") +
+         "}";
 }
 
 std::string JsonReport::text() const {
@@ -141,7 +347,8 @@ std::string JsonReport::text() const {
       relationsWritten_ - std::min(relationsWritten_, static_cast<std::size_t>(relationLimit_));
   return "{\"relations\":[" + relations_ + "],\"moreRelations\":" + std::to_string(more) +
          ",\"steps\":[" + steps_ + "],\"result\":" + result_ + ",\"message\":" + message_ +
-         ",\"incomplete\":" + (incomplete_ ? "true" : "false") + "}";
+         ",\"explain\":" + explainText() + ",\"incomplete\":" + (incomplete_ ? "true" : "false") +
+         "}";
 }
 
 }  // namespace joinrel

@@ -21,7 +21,8 @@ class Recorder : public RunObserver {
  public:
   std::vector<std::string> events;
 
-  void relationWritten(const Relation& relation) override {
+  bool explains() const override { return false; }
+  void relationWritten(const Relation& relation, LineNumber) override {
     events.push_back("relation " + describe(relation));
   }
   void joinStepDone(const JoinStep& step) override {
@@ -33,7 +34,8 @@ class Recorder : public RunObserver {
   void resultWritten(const Relation& result) override {
     events.push_back("result " + describe(result));
   }
-  void runStopped(MessageKind kind, LineNumber line) override {
+  void resultTidied(const TidyLineage&) override {}
+  void runStopped(MessageKind kind, LineNumber line, const Particulars&) override {
     events.push_back("stopped " + std::string(messageEntry(kind).id) + " " + std::to_string(line));
   }
 

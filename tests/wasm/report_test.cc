@@ -36,12 +36,14 @@ TEST(ReportTest, StringsCarryEveryByte) {
 TEST(ReportTest, TellsTheFirstRowsAndRelationsAndCountsTheRest) {
   JsonReport report(1, 1);
   report.relationWritten(
-      test::makeRelation("A", {test::attr("x", "int"), test::attr("y")}, {{"1", ""}, {"2", "b"}}));
-  report.relationWritten(test::makeRelation("B", {test::attr("z")}, {{"3"}}));
+      test::makeRelation("A", {test::attr("x", "int"), test::attr("y")}, {{"1", ""}, {"2", "b"}}),
+      4);
+  report.relationWritten(test::makeRelation("B", {test::attr("z")}, {{"3"}}), 8);
   EXPECT_EQ(report.text(),
             R"({"relations":[{"name":"A","attributes":[["x","int"],["y",""]],"rowCount":2,)"
             R"("rows":[["1",""]]}],"moreRelations":1,"steps":[],"result":null,)"
-            R"("message":null,"incomplete":false})");
+            R"("message":null,"explain":{"relations":[{"name":"A","lines":[4]}],"steps":[],)"
+            R"("tidy":null,"particulars":null,"truncated":true},"incomplete":false})");
 }
 
 // The page finds the explanation by the message's text as the README writes
@@ -60,7 +62,7 @@ TEST(ReportTest, TellsTheMessageKindLineAndText) {
   };
   for (const auto& c : cases) {
     JsonReport report(1, 1);
-    report.runStopped(c.kind, c.line);
+    report.runStopped(c.kind, c.line, Particulars{});
     const std::string text = report.text();
     EXPECT_NE(text.find(std::string(R"("message":)") + std::string(c.json) + ","),
               std::string::npos)
