@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <string_view>
 
+#include "driver/driver.h"
 #include "test_support.h"
 
 namespace joinrel {
@@ -68,6 +73,59 @@ TEST(ReportTest, TellsTheMessageKindLineAndText) {
               std::string::npos)
         << text;
   }
+}
+
+// The report of a whole run on `input`.
+std::string reportOfRun(const std::string& input, int rowLimit, int relationLimit) {
+  const test::ScratchDirectory directory;
+  const std::filesystem::path inputPath = directory.path() / "input";
+  const std::filesystem::path outputPath = directory.path() / "output";
+  std::ofstream(inputPath, std::ios::binary) << input;
+  std::ostringstream console;
+  JsonReport report(rowLimit, relationLimit);
+  const std::array<Argument, 3> args = {"joinrel", inputPath.c_str(), outputPath.c_str()};
+  runJoinrel(
+      args, console, console, [] {}, report);
+  return report.text();
+}
+
+// With one row shown, result's row comes from built row 2, which is not
+// shown: its pair is told, and the input lines of both its rows, while the
+// built row between is left out.
+TEST(ReportTest, ExplainsTheShownRowsBackToTheFile) {
+  const std::string text = reportOfRun(
+      "Q(A, B)\n\nA(k, v)\n2,x\n1,y\n\nB(k, w)\n1,p\n2,q\n2,q\n\nC(z)\n1\n", 1, 2);
+  EXPECT_NE(text.find(R"("explain":{"relations":[{"name":"A","lines":[4,5]},)"
+                      R"({"name":"B","lines":[8,9]}],"steps":[{"left":"A","right":"B",)"
+                      R"("attribute":"k","attributeColumns":[0,0],"shared":[],)"
+                      R"("pairs":[[0,1],null,[1,0]],"unmatchedLeft":[],"unmatchedRight":[]}],)"
+                      R"("tidy":{"columns":[0,1,2],"sources":[[2]]},"particulars":null,)"
+                      R"("truncated":true})"),
+            std::string::npos)
+      << text;
+}
+
+// A product's step has no attribute; a later step's left operand is the
+// chain; names shared but not compared are told; rows without a partner are
+// told for each operand; a fatal message's fields are told.
+TEST(ReportTest, ExplainsProductsChainsAndParticulars) {
+  const std::string text = reportOfRun(
+      "Q(A, B, C)\n\nA(id, v)\n1,a\n2,b\n\nB(v, id)\nb,2\nc,3\n\nC(z)\nz\n", 9, 9);
+  EXPECT_NE(text.find(R"("steps":[{"left":"A","right":"B","attribute":"id",)"
+                      R"("attributeColumns":[0,1],"shared":["v"],"pairs":[[1,0]],)"
+                      R"("unmatchedLeft":[0],"unmatchedRight":[1]},)"
+                      R"({"left":null,"right":"C","attribute":null,"attributeColumns":null,)"
+                      R"("shared":[],"pairs":[[0,0]],"unmatchedLeft":[],"unmatchedRight":[]}],)"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find(R"("tidy":{"columns":[0,1,2,3],"sources":[[0]]},"particulars":null,)"
+                      R"("truncated":false})"),
+            std::string::npos)
+      << text;
+  const std::string failed = reportOfRun("Q(A, Bc)\n\nA(x)\n1\n", 9, 9);
+  EXPECT_NE(failed.find(R"("tidy":null,"particulars":{"name":"Bc"},"truncated":false})"),
+            std::string::npos)
+      << failed;
 }
 
 }  // namespace
