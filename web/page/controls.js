@@ -1,8 +1,7 @@
 // The controls and the script contract: Run, Cancel and Download, the run
 // shown on the page, and window.joinrel. It owns the page's run record and
 // decides when a run's outcome may be shown: only while its input is still
-// the chosen one. JOINREL_EXAMPLES and JOINREL_MESSAGES are written into
-// the page when it is built.
+// the chosen one.
 (() => {
   const $ = (id) => document.getElementById(id);
   const runButton = $('run');
@@ -78,7 +77,8 @@
     (failure) => {
       engineFailed = true;
       runButton.disabled = true;
-      showNothing('failed', `${failure.message}. The page cannot run anything; reloading it may help.`);
+      showNothing('failed', 'The engine could not be loaded, so this page cannot run anything. ' +
+        `Reloading the page may help. What the browser said: ${failure.reason}`);
     },
   );
 

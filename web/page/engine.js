@@ -61,6 +61,7 @@ const Engine = (() => {
   function fail(reason) {
     if (failure) return;
     failure = new Error(`The engine could not be loaded: ${reason}`);
+    failure.reason = reason;
     for (const worker of [...idle, ...busy.keys()]) forget(worker);
     for (const worker of [...busy.keys()]) endRun(worker, (waiting) => waiting.reject(failure));
     rejectReady(failure);

@@ -6,6 +6,7 @@
 // An opened file or example runs as its exact bytes until the editor is
 // changed; from then on the editor's text runs, as UTF-8. The last choice
 // always wins: a file read that ends after a newer choice is dropped.
+// JOINREL_EXAMPLES is written into the page when it is built.
 const Input = (() => {
   const EDITOR_LIMIT = 4 << 20;  // bytes of an opened file put into the editor
 

@@ -4,7 +4,8 @@
 //
 // A run record is {input: {name, bytes, inEditor}, status, console, output,
 // report}: the input the run took, and what the engine gave back (see
-// worker.js; the report's schema is src/wasm/report.h's).
+// worker.js; the report's schema is src/wasm/report.h's). JOINREL_MESSAGES
+// is written into the page when it is built.
 const Render = (() => {
   const OUTPUT_SHOWN = 1 << 20;  // bytes of the output file shown as text
 
@@ -85,6 +86,9 @@ const Render = (() => {
     }
     if (report.result) nodes.push(relationBlock(report.result, 'result', 'result'));
     if (nodes.length === 0) nodes.push(element('p', 'note', 'The run wrote no relation.'));
+    if (report.incomplete) {
+      nodes.unshift(element('p', 'note', 'Not everything this run did is shown here; the output file is complete.'));
+    }
     $('relations').replaceChildren(...nodes);
   }
 
@@ -103,6 +107,7 @@ const Render = (() => {
       return element('li', '', details);
     });
     $('steps').replaceChildren(...items);
+    $('steps').classList.add('shown');
   }
 
   function showOutput(output) {
@@ -161,6 +166,7 @@ const Render = (() => {
     $('console').textContent = '';
     $('relations').replaceChildren(...relationsHint.map((node) => node.cloneNode(true)));
     $('steps').replaceChildren();
+    $('steps').classList.remove('shown');
     $('output').textContent = '';
     $('output-note').textContent = '';
     $('download').disabled = true;
