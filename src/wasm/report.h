@@ -21,7 +21,8 @@ namespace joinrel {
 //     so far), "attribute" (null for a product), its row counts and "built";
 //   "result": `result` as written, or null;
 //   "message": {"kind" (the catalogue's id), "line" (null when it names
-//     none), "text" (the catalogue's text without ":" or "!")} or null.
+//     none), "text" (the catalogue's text without ":" or "!")} or null;
+//   "incomplete": whether something was left out for want of memory.
 // A relation is {"name", "attributes": [[name, type], ...], "rowCount",
 // "rows": [[cell, ...], ...]}. Every string holds bytes: a byte outside
 // printable ASCII, '"' and '\' are written as \u00XX, so that a reader gets
@@ -40,8 +41,15 @@ class JsonReport : public RunObserver {
   // what it holds so far, with "incomplete": true.
   std::string text() const;
 
+  // The report with no relation, step or result told, with "incomplete":
+  // true and the message: small, for when the whole text does not fit in
+  // memory. Every field of text() is there.
+  std::string briefText() const;
+
  private:
   void appendRelation(std::string& json, const Relation& relation) const;
+  std::string compose(std::string_view relations, std::size_t moreRelations, std::string_view steps,
+                      std::string_view result, bool incomplete) const;
 
   int rowLimit_;
   int relationLimit_;
