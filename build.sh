@@ -5,19 +5,40 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake g++ libgtest-dev groff-base cmark-gfm)
+# What the build and the tests run, each beside the Debian package that brings
+# it. A thing counts as missing when it is not there, whatever the package
+# database says, so a machine left half-installed by an earlier run is mended
+# by the next one.
+needs=(
+  "cmake cmake"
+  "make make"
+  "g++ g++"
+  "/usr/include/gtest/gtest.h libgtest-dev"
+  "groff groff-base"
+  "cmark-gfm cmark-gfm"
+)
+
+# isPresent THING: THING is a command on the PATH, or a file when it is a path.
+isPresent() {
+  case "$1" in
+    /*) [ -e "$1" ] ;;
+    *) command -v "$1" >/dev/null ;;
+  esac
+}
 
 installTools() {
-  local missing=()
-  for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' ||
-      missing+=("$package")
+  local missing=() need thing package
+  for need in "${needs[@]}"; do
+    read -r thing package <<<"$need"
+    isPresent "$thing" || missing+=("$package")
   done
   [ ${#missing[@]} -eq 0 ] && return
   local sudo=()
   [ "$(id -u)" -eq 0 ] || sudo=(sudo)
   "${sudo[@]}" apt-get update
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+  # Through env, since sudo drops the caller's environment.
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
 case "${1:-}" in

@@ -17,6 +17,8 @@ set(JOINREL_WASM_LINK_OPTIONS
   -sALLOW_MEMORY_GROWTH=1
   -sMAXIMUM_MEMORY=2147483648
   -sEXPORTED_FUNCTIONS=_joinrel_run,_malloc,_free
+  # worker.js reads the heap; newer Emscripten releases export it only on request.
+  -sEXPORTED_RUNTIME_METHODS=HEAPU8
 )
 
 add_library(joinrel_entry OBJECT src/wasm/entry.cc src/wasm/report.cc)

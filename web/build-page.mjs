@@ -1,4 +1,5 @@
-// Writes the page into the wasm build folder:
+// Writes the page into the wasm build folder (the page's script is the parts
+// of web/page listed in scriptParts, put into one <script> element):
 //   index.html   the page, served beside worker.js, joinrel.js and joinrel.wasm;
 //   worker.js    the engine's worker: joinrel.js, then web/page/worker.js;
 //   joinrel.html the page as one file that works opened from disk: the
@@ -47,6 +48,10 @@ function scriptSafe(text, what) {
   return text;
 }
 
+// The page's script, in the order each part needs the ones before it: the
+// engine pool, the input and editor, rendering, the controls.
+const scriptParts = ['engine.js', 'input.js', 'render.js', 'controls.js'];
+
 const data =
   `const JOINREL_EXAMPLES = ${JSON.stringify(examples())};\n` +
   `const JOINREL_MESSAGES = ${JSON.stringify(messageExplanations()).replace(/</g, '\\u003c')};\n`;
@@ -56,10 +61,9 @@ const workerCode = read(join(pageDir, 'worker.js'));
 function page(engine) {
   const parts = {
     '<!-- style -->': `<style>\n${read(join(pageDir, 'page.css'))}</style>`,
-    '<!-- script -->': `<script>\n${scriptSafe(data, 'data')}\n${scriptSafe(
-      read(join(pageDir, 'page.js')),
-      'page.js',
-    )}</script>`,
+    '<!-- script -->': `<script>\n'use strict';\n${scriptSafe(data, 'data')}\n${scriptParts
+      .map((part) => scriptSafe(read(join(pageDir, part)), part))
+      .join('\n')}</script>`,
     '<!-- engine -->': engine,
   };
   let html = template;

@@ -1,6 +1,7 @@
 // The page's way into joinrel: the engine the command line runs, over files
 // in memory, with what it prints and writes handed back as bytes.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -18,17 +19,32 @@ namespace {
 constexpr const char* kInputPath = "/input";
 constexpr const char* kOutputPath = "/output";
 
-// What the last run left for the page to read; the pointers stay valid until
-// the next run.
+// What the last run left for the page to read; the addresses stay valid
+// until the next run. Every field is 32 bits wide, as wasm32's addresses
+// are, so that the layout below holds whatever compiles this file.
 struct Outcome {
   std::int32_t status = 0;
-  const char* console = nullptr;
+  std::uint32_t console = 0;
   std::uint32_t consoleSize = 0;
-  const char* output = nullptr;
+  std::uint32_t output = 0;
   std::int32_t outputSize = -1;  // -1: the run created no output file
-  const char* report = nullptr;
+  std::uint32_t report = 0;
   std::uint32_t reportSize = 0;
 };
+
+// worker.js reads the fields at these byte offsets (its OUTCOME table).
+static_assert(offsetof(Outcome, status) == 0);
+static_assert(offsetof(Outcome, console) == 4);
+static_assert(offsetof(Outcome, consoleSize) == 8);
+static_assert(offsetof(Outcome, output) == 12);
+static_assert(offsetof(Outcome, outputSize) == 16);
+static_assert(offsetof(Outcome, report) == 20);
+static_assert(offsetof(Outcome, reportSize) == 24);
+
+// The heap address of `text`'s bytes, as the page reads it.
+std::uint32_t addressOf(const std::string& text) {
+  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(text.data()));
+}
 
 Outcome outcome;
 std::string consoleText;
@@ -89,18 +105,22 @@ const Outcome* joinrel_run(const char* input, std::uint32_t size, std::int32_t r
     try {
       consoleText = console.str();
       reportText = report.text();
+    } catch (const std::bad_alloc&) {
+      reportText = report.briefText();
+    }
+    try {
       haveOutput = readOutput();
     } catch (const std::bad_alloc&) {
-      reportText = "{\"incomplete\":true}";
+      outputText = std::string();
       haveOutput = false;
     }
   }
   removeFile(kOutputPath);
-  outcome.console = consoleText.data();
+  outcome.console = addressOf(consoleText);
   outcome.consoleSize = static_cast<std::uint32_t>(consoleText.size());
-  outcome.output = haveOutput ? outputText.data() : nullptr;
+  outcome.output = haveOutput ? addressOf(outputText) : 0;
   outcome.outputSize = haveOutput ? static_cast<std::int32_t>(outputText.size()) : -1;
-  outcome.report = reportText.data();
+  outcome.report = addressOf(reportText);
   outcome.reportSize = static_cast<std::uint32_t>(reportText.size());
   return &outcome;
 }

@@ -345,10 +345,29 @@ std::string JsonReport::explainText() const {
 std::string JsonReport::text() const {
   const std::size_t more =
       relationsWritten_ - std::min(relationsWritten_, static_cast<std::size_t>(relationLimit_));
-  return "{\"relations\":[" + relations_ + "],\"moreRelations\":" + std::to_string(more) +
-         ",\"steps\":[" + steps_ + "],\"result\":" + result_ + ",\"message\":" + message_ +
-         ",\"explain\":" + explainText() + ",\"incomplete\":" + (incomplete_ ? "true" : "false") +
-         "}";
+  return compose(relations_, more, steps_, result_, explainText(), incomplete_);
+}
+
+std::string JsonReport::briefText() const {
+  return compose("", relationsWritten_, "", "null",
+                 "{\"relations\":[],\"steps\":[],\"tidy\":null,\"particulars\":" + particulars_ +
+                     ",\"truncated\":true}",
+                 true);
+}
+
+std::string JsonReport::compose(std::string_view relations, std::size_t moreRelations,
+                                std::string_view steps, std::string_view result,
+                                std::string_view explain, bool incomplete) const {
+  std::string json = "{\"relations\":[";
+  json += relations;
+  json += "],\"moreRelations\":" + std::to_string(moreRelations) + ",\"steps\":[";
+  json += steps;
+  json += "],\"result\":";
+  json += result;
+  json += ",\"message\":" + message_ + ",\"explain\":";
+  json += explain;
+  json += std::string(",\"incomplete\":") + (incomplete ? "true" : "false") + "}";
+  return json;
 }
 
 }  // namespace joinrel

@@ -41,6 +41,7 @@ namespace joinrel {
 //       built rows it stands for)} or null;
 //     "particulars": the fatal message's fields or null;
 //     "truncated": whether any of these facts were left out.
+//   "incomplete": whether something was left out for want of memory.
 // A relation is {"name", "attributes": [[name, type], ...], "rowCount",
 // "rows": [[cell, ...], ...]}. Every string holds bytes: a byte outside
 // printable ASCII, '"' and '\' are written as \u00XX, so that a reader gets
@@ -61,6 +62,11 @@ class JsonReport : public RunObserver {
   // what it holds so far, with "incomplete": true.
   std::string text() const;
 
+  // The report with no relation, step or result told, with "incomplete":
+  // true and the message: small, for when the whole text does not fit in
+  // memory. Every field of text() is there.
+  std::string briefText() const;
+
  private:
   // A relation shown: what its lines take.
   struct ShownRelation {
@@ -79,6 +85,8 @@ class JsonReport : public RunObserver {
 
   void appendRelation(std::string& json, const Relation& relation) const;
   std::string explainText() const;
+  std::string compose(std::string_view relations, std::size_t moreRelations, std::string_view steps,
+                      std::string_view result, std::string_view explain, bool incomplete) const;
 
   int rowLimit_;
   int relationLimit_;

@@ -128,5 +128,18 @@ TEST(ReportTest, ExplainsProductsChainsAndParticulars) {
       << failed;
 }
 
+// When the whole text does not fit in memory, the page still gets every
+// field it reads, the message among them, and hears that the rest is missing.
+TEST(ReportTest, BriefTextKeepsEveryFieldAndTheMessage) {
+  JsonReport report(1, 1);
+  report.relationWritten(test::makeRelation("A", {test::attr("x")}, {{"1"}}), 4);
+  report.runStopped(MessageKind::BadHeader, 3, Particulars{});
+  EXPECT_EQ(report.briefText(),
+            R"({"relations":[],"moreRelations":1,"steps":[],"result":null,)"
+            R"("message":{"kind":"bad-header","line":3,"text":"Hibas fejlec"},)"
+            R"("explain":{"relations":[],"steps":[],"tidy":null,"particulars":{"cause":""},)"
+            R"("truncated":true},"incomplete":true})");
+}
+
 }  // namespace
 }  // namespace joinrel

@@ -119,9 +119,14 @@ const mimeTypes = {
 };
 
 // Serves the files of `root` (GET only, nothing outside it) on 127.0.0.1.
+// Under /broken/ the same files, but with an engine that cannot load: a
+// joinrel.wasm of garbage, sent a second late so that a run can wait for it.
 function serve(root) {
   const server = http.createServer((request, response) => {
-    const file = path.join(root, decodeURIComponent(new URL(request.url, 'http://x').pathname));
+    let pathname = decodeURIComponent(new URL(request.url, 'http://x').pathname);
+    const broken = pathname.startsWith('/broken/');
+    if (broken) pathname = pathname.slice('/broken'.length);
+    const file = path.join(root, pathname);
     const inside = file === root || file.startsWith(root + path.sep);
     const target = inside && fs.existsSync(file) && fs.statSync(file).isDirectory() ? path.join(file, 'index.html') : file;
     if (request.method !== 'GET' || !inside || !fs.existsSync(target)) {
@@ -130,6 +135,10 @@ function serve(root) {
     }
     const type = mimeTypes[path.extname(target)] ?? 'application/octet-stream';
     response.writeHead(200, { 'Content-Type': type, 'Cache-Control': 'no-store' });
+    if (broken && target.endsWith('.wasm')) {
+      setTimeout(() => response.end(Buffer.from('not a WebAssembly module')), 1000);
+      return;
+    }
     fs.createReadStream(target).pipe(response);
   });
   return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
@@ -154,25 +163,32 @@ before(async () => {
   if (process.getuid?.() === 0) args.push('--no-sandbox');
   // Playwright starts the browser with a fresh profile folder of its own.
   browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true, args });
-  context = await browser.newContext({ acceptDownloads: true, viewport: { width: 1000, height: 800 } });
-  context.setDefaultTimeout(hangGuard);
+  context = await newContext(errors);
+});
+
+// A browser context that may reach only the page's own files, its errors
+// logged into `log`.
+async function newContext(log) {
+  const fresh = await browser.newContext({ acceptDownloads: true, viewport: { width: 1000, height: 800 } });
+  fresh.setDefaultTimeout(hangGuard);
   const local = (url) => url.startsWith(`${origin}/`) || url === pathToFileURL(path.join(buildDir, 'joinrel.html')).href ||
     url.startsWith('blob:') || url.startsWith('data:');
-  context.on('request', (request) => {
+  fresh.on('request', (request) => {
     if (!local(request.url())) outsideRequests.push(request.url());
   });
-  await context.route('**/*', (route) => (local(route.request().url()) ? route.continue() : route.abort()));
-  context.on('weberror', (error) => errors.push(`uncaught: ${error.error().message}`));
-  context.on('console', (message) => {
-    if (message.type() === 'error') errors.push(`console: ${message.text()}`);
+  await fresh.route('**/*', (route) => (local(route.request().url()) ? route.continue() : route.abort()));
+  fresh.on('weberror', (error) => log.push(`uncaught: ${error.error().message}`));
+  fresh.on('console', (message) => {
+    if (message.type() === 'error') log.push(`console: ${message.text()}`);
   });
-  context.on('page', (page) => {
-    page.on('pageerror', (error) => errors.push(`page error: ${error.message}`));
+  fresh.on('page', (page) => {
+    page.on('pageerror', (error) => log.push(`page error: ${error.message}`));
     page.on('worker', (worker) => worker.on('console', (message) => {
-      if (message.type() === 'error') errors.push(`worker console: ${message.text()}`);
+      if (message.type() === 'error') log.push(`worker console: ${message.text()}`);
     }));
   });
-});
+  return fresh;
+}
 
 after(async () => {
   await browser?.close();
@@ -222,11 +238,67 @@ function assertClean() {
 }
 
 // A new tab on the served page (or `url`), once its script contract is there.
-async function openPage(url = `${origin}/index.html`) {
-  const page = await context.newPage();
+// With `hooks`, testHooks runs in it before the page's own script.
+async function openPage(url = `${origin}/index.html`, { hooks = false, within = context } = {}) {
+  const page = await within.newPage();
+  if (hooks) await page.addInitScript(testHooks);
   await page.goto(url);
   await guarded(page.waitForFunction(() => typeof window.joinrel?.run === 'function'), `opening ${url}`);
   return page;
+}
+
+// Runs in the page: lets a test hold the engine's answers to runs, so that a
+// run goes on for as long as the test needs (window.holdAnswers; each held
+// answer is a function in window.heldAnswers that delivers it), and slow
+// down file reads by window.readDelay ms, as a big file would. It catches
+// the answers where the page hands a Worker its onmessage handler.
+function testHooks() {
+  window.holdAnswers = false;
+  window.heldAnswers = [];
+  const onmessage = Object.getOwnPropertyDescriptor(Worker.prototype, 'onmessage');
+  Object.defineProperty(Worker.prototype, 'onmessage', {
+    configurable: true,
+    get() {
+      return onmessage.get.call(this);
+    },
+    set(handler) {
+      onmessage.set.call(this, (event) => {
+        if (window.holdAnswers && !event.data.ready) window.heldAnswers.push(() => handler.call(this, event));
+        else handler.call(this, event);
+      });
+    },
+  });
+  window.readDelay = 0;
+  window.readsDone = 0;
+  const arrayBuffer = Blob.prototype.arrayBuffer;
+  Blob.prototype.arrayBuffer = function delayedArrayBuffer() {
+    const read = arrayBuffer.call(this);
+    const delay = new Promise((resolve) => setTimeout(resolve, window.readDelay));
+    return delay.then(() => read).finally(() => { window.readsDone += 1; });
+  };
+}
+
+// What Relations and Join steps show, as text: each relation's heading and
+// its table's rows, header first, a line each (" | " between cells); each
+// step's sentence, then the relation it built.
+function shownContent(page) {
+  return page.evaluate(() => {
+    const text = (node) => [...node.childNodes].map((child) => child.textContent).join(' ');
+    const rows = (table) => [...table.querySelectorAll('tr')].map((row) => [...row.children].map(text).join(' | '));
+    const relation = (block) => [text(block.querySelector('h3')), ...rows(block.querySelector('table'))];
+    return {
+      relations: [...document.querySelectorAll('#relations > .relation')].map(relation),
+      steps: [...document.querySelectorAll('#steps > li')].map((item) => [item.querySelector('summary').textContent, ...relation(item.querySelector('.relation'))]),
+    };
+  });
+}
+
+// Picks the bundled example `name` (company.txt, ...), presses Run and waits
+// until the run is shown.
+async function runExample(page, name) {
+  await page.selectOption('#examples', name);
+  await page.click('#run');
+  await guarded(page.waitForFunction(() => /^(done|Exit)|sor!/.test(document.getElementById('status').textContent)), `running ${name}`);
 }
 
 // window.joinrel.run on `input`; its byte arrays, which must come as
@@ -363,5 +435,194 @@ test('the single-file page works opened from disk', async () => {
   assert.equal(answer.status, 0);
   assert.deepEqual(answer.output, company.output);
   await page.close();
+  assertClean();
+});
+
+
+// ---- Each run stays with its input ------------------------------------------
+
+// The relations of a relation file as Relations shows them: its heading, then
+// the header cells and the rows, " | " between cells.
+function relationsOfFile(text) {
+  return text.trim().split(/\n\n+/).filter((block) => /^\w+\(.*\)$/.test(block.split('\n')[0])).map((block) => {
+    const [header, ...rows] = block.split('\n');
+    const [, name, attributes] = /^(\w+)\((.*)\)$/.exec(header);
+    const count = `${rows.length} row${rows.length === 1 ? '' : 's'}`;
+    return [`${name} ${count}`, attributes.split(/, */).join(' | '), ...rows.map((row) => row.split(',').join(' | '))];
+  });
+}
+
+// Each example's join steps, as their sentences say them.
+const exampleSteps = {
+  'company.txt': ['Emp \u22c8 Dept, on dept: 4 \u00d7 3 rows in, 4 rows out'],
+  'courses.txt': [
+    'Registration \u22c8 Course, on course: 6 \u00d7 4 rows in, 6 rows out',
+    'the outcome of step 1 \u22c8 Exam, a product: they share no attribute: 6 \u00d7 2 rows in, 12 rows out',
+  ],
+  'library.txt': [
+    'Loan \u22c8 Book, on isbn: 3 \u00d7 3 rows in, 3 rows out',
+    'the outcome of step 1 \u22c8 Member, on member_id: 3 \u00d7 2 rows in, 3 rows out',
+  ],
+  'staff.txt': [
+    'Employee \u22c8 Department, on dept_id: 4 \u00d7 3 rows in, 4 rows out',
+    'the outcome of step 1 \u22c8 Assignment, on emp_id: 4 \u00d7 4 rows in, 4 rows out',
+    'the outcome of step 2 \u22c8 Project, on project_id: 4 \u00d7 4 rows in, 4 rows out',
+  ],
+};
+
+test('Relations shows each relation and result, Join steps each step, for every example', async () => {
+  const page = await openPage();
+  assert.deepEqual(Object.keys(exampleSteps), cases.filter((c) => c.name.startsWith('example ')).map((c) => c.fileName));
+  for (const [name, steps] of Object.entries(exampleSteps)) {
+    await runExample(page, name);
+    const content = await shownContent(page);
+    const read = (file) => fs.readFileSync(path.join(repo, 'examples', file), 'latin1').replace(/\r\n/g, '\n');
+    const input = read(name);
+    const output = read(name.replace(/\.txt$/, '.expected.txt'));
+    // Rows of result come after an empty line where a first cell could look empty.
+    const result = relationsOfFile(output.slice(output.indexOf('\nresult(')).replace(/\n\n+/g, '\n'));
+    assert.deepEqual(content.relations, [...relationsOfFile(input.slice(input.indexOf('\n'))), ...result], `${name}: Relations`);
+    assert.deepEqual(content.steps.map((step) => step[0]), steps, `${name}: Join steps`);
+    // The last step builds result's rows, before their sort and merge.
+    const last = content.steps.at(-1);
+    assert.deepEqual(last[2], result[0][1], `${name}: the last step's columns`);
+    assert.deepEqual([...new Set(last.slice(3))].sort(), [...result[0].slice(2)].sort(), `${name}: the last step's rows`);
+  }
+  await page.close();
+  assertClean();
+});
+
+// What the page shows of a run: nothing of one once `nothingShown`.
+async function assertNothingShown(page, what) {
+  const shown = await page.evaluate(() => ({
+    tables: document.querySelectorAll('#relations table, #steps li').length,
+    output: document.getElementById('output').textContent,
+    console: document.getElementById('console').textContent,
+    marked: document.querySelectorAll('.marked-line').length,
+    download: !document.getElementById('download').disabled,
+    status: document.getElementById('status').textContent,
+  }));
+  assert.deepEqual({ ...shown, status: undefined }, { tables: 0, output: '', console: '', marked: 0, download: false, status: undefined }, `${what}: still shown (status "${shown.status}")`);
+  assert.doesNotMatch(shown.status, /done|sor!/, `${what}: the old run's status stays`);
+}
+
+test('a new input takes away what the last run showed, Download with it', async (t) => {
+  const page = await openPage();
+  const staff = caseNamed('example staff');
+  const changes = {
+    'an example': () => page.selectOption('#examples', 'staff.txt'),
+    'an opened file': () => page.setInputFiles('#input-file', { name: 'staff.txt', mimeType: 'text/plain', buffer: staff.input }),
+    'an edit': () => page.fill('#editor', 'Q(A)\n\nA(x)\n1\n'),
+  };
+  for (const [change, make] of Object.entries(changes)) {
+    await t.test(change, async () => {
+      await runExample(page, 'company.txt');
+      assert.ok(await page.isEnabled('#download'), 'Download after the run');
+      await make();
+      await assertNothingShown(page, `after ${change}`);
+    });
+  }
+  await page.close();
+  assertClean();
+});
+
+test('a run going on when the input changes is cancelled, and shows nothing', async () => {
+  const page = await openPage(undefined, { hooks: true });
+  const failing = caseNamed('case row_too_many_cells');
+  await page.setInputFiles('#input-file', { name: failing.fileName, mimeType: 'text/plain', buffer: failing.input });
+  await page.evaluate(() => { window.holdAnswers = true; });
+  await page.click('#run');
+  await guarded(page.waitForFunction(() => window.heldAnswers.length === 1), 'the held run');
+  await page.selectOption('#examples', 'company.txt');
+  await page.evaluate(() => { window.holdAnswers = false; window.heldAnswers.forEach((deliver) => deliver()); });
+  await page.waitForTimeout(100);
+  await assertNothingShown(page, 'the old run\'s answer');
+  assert.ok(await page.isEnabled('#run'), 'Run after the cancelled run');
+  await page.click('#run');
+  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('done')), 'the new run');
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
+  assert.equal(download.suggestedFilename(), 'company.out.txt');
+  assert.deepEqual(fs.readFileSync(await download.path()), caseNamed('example company').output);
+  await page.close();
+  assertClean();
+});
+
+test('Cancel ends the run and takes away what the last run showed, however long the run', async () => {
+  const page = await openPage(undefined, { hooks: true });
+  await runExample(page, 'company.txt');
+  await page.evaluate(() => { window.holdAnswers = true; });
+  const closed = new Promise((resolve) => page.on('worker', (worker) => worker.once('close', resolve)));
+  const workersBefore = page.workers();
+  const anyClosed = Promise.race([closed, ...workersBefore.map((worker) => new Promise((resolve) => worker.once('close', resolve)))]);
+  await page.click('#run');
+  await guarded(page.waitForFunction(() => window.heldAnswers.length === 1), 'the held run');
+  assert.ok(await page.isEnabled('#cancel'), 'Cancel during the run');
+  await page.click('#cancel');
+  await guarded(anyClosed, 'the cancelled run\'s worker');
+  await page.evaluate(() => { window.holdAnswers = false; window.heldAnswers.forEach((deliver) => deliver()); });
+  await page.waitForTimeout(100);
+  await assertNothingShown(page, 'after Cancel');
+  assert.match(await page.textContent('#status'), /Cancelled/);
+  assert.ok(!(await page.isEnabled('#cancel')), 'Cancel with no run');
+  const company = caseNamed('example company');
+  assert.deepEqual((await runScript(page, company.input)).output, company.output, 'output after Cancel');
+  await page.close();
+  assertClean();
+});
+
+test('a file read that ends after a newer choice is dropped', async () => {
+  const page = await openPage(undefined, { hooks: true });
+  await page.evaluate(() => { window.readDelay = 500; });
+  const staff = caseNamed('example staff');
+  await page.setInputFiles('#input-file', { name: 'staff.txt', mimeType: 'text/plain', buffer: staff.input });
+  await page.selectOption('#examples', 'company.txt');
+  await guarded(page.waitForFunction(() => window.readsDone === 1), 'the slow read');
+  assert.match(await page.inputValue('#editor'), /^Q\(Emp, Dept\)/, 'the editor');
+  assert.match(await page.textContent('#input-note'), /^company\.txt/, 'the input note');
+  await page.click('#run');
+  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('done')), 'the run');
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
+  assert.equal(download.suggestedFilename(), 'company.out.txt');
+  await page.close();
+  assertClean();
+});
+
+test('joinrel.run takes a Uint8Array only, and refuses anything else before it starts a run', async () => {
+  const page = await openPage();
+  await guarded(page.evaluate(() => window.joinrel.ready), 'the engine');
+  const refused = await page.evaluate(async () => {
+    const wrong = [new ArrayBuffer(4), 'Q(A)', [81, 40], null, undefined, new Int8Array(4),
+      new Uint8ClampedArray(4), new DataView(new ArrayBuffer(4))];
+    return Promise.all(wrong.map((value) => window.joinrel.run(value).then(() => 'resolved', (error) => error.constructor.name)));
+  });
+  assert.deepEqual(refused, Array(8).fill('TypeError'));
+  assert.equal(page.workers().length, 1, 'workers after the refused calls');
+  assert.ok(!(await page.isEnabled('#cancel')), 'Cancel after the refused calls');
+  const company = caseNamed('example company');
+  const output = await page.evaluate(async (text) => {
+    class Bytes extends Uint8Array {}
+    const result = await window.joinrel.run(Bytes.from(text, (char) => char.charCodeAt(0)));
+    return String.fromCharCode(...result.output);
+  }, company.input.toString('latin1'));
+  assert.equal(output, company.output.toString('latin1'), 'a subclass of Uint8Array');
+  await page.close();
+  assertClean();
+});
+
+test('an engine that cannot load says so, and every run is refused with the reason', async () => {
+  const log = [];
+  const broken = await newContext(log);
+  const page = await openPage(`${origin}/broken/index.html`, { within: broken });
+  const calls = await guarded(page.evaluate(async () => {
+    const settle = (promise) => promise.then(() => 'resolved', (error) => error.message);
+    const early = settle(window.joinrel.run(new Uint8Array(1)));
+    const ready = await settle(window.joinrel.ready);
+    return { early: await early, ready, late: await settle(window.joinrel.run(new Uint8Array(1))) };
+  }), 'the runs on an engine that cannot load');
+  assert.match(calls.ready, /^The engine could not be loaded/);
+  assert.deepEqual(calls, { early: calls.ready, ready: calls.ready, late: calls.ready });
+  assert.match(await page.textContent('#status'), /The engine could not be loaded/);
+  assert.ok(!(await page.isEnabled('#run')), 'Run without an engine');
+  await broken.close();
   assertClean();
 });

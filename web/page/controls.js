@@ -1,0 +1,100 @@
+// The controls and the script contract: Run, Cancel and Download, the run
+// shown on the page, and window.joinrel. It owns the page's run record and
+// decides when a run's outcome may be shown: only while its input is still
+// the chosen one.
+(() => {
+  const $ = (id) => document.getElementById(id);
+  const runButton = $('run');
+
+  let shown = null;     // the run record on the page, or null
+  let pageRun = null;   // the AbortController of the Run button's run going on
+  let engineFailed = false;
+
+  function showNothing(kind, statusText) {
+    shown = null;
+    Render.nothing(kind, statusText);
+  }
+
+  // A new input: the run going on is for the old one, and so is what is shown.
+  Input.onChange(() => {
+    if (pageRun) {
+      pageRun.abort();
+      showNothing('idle', 'The input changed, so its run was cancelled. Press Run to run the new one.');
+    } else if (shown) {
+      showNothing('idle', 'Ready.');
+    }
+  });
+
+  runButton.addEventListener('click', async () => {
+    const run = new AbortController();
+    pageRun = run;
+    runButton.disabled = true;
+    showNothing('running', 'Running\u2026');
+    try {
+      const input = await Input.current();
+      const result = await Engine.run(input.bytes, run.signal);
+      shown = { input, ...result };
+      Render.record(shown);
+    } catch (error) {
+      // A cancelled run's outcome was shown already by whoever cancelled it.
+      if (!(error instanceof Engine.Cancelled)) showNothing('failed', error.message);
+    } finally {
+      if (pageRun === run) pageRun = null;
+      runButton.disabled = engineFailed;
+    }
+  });
+
+  $('editor').addEventListener('keydown', (event) => {
+    if (event.key === 'Enter' && (event.ctrlKey || event.metaKey) && !runButton.disabled) {
+      event.preventDefault();
+      runButton.click();
+    }
+  });
+
+  $('cancel').addEventListener('click', () => {
+    pageRun?.abort();
+    Engine.cancelAll();
+    showNothing('idle', 'Cancelled.');
+  });
+  Engine.onBusyChange((count) => {
+    $('cancel').disabled = count === 0;
+  });
+
+  $('download').addEventListener('click', () => {
+    if (!shown?.output) return;
+    const link = document.createElement('a');
+    link.href = URL.createObjectURL(new Blob([shown.output], { type: 'text/plain' }));
+    link.download = `${shown.input.name.replace(/\.[^.]*$/, '') || 'input'}.out.txt`;
+    link.click();
+    setTimeout(() => URL.revokeObjectURL(link.href), 0);
+  });
+
+  Engine.ready.then(
+    () => {
+      runButton.disabled = false;
+      if ($('status').classList.contains('idle')) $('status').textContent = 'Ready.';
+    },
+    (failure) => {
+      engineFailed = true;
+      runButton.disabled = true;
+      showNothing('failed', 'The engine could not be loaded, so this page cannot run anything. ' +
+        `Reloading the page may help. What the browser said: ${failure.reason}`);
+    },
+  );
+
+  // For scripts and tests; the README states this contract.
+  window.joinrel = Object.freeze({
+    ready: Engine.ready,
+    async run(bytes) {
+      const result = await Engine.run(bytes);
+      const message = result.report.message;
+      return {
+        status: result.status,
+        console: result.console,
+        output: result.output,
+        messageKind: message ? message.kind : null,
+        line: message ? message.line : null,
+      };
+    },
+  });
+})();

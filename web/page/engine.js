@@ -1,0 +1,155 @@
+// The engine pool: the Web Workers that run joinrel, and whether the engine
+// could be loaded at all. Nothing else on the page talks to a worker.
+//
+// A run takes an idle worker or starts one, so that a call always gets an
+// answer, even while another run goes on; one idle worker is kept ready for
+// the next run, and a worker that ran goes back to being the idle one. An engine that cannot load fails every run, pending or
+// later, with the same reason.
+const Engine = (() => {
+  const ROW_LIMIT = 25;        // rows the report tells of each relation
+  const RELATION_LIMIT = 500;  // input relations the report tells of
+
+  // The reason a run did not end: Cancel, or a newer input for the page's run.
+  class Cancelled extends Error {}
+
+  const idle = [];           // workers waiting for a run
+  const busy = new Map();    // worker -> {resolve, reject} of its run
+  let failure = null;        // the Error once the engine could not load
+  let busyListener = () => {};
+  let resolveReady;
+  let rejectReady;
+  const ready = new Promise((resolve, reject) => {
+    resolveReady = resolve;
+    rejectReady = reject;
+  });
+  // Whoever waits on `ready` hears of a failure; nobody waiting is no error.
+  ready.catch(() => {});
+
+  // The single-file page carries the worker's code in a script element and
+  // starts it from a Blob URL, which works opened from file://.
+  const workerSource = document.getElementById('worker-source');
+  let workerUrl = null;
+
+  function startWorker() {
+    if (!workerSource) return new Worker('worker.js');
+    if (!workerUrl) {
+      const blob = new Blob([workerSource.textContent], { type: 'text/javascript' });
+      workerUrl = URL.createObjectURL(blob);
+    }
+    return new Worker(workerUrl);
+  }
+
+  // Ends `worker`'s run, if it has one, with `settle` (resolve or reject).
+  function endRun(worker, settle) {
+    const waiting = busy.get(worker);
+    busy.delete(worker);
+    busyListener(busy.size);
+    if (waiting) settle(waiting);
+  }
+
+  function forget(worker) {
+    worker.terminate();
+    const index = idle.indexOf(worker);
+    if (index >= 0) idle.splice(index, 1);
+  }
+
+  // The one place that tops the pool up.
+  function keepOneIdle() {
+    if (!failure && idle.length === 0) idle.push(makeWorker());
+  }
+
+  function fail(reason) {
+    if (failure) return;
+    failure = new Error(`The engine could not be loaded: ${reason}`);
+    failure.reason = reason;
+    for (const worker of [...idle, ...busy.keys()]) forget(worker);
+    for (const worker of [...busy.keys()]) endRun(worker, (waiting) => waiting.reject(failure));
+    rejectReady(failure);
+  }
+
+  function makeWorker() {
+    const worker = startWorker();
+    let loaded = false;
+    worker.onmessage = (event) => {
+      const answer = event.data;
+      if (answer.ready) {
+        loaded = true;
+        resolveReady();
+      } else if (answer.loadFailed !== undefined) {
+        fail(answer.loadFailed);
+      } else if (busy.has(worker)) {
+        // A worker whose engine failed inside a run cannot run again.
+        if (answer.broken || idle.length > 0) forget(worker);
+        else idle.push(worker);
+        endRun(worker, (waiting) => (answer.error ? waiting.reject(new Error(answer.error)) : waiting.resolve(answer.result)));
+        keepOneIdle();
+      }
+      // Anything else comes from a worker whose run was cancelled: dropped.
+    };
+    worker.onerror = (event) => {
+      event.preventDefault();
+      if (!loaded) {
+        fail(event.message || 'its script did not start');
+        return;
+      }
+      forget(worker);
+      endRun(worker, (waiting) => waiting.reject(new Error(`The engine failed: ${event.message}`)));
+      keepOneIdle();
+    };
+    return worker;
+  }
+
+  // Accepts a Uint8Array of any realm, subclasses included.
+  function isBytes(value) {
+    return ArrayBuffer.isView(value) && value[Symbol.toStringTag] === 'Uint8Array';
+  }
+
+  // Runs joinrel on `bytes` (a Uint8Array, left as it is) and resolves to
+  // {status, console, output, report} (see worker.js). Rejects with a
+  // TypeError, before any worker is taken, when `bytes` is no Uint8Array;
+  // with the load failure once the engine could not load; with Cancelled
+  // when `signal` aborts or cancelAll() runs; with an Error when the engine
+  // fails inside the run.
+  function run(bytes, signal) {
+    if (!isBytes(bytes)) {
+      return Promise.reject(new TypeError('joinrel.run takes the input file as a Uint8Array'));
+    }
+    if (failure) return Promise.reject(failure);
+    if (signal?.aborted) return Promise.reject(new Cancelled('The run was cancelled.'));
+    const worker = idle.pop() || makeWorker();
+    const copy = new Uint8Array(bytes);
+    const result = new Promise((resolve, reject) => {
+      busy.set(worker, { resolve, reject });
+      busyListener(busy.size);
+    });
+    signal?.addEventListener('abort', () => cancel(worker), { once: true });
+    worker.postMessage({ input: copy, rowLimit: ROW_LIMIT, relationLimit: RELATION_LIMIT }, [copy.buffer]);
+    return result;
+  }
+
+  function cancel(worker) {
+    if (!busy.has(worker)) return;
+    forget(worker);
+    endRun(worker, (waiting) => waiting.reject(new Cancelled('The run was cancelled.')));
+    keepOneIdle();
+  }
+
+  // Ends every run going on.
+  function cancelAll() {
+    for (const worker of [...busy.keys()]) cancel(worker);
+  }
+
+  keepOneIdle();
+
+  return {
+    Cancelled,
+    // Resolves once an engine has loaded; rejects with the load failure.
+    ready,
+    run,
+    cancelAll,
+    // `listener(count)` hears the number of runs going on whenever it changes.
+    onBusyChange(listener) {
+      busyListener = listener;
+    },
+  };
+})();
