@@ -1,6 +1,7 @@
 #include "join/join.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -50,8 +51,9 @@ std::vector<std::string_view> sharedNamesOf(const Relation& left, const Relation
   std::vector<std::string_view> shared;
   for (const Attribute& attribute : left.attributes) {
     const std::string_view name = nameToString(attribute.name);
-    const bool inRight = std::any_of(right.attributes.begin(), right.attributes.end(),
-                                     [&](const Attribute& a) { return nameToString(a.name) == name; });
+    const bool inRight =
+        std::any_of(right.attributes.begin(), right.attributes.end(),
+                    [&](const Attribute& a) { return nameToString(a.name) == name; });
     if (inRight && (!key || name != keyName) &&
         std::find(shared.begin(), shared.end(), name) == shared.end()) {
       shared.push_back(name);
@@ -76,10 +78,12 @@ std::vector<RowPair> pairsOf(const Relation& left, const Relation& right, const 
     rightRowsByCell[cellAt(right.rows[r], key->right, right.attributeCount())].push_back(r);
   }
   for (int l = 0; l < left.rowCount(); ++l) {
-    const auto found =
-        rightRowsByCell.find(cellAt(left.rows[l], key->left, left.attributeCount()));
+    const auto found = rightRowsByCell.find(cellAt(left.rows[l], key->left, left.attributeCount()));
     if (found == rightRowsByCell.end()) continue;
-    for (const int r : found->second) pairs.push_back({l, r});
+    std::transform(found->second.begin(), found->second.end(), std::back_inserter(pairs),
+                   [l](int r) {
+                     return RowPair{l, r};
+                   });
   }
   return pairs;
 }
@@ -176,8 +180,7 @@ Relation joinAll(std::span<const Relation> relations, std::span<const Attribute>
     std::optional<StepLineage> lineage;
     if (sink.wantsLineage()) lineage = lineageOf(left, right, key);
     sink.stepBuilt({nameToString(left.name), nameToString(right.name), attribute, !key,
-                    left.rowCount(), right.rowCount(), built, key,
-                    lineage ? &*lineage : nullptr});
+                    left.rowCount(), right.rowCount(), built, key, lineage ? &*lineage : nullptr});
     working = std::move(built);
   }
   working.name = stringToName("result");

@@ -62,9 +62,9 @@ struct StepLineage {
   // left's column order, each once: they are not compared, so each appears
   // twice in the built relation.
   std::vector<std::string_view> sharedNames;
-  std::vector<RowPair> pairs;        // one per built row, in the built relation's order
-  std::vector<int> unmatchedLeft;    // left rows that made no built row, ascending
-  std::vector<int> unmatchedRight;   // right rows that made no built row, ascending
+  std::vector<RowPair> pairs;       // one per built row, in the built relation's order
+  std::vector<int> unmatchedLeft;   // left rows that made no built row, ascending
+  std::vector<int> unmatchedRight;  // right rows that made no built row, ascending
 };
 
 // Returns the lineage of joinPair(left, right, key, ...): the pairs in the
@@ -80,9 +80,9 @@ struct JoinStep {
   bool product = false;
   int leftRows = 0;
   int rightRows = 0;
-  const Relation& built;  // the step's outcome, its name still blank; the last
-                          // step's columns already in result's order
-  JoinKey key;            // the join attribute's column in each operand
+  const Relation& built;                 // the step's outcome, its name still blank; the last
+                                         // step's columns already in result's order
+  JoinKey key;                           // the join attribute's column in each operand
   const StepLineage* lineage = nullptr;  // only when the sink asks for it
 };
 

@@ -23,11 +23,10 @@ std::string atLineText(MessageKind kind, LineNumber lineNumber) {
 }  // namespace
 
 FatalError::FatalError(MessageKind kind, LineNumber line, std::string message,
-                       Particulars particulars)
+                       const Particulars& particulars)
     : kind_(kind),
       line_(line),
-      details_(std::make_shared<const Details>(
-          Details{std::move(message), std::move(particulars)})) {}
+      details_(std::make_shared<const Details>(Details{std::move(message), particulars})) {}
 
 FatalError::FatalError(MessageKind kind)
     : FatalError(kind, 0, std::string(messageEntry(kind).text), {}) {}
@@ -37,44 +36,44 @@ FatalError FatalError::atLine(MessageKind kind, LineNumber lineNumber) {
 }
 
 FatalError FatalError::withName(MessageKind kind, std::string_view name) {
-  Particulars particulars;
-  particulars.name = name;
+  Particulars fields;
+  fields.name = name;
   return {kind, 0, std::string(messageEntry(kind).text) + std::string(name) + "!",
-          std::move(particulars)};
+          std::move(fields)};
 }
 
 FatalError FatalError::badHeader(LineNumber lineNumber, HeaderFault fault) {
-  Particulars particulars;
-  particulars.headerFault = fault;
+  Particulars fields;
+  fields.headerFault = fault;
   return {MessageKind::BadHeader, lineNumber, atLineText(MessageKind::BadHeader, lineNumber),
-          std::move(particulars)};
+          std::move(fields)};
 }
 
 FatalError FatalError::tooManyCells(LineNumber lineNumber, std::int64_t cells) {
-  Particulars particulars;
-  particulars.cells = cells;
+  Particulars fields;
+  fields.cells = cells;
   return {MessageKind::TooManyCells, lineNumber, atLineText(MessageKind::TooManyCells, lineNumber),
-          std::move(particulars)};
+          std::move(fields)};
 }
 
 FatalError FatalError::tooManyRows(LineNumber lineNumber, std::string_view relationName) {
-  Particulars particulars;
-  particulars.name = relationName;
+  Particulars fields;
+  fields.name = relationName;
   return {MessageKind::TooManyRows, lineNumber, atLineText(MessageKind::TooManyRows, lineNumber),
-          std::move(particulars)};
+          std::move(fields)};
 }
 
 FatalError FatalError::resultTooLarge(std::string_view rightName, int step, StepLimit limit,
                                       std::int64_t found) {
-  Particulars particulars;
-  particulars.name = rightName;
-  particulars.step = step;
-  particulars.limit = limit;
-  particulars.found = found;
-  return {MessageKind::ResultTooLarge, 0,
-          std::string(messageEntry(MessageKind::ResultTooLarge).text) + std::string(rightName) +
-              "!",
-          std::move(particulars)};
+  Particulars fields;
+  fields.name = rightName;
+  fields.step = step;
+  fields.limit = limit;
+  fields.found = found;
+  return {
+      MessageKind::ResultTooLarge, 0,
+      std::string(messageEntry(MessageKind::ResultTooLarge).text) + std::string(rightName) + "!",
+      std::move(fields)};
 }
 
 }  // namespace joinrel

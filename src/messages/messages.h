@@ -104,11 +104,11 @@ enum class StepLimit {
 // What a fatal message is about, as fields rather than text; a field that
 // the message does not have keeps its default.
 struct Particulars {
-  std::string name;          // the relation named or read: unknown, too large, too many rows
-  int step = 0;              // the join step refused, from 1
+  std::string name;  // the relation named or read: unknown, too large, too many rows
+  int step = 0;      // the join step refused, from 1
   StepLimit limit = StepLimit::None;
-  std::int64_t found = 0;    // the attributes or rows that step would have had
-  std::int64_t cells = 0;    // the cells of a row with too many
+  std::int64_t found = 0;  // the attributes or rows that step would have had
+  std::int64_t cells = 0;  // the cells of a row with too many
   HeaderFault headerFault = HeaderFault::None;
 };
 
@@ -149,7 +149,8 @@ class FatalError : public std::exception {
     std::string message;
     Particulars particulars;
   };
-  FatalError(MessageKind kind, LineNumber line, std::string message, Particulars particulars);
+  FatalError(MessageKind kind, LineNumber line, std::string message,
+             const Particulars& particulars);
 
   MessageKind kind_;
   LineNumber line_;

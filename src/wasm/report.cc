@@ -66,9 +66,9 @@ std::string particularsJson(MessageKind kind, const Particulars& particulars) {
       json += "\"name\":";
       appendJsonString(json, particulars.name);
       json += ",\"step\":" + std::to_string(particulars.step) + ",\"limit\":\"" +
-              (attributes ? "attributes" : "rows") + "\",\"found\":" +
-              std::to_string(particulars.found) + ",\"max\":" +
-              std::to_string(attributes ? MAX_ATTRIBUTES : MAX_ROWS);
+              (attributes ? "attributes" : "rows") +
+              "\",\"found\":" + std::to_string(particulars.found) +
+              ",\"max\":" + std::to_string(attributes ? MAX_ATTRIBUTES : MAX_ROWS);
       break;
     }
     case MessageKind::TooManyCells:
@@ -201,8 +201,8 @@ void JsonReport::joinStepDone(const JoinStep& step) {
     appendRelation(json, step.built);
     json += '}';
     if (step.lineage != nullptr) {
-      StepFacts facts{explainHead(step, !stepFacts_.empty()), std::string(step.leftName), std::string(step.rightName),
-                      *step.lineage};
+      StepFacts facts{explainHead(step, !stepFacts_.empty()), std::string(step.leftName),
+                      std::string(step.rightName), *step.lineage};
       stepFacts_.push_back(std::move(facts));
     }
     steps_ += json;
@@ -248,7 +248,8 @@ std::string JsonReport::explainText() const {
   const std::size_t stepCount = stepFacts_.size();
   std::vector<std::vector<bool>> builtRows(stepCount);  // per step, the built rows covered
   for (std::size_t k = 0; k < stepCount; ++k) {
-    markFirst(builtRows[k], std::min(static_cast<int>(stepFacts_[k].lineage.pairs.size()), rowLimit_));
+    markFirst(builtRows[k],
+              std::min(static_cast<int>(stepFacts_[k].lineage.pairs.size()), rowLimit_));
   }
   std::vector<std::vector<bool>> inputRows(shownRelations_.size());  // per relation shown
   for (std::size_t j = 0; j < shownRelations_.size(); ++j) {

@@ -77,7 +77,7 @@ class JsonReport : public RunObserver {
   // A step's lineage, kept whole until the report is written, as a later
   // step or result may reach any of its rows.
   struct StepFacts {
-    std::string head;  // the JSON members before "pairs"
+    std::string head;      // the JSON members before "pairs"
     std::string leftName;  // "" for the chain built so far
     std::string rightName;
     StepLineage lineage;

@@ -265,8 +265,9 @@ TEST(JoinRandomTest, LineageMatchesTheNestedLoops) {
       std::vector<std::string_view> shared;
       for (const TableAttribute& a : l.attributes) {
         const std::string_view name = nameToString(a.name);
-        const bool inRight = std::any_of(r.attributes.begin(), r.attributes.end(),
-                                         [&](const TableAttribute& b) { return nameToString(b.name) == name; });
+        const bool inRight =
+            std::any_of(r.attributes.begin(), r.attributes.end(),
+                        [&](const TableAttribute& b) { return nameToString(b.name) == name; });
         const bool isKey = key && name == nameToString(l.attributes[key->left].name);
         if (inRight && !isKey && std::find(shared.begin(), shared.end(), name) == shared.end()) {
           shared.push_back(name);

@@ -93,8 +93,8 @@ std::string reportOfRun(const std::string& input, int rowLimit, int relationLimi
 // shown: its pair is told, and the input lines of both its rows, while the
 // built row between is left out.
 TEST(ReportTest, ExplainsTheShownRowsBackToTheFile) {
-  const std::string text = reportOfRun(
-      "Q(A, B)\n\nA(k, v)\n2,x\n1,y\n\nB(k, w)\n1,p\n2,q\n2,q\n\nC(z)\n1\n", 1, 2);
+  const std::string text =
+      reportOfRun("Q(A, B)\n\nA(k, v)\n2,x\n1,y\n\nB(k, w)\n1,p\n2,q\n2,q\n\nC(z)\n1\n", 1, 2);
   EXPECT_NE(text.find(R"("explain":{"relations":[{"name":"A","lines":[4,5]},)"
                       R"({"name":"B","lines":[8,9]}],"steps":[{"left":"A","right":"B",)"
                       R"("attribute":"k","attributeColumns":[0,0],"shared":[],)"
@@ -109,8 +109,8 @@ TEST(ReportTest, ExplainsTheShownRowsBackToTheFile) {
 // chain; names shared but not compared are told; rows without a partner are
 // told for each operand; a fatal message's fields are told.
 TEST(ReportTest, ExplainsProductsChainsAndParticulars) {
-  const std::string text = reportOfRun(
-      "Q(A, B, C)\n\nA(id, v)\n1,a\n2,b\n\nB(v, id)\nb,2\nc,3\n\nC(z)\nz\n", 9, 9);
+  const std::string text =
+      reportOfRun("Q(A, B, C)\n\nA(id, v)\n1,a\n2,b\n\nB(v, id)\nb,2\nc,3\n\nC(z)\nz\n", 9, 9);
   EXPECT_NE(text.find(R"("steps":[{"left":"A","right":"B","attribute":"id",)"
                       R"("attributeColumns":[0,1],"shared":["v"],"pairs":[[1,0]],)"
                       R"("unmatchedLeft":[0],"unmatchedRight":[1]},)"
