@@ -114,6 +114,18 @@ std::string explainHead(const JoinStep& step, bool chained) {
   return json + ']';
 }
 
+// Appends `pair` as [left, right].
+void appendPair(std::string& json, RowPair pair) {
+  json += '[' + std::to_string(pair.left) + ',' + std::to_string(pair.right) + ']';
+}
+
+// Appends the key `row` of a JSON object whose members `json` ends in or
+// that it opens.
+void appendKey(std::string& json, std::size_t row) {
+  if (json.back() != '{') json += ',';
+  json += '"' + std::to_string(row) + "\":";
+}
+
 // Marks row `row` in `rows`, growing it as needed.
 void mark(std::vector<bool>& rows, int row) {
   if (static_cast<std::size_t>(row) >= rows.size()) rows.resize(static_cast<std::size_t>(row) + 1);
@@ -302,16 +314,21 @@ std::string JsonReport::explainText() const {
     const ShownRelation& relation = shownRelations_[j];
     relations += j > 0 ? ",{\"name\":" : "{\"name\":";
     appendJsonString(relations, relation.name);
+    const int shown = std::min(relation.rowCount, rowLimit_);
+    const std::vector<bool>& covered = inputRows[j];
     relations += ",\"lines\":[";
-    const auto covered = static_cast<int>(inputRows[j].size());
-    truncated = truncated || covered < relation.rowCount;
-    // A block's rows are consecutive lines, so the rows between two covered
-    // ones cost little and keep the list a plain array.
-    for (int r = 0; r < covered; ++r) {
+    for (int r = 0; r < shown; ++r) {
       if (r > 0) relations += ',';
       relations += std::to_string(relation.firstRowLine + r);
     }
-    relations += "]}";
+    relations += "],\"moreLines\":{";
+    for (auto r = static_cast<std::size_t>(shown); r < covered.size(); ++r) {
+      if (!covered[r]) continue;
+      appendKey(relations, r);
+      relations += std::to_string(relation.firstRowLine + static_cast<LineNumber>(r));
+    }
+    truncated = truncated || shown < relation.rowCount;
+    relations += "}}";
   }
 
   std::string steps;
@@ -319,20 +336,22 @@ std::string JsonReport::explainText() const {
     const StepFacts& facts = stepFacts_[k];
     steps += k > 0 ? ",{" : "{";
     steps += facts.head;
-    steps += ",\"pairs\":[";
+    const auto shown = std::min(facts.lineage.pairs.size(), static_cast<std::size_t>(rowLimit_));
     const std::vector<bool>& covered = builtRows[k];
-    truncated = truncated || covered.size() < facts.lineage.pairs.size();
-    for (std::size_t i = 0; i < covered.size(); ++i) {
+    truncated = truncated || shown < facts.lineage.pairs.size();
+    steps += ",\"pairs\":[";
+    for (std::size_t i = 0; i < shown; ++i) {
       if (i > 0) steps += ',';
-      if (!covered[i]) {
-        steps += "null";
-        truncated = true;
-        continue;
-      }
-      const RowPair pair = facts.lineage.pairs[i];
-      steps += '[' + std::to_string(pair.left) + ',' + std::to_string(pair.right) + ']';
+      appendPair(steps, facts.lineage.pairs[i]);
     }
-    steps += "],\"unmatchedLeft\":";
+    steps += "],\"morePairs\":{";
+    for (std::size_t i = shown; i < covered.size(); ++i) {
+      if (!covered[i]) continue;
+      appendKey(steps, i);
+      appendPair(steps, facts.lineage.pairs[i]);
+    }
+    steps += '}';
+    steps += ",\"unmatchedLeft\":";
     appendRowsBelow(steps, facts.lineage.unmatchedLeft, rowLimit_, truncated);
     steps += ",\"unmatchedRight\":";
     appendRowsBelow(steps, facts.lineage.unmatchedRight, rowLimit_, truncated);

@@ -26,15 +26,16 @@ namespace joinrel {
 //   "message": {"kind" (the catalogue's id), "line" (null when it names
 //     none), "text" (the catalogue's text without ":" or "!")} or null;
 //   "explain": where each row came from, for the rows shown:
-//     "relations": for each relation shown, {"name", "lines"}: the input
-//       line of its rows shown and of those any shown row of a step or of
-//       result comes from;
+//     "relations": for each relation shown, {"name", "lines", "moreLines"}:
+//       the input line of each of its rows shown, and by row index, those of
+//       the rows not shown that a shown row of a step or of result comes
+//       from;
 //     "steps": for each step, {"left" (null for the chain built so far),
 //       "right", "attribute" (null for a product), "attributeColumns"
 //       ([left, right], null for a product), "shared" (the other names both
 //       operands carry), "pairs" ([leftRow, rightRow] for each built row
-//       shown or that a shown row of a later step or of result comes from,
-//       null for the others, none after the last of them), "unmatchedLeft",
+//       shown), "morePairs" (by row index, those of the built rows not shown
+//       that a shown row of a later step or of result comes from), "unmatchedLeft",
 //       "unmatchedRight" (the operands' rows shown that made no built row)};
 //     "tidy": {"columns" (for each result column, the built relation's
 //       column it came from), "sources" (for each result row shown, the

@@ -47,7 +47,8 @@ TEST(ReportTest, TellsTheFirstRowsAndRelationsAndCountsTheRest) {
   EXPECT_EQ(report.text(),
             R"({"relations":[{"name":"A","attributes":[["x","int"],["y",""]],"rowCount":2,)"
             R"("rows":[["1",""]]}],"moreRelations":1,"steps":[],"result":null,)"
-            R"("message":null,"explain":{"relations":[{"name":"A","lines":[4]}],"steps":[],)"
+            R"("message":null,"explain":{"relations":[{"name":"A","lines":[4],"moreLines":{}}],)"
+            R"("steps":[],)"
             R"("tidy":null,"particulars":null,"truncated":true},"incomplete":false})");
 }
 
@@ -95,10 +96,11 @@ std::string reportOfRun(const std::string& input, int rowLimit, int relationLimi
 TEST(ReportTest, ExplainsTheShownRowsBackToTheFile) {
   const std::string text =
       reportOfRun("Q(A, B)\n\nA(k, v)\n2,x\n1,y\n\nB(k, w)\n1,p\n2,q\n2,q\n\nC(z)\n1\n", 1, 2);
-  EXPECT_NE(text.find(R"("explain":{"relations":[{"name":"A","lines":[4,5]},)"
-                      R"({"name":"B","lines":[8,9]}],"steps":[{"left":"A","right":"B",)"
-                      R"("attribute":"k","attributeColumns":[0,0],"shared":[],)"
-                      R"("pairs":[[0,1],null,[1,0]],"unmatchedLeft":[],"unmatchedRight":[]}],)"
+  EXPECT_NE(text.find(R"("explain":{"relations":[{"name":"A","lines":[4],"moreLines":{"1":5}},)"
+                      R"({"name":"B","lines":[8],"moreLines":{"1":9}}],"steps":[{"left":"A",)"
+                      R"("right":"B","attribute":"k","attributeColumns":[0,0],"shared":[],)"
+                      R"("pairs":[[0,1]],"morePairs":{"2":[1,0]},"unmatchedLeft":[],)"
+                      R"("unmatchedRight":[]}],)"
                       R"("tidy":{"columns":[0,1,2],"sources":[[2]]},"particulars":null,)"
                       R"("truncated":true})"),
             std::string::npos)
@@ -111,12 +113,14 @@ TEST(ReportTest, ExplainsTheShownRowsBackToTheFile) {
 TEST(ReportTest, ExplainsProductsChainsAndParticulars) {
   const std::string text =
       reportOfRun("Q(A, B, C)\n\nA(id, v)\n1,a\n2,b\n\nB(v, id)\nb,2\nc,3\n\nC(z)\nz\n", 9, 9);
-  EXPECT_NE(text.find(R"("steps":[{"left":"A","right":"B","attribute":"id",)"
-                      R"("attributeColumns":[0,1],"shared":["v"],"pairs":[[1,0]],)"
-                      R"("unmatchedLeft":[0],"unmatchedRight":[1]},)"
-                      R"({"left":null,"right":"C","attribute":null,"attributeColumns":null,)"
-                      R"("shared":[],"pairs":[[0,0]],"unmatchedLeft":[],"unmatchedRight":[]}],)"),
-            std::string::npos)
+  EXPECT_NE(
+      text.find(
+          R"("steps":[{"left":"A","right":"B","attribute":"id",)"
+          R"("attributeColumns":[0,1],"shared":["v"],"pairs":[[1,0]],"morePairs":{},)"
+          R"("unmatchedLeft":[0],"unmatchedRight":[1]},)"
+          R"({"left":null,"right":"C","attribute":null,"attributeColumns":null,)"
+          R"("shared":[],"pairs":[[0,0]],"morePairs":{},"unmatchedLeft":[],"unmatchedRight":[]}],)"),
+      std::string::npos)
       << text;
   EXPECT_NE(text.find(R"("tidy":{"columns":[0,1,2,3],"sources":[[0]]},"particulars":null,)"
                       R"("truncated":false})"),

@@ -373,7 +373,7 @@ test('window.joinrel.run explains where the rows of every example came from', as
   assert.deepEqual(company.relations[0].lines, [4, 5, 6, 7]);
   const join = company.steps[0];
   assert.deepEqual([join.left, join.right, join.attribute, join.attributeColumns], ['Emp', 'Dept', 'dept', [1, 0]]);
-  assert.deepEqual(join.pairs, [[0, 0], [1, 0], [2, 1], [3, 0]]);
+  assert.deepEqual([join.pairs, join.morePairs], [[[0, 0], [1, 0], [2, 1], [3, 0]], {}]);
   assert.deepEqual([join.unmatchedLeft, join.unmatchedRight], [[], [2]], 'Legal without a partner');
   assert.deepEqual(company.tidy.sources, [[1], [0, 3], [2]], "Cili's two built rows in one result row");
   const courses = explained.courses;
