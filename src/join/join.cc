@@ -1,7 +1,6 @@
 #include "join/join.h"
 
 #include <algorithm>
-#include <iterator>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -73,17 +72,22 @@ std::vector<RowPair> pairsOf(const Relation& left, const Relation& right, const 
     }
     return pairs;
   }
-  std::unordered_map<std::string_view, std::vector<int>> rightRowsByCell;
-  for (int r = 0; r < right.rowCount(); ++r) {
-    rightRowsByCell[cellAt(right.rows[r], key->right, right.attributeCount())].push_back(r);
+  // Each cell's first right row, and for each row the next of its cell, so
+  // that no cell needs a list of its own.
+  std::unordered_map<std::string_view, int> firstRow;
+  std::vector<int> nextRow(right.rows.size(), -1);
+  for (int r = right.rowCount() - 1; r >= 0; --r) {
+    const auto [slot, added] =
+        firstRow.try_emplace(cellAt(right.rows[r], key->right, right.attributeCount()), r);
+    if (!added) {
+      nextRow[r] = slot->second;
+      slot->second = r;
+    }
   }
   for (int l = 0; l < left.rowCount(); ++l) {
-    const auto found = rightRowsByCell.find(cellAt(left.rows[l], key->left, left.attributeCount()));
-    if (found == rightRowsByCell.end()) continue;
-    std::transform(found->second.begin(), found->second.end(), std::back_inserter(pairs),
-                   [l](int r) {
-                     return RowPair{l, r};
-                   });
+    const auto found = firstRow.find(cellAt(left.rows[l], key->left, left.attributeCount()));
+    if (found == firstRow.end()) continue;
+    for (int r = found->second; r != -1; r = nextRow[r]) pairs.push_back({l, r});
   }
   return pairs;
 }

@@ -125,12 +125,20 @@ std::vector<std::size_t> columnsByName(const std::vector<Attribute>& attributes)
 void normalizeResult(Relation& relation);
 
 // How normalizeResult tidies a relation: for each final column, the column it
-// came from; for each final row, in final order, the rows it stands for,
-// ascending (several where equal rows merged).
+// came from; every row, in final order, equal rows together and ascending;
+// and for each final row the end of its rows (several where equal rows
+// merged) in `rows`. Flat, as a relation may have 10000 rows.
 struct TidyLineage {
   std::vector<std::size_t> columns;
-  std::vector<std::vector<int>> sources;
+  std::vector<int> rows;
+  std::vector<std::size_t> rowEnds;
 };
+
+// Returns the rows that final row `row` of `tidy` stands for.
+inline std::span<const int> sourcesOf(const TidyLineage& tidy, std::size_t row) {
+  const std::size_t begin = row == 0 ? 0 : tidy.rowEnds[row - 1];
+  return std::span(tidy.rows).subspan(begin, tidy.rowEnds[row] - begin);
+}
 
 // Returns how normalizeResult would tidy `relation`, which it leaves as it is.
 TidyLineage tidyLineage(const Relation& relation);

@@ -38,29 +38,28 @@ FatalError FatalError::atLine(MessageKind kind, LineNumber lineNumber) {
 FatalError FatalError::withName(MessageKind kind, std::string_view name) {
   Particulars fields;
   fields.name = name;
-  return {kind, 0, std::string(messageEntry(kind).text) + std::string(name) + "!",
-          std::move(fields)};
+  return {kind, 0, std::string(messageEntry(kind).text) + std::string(name) + "!", fields};
 }
 
 FatalError FatalError::badHeader(LineNumber lineNumber, HeaderFault fault) {
   Particulars fields;
   fields.headerFault = fault;
   return {MessageKind::BadHeader, lineNumber, atLineText(MessageKind::BadHeader, lineNumber),
-          std::move(fields)};
+          fields};
 }
 
 FatalError FatalError::tooManyCells(LineNumber lineNumber, std::int64_t cells) {
   Particulars fields;
   fields.cells = cells;
   return {MessageKind::TooManyCells, lineNumber, atLineText(MessageKind::TooManyCells, lineNumber),
-          std::move(fields)};
+          fields};
 }
 
 FatalError FatalError::tooManyRows(LineNumber lineNumber, std::string_view relationName) {
   Particulars fields;
   fields.name = relationName;
   return {MessageKind::TooManyRows, lineNumber, atLineText(MessageKind::TooManyRows, lineNumber),
-          std::move(fields)};
+          fields};
 }
 
 FatalError FatalError::resultTooLarge(std::string_view rightName, int step, StepLimit limit,
@@ -73,7 +72,7 @@ FatalError FatalError::resultTooLarge(std::string_view rightName, int step, Step
   return {
       MessageKind::ResultTooLarge, 0,
       std::string(messageEntry(MessageKind::ResultTooLarge).text) + std::string(rightName) + "!",
-      std::move(fields)};
+      fields};
 }
 
 }  // namespace joinrel

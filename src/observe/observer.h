@@ -44,11 +44,12 @@ class RunObserver {
 class SilentObserver final : public RunObserver {
  public:
   bool explains() const override { return false; }
-  void relationWritten(const Relation&, LineNumber) override {}
-  void joinStepDone(const JoinStep&) override {}
-  void resultTidied(const TidyLineage&) override {}
-  void resultWritten(const Relation&) override {}
-  void runStopped(MessageKind, LineNumber, const Particulars&) override {}
+  void relationWritten(const Relation& /*relation*/, LineNumber /*firstRowLine*/) override {}
+  void joinStepDone(const JoinStep& /*step*/) override {}
+  void resultTidied(const TidyLineage& /*tidy*/) override {}
+  void resultWritten(const Relation& /*result*/) override {}
+  void runStopped(MessageKind /*kind*/, LineNumber /*line*/,
+                  const Particulars& /*particulars*/) override {}
 };
 
 }  // namespace joinrel

@@ -65,9 +65,9 @@ std::string particularsJson(MessageKind kind, const Particulars& particulars) {
       const bool attributes = particulars.limit == StepLimit::Attributes;
       json += "\"name\":";
       appendJsonString(json, particulars.name);
-      json += ",\"step\":" + std::to_string(particulars.step) + ",\"limit\":\"" +
-              (attributes ? "attributes" : "rows") +
-              "\",\"found\":" + std::to_string(particulars.found) +
+      json += ",\"step\":" + std::to_string(particulars.step) + ",\"limit\":";
+      json += attributes ? R"("attributes")" : R"("rows")";
+      json += ",\"found\":" + std::to_string(particulars.found) +
               ",\"max\":" + std::to_string(attributes ? MAX_ATTRIBUTES : MAX_ROWS);
       break;
     }
@@ -284,13 +284,14 @@ std::string JsonReport::explainText() const {
     tidy = "{\"columns\":";
     appendNumbers(tidy, tidy_->columns);
     tidy += ",\"sources\":[";
-    const std::size_t shown = std::min(tidy_->sources.size(), static_cast<std::size_t>(rowLimit_));
-    truncated = truncated || shown < tidy_->sources.size();
+    const std::size_t shown = std::min(tidy_->rowEnds.size(), static_cast<std::size_t>(rowLimit_));
+    truncated = truncated || shown < tidy_->rowEnds.size();
     for (std::size_t r = 0; r < shown; ++r) {
       if (r > 0) tidy += ',';
-      appendNumbers(tidy, tidy_->sources[r]);
+      const std::span<const int> sources = sourcesOf(*tidy_, r);
+      appendNumbers(tidy, std::vector<int>(sources.begin(), sources.end()));
       if (stepCount > 0) {
-        for (const int source : tidy_->sources[r]) mark(builtRows[stepCount - 1], source);
+        for (const int source : sources) mark(builtRows[stepCount - 1], source);
       }
     }
     tidy += "]}";
@@ -370,7 +371,7 @@ std::string JsonReport::text() const {
 
 std::string JsonReport::briefText() const {
   return compose("", relationsWritten_, "", "null",
-                 "{\"relations\":[],\"steps\":[],\"tidy\":null,\"particulars\":" + particulars_ +
+                 R"({"relations":[],"steps":[],"tidy":null,"particulars":)" + particulars_ +
                      ",\"truncated\":true}",
                  true);
 }

@@ -297,17 +297,18 @@ TEST(JoinRandomTest, TidyLineageMatchesTheNormalisation) {
       for (std::size_t c = 0; c < tidy.columns.size(); ++c) {
         ASSERT_EQ(b.attributes[tidy.columns[c]], want.attributes[c]);
       }
-      ASSERT_EQ(tidy.sources.size(), want.rows.size());
+      ASSERT_EQ(tidy.rowEnds.size(), want.rows.size());
       std::vector<int> seen;
-      for (std::size_t row = 0; row < tidy.sources.size(); ++row) {
-        ASSERT_TRUE(std::is_sorted(tidy.sources[row].begin(), tidy.sources[row].end()));
-        for (const int source : tidy.sources[row]) {
+      for (std::size_t row = 0; row < tidy.rowEnds.size(); ++row) {
+        const std::span<const int> sources = sourcesOf(tidy, row);
+        ASSERT_TRUE(std::is_sorted(sources.begin(), sources.end()));
+        for (const int source : sources) {
           std::vector<std::string> cells;
           for (const std::size_t c : tidy.columns) cells.push_back(b.rows[source][c]);
           ASSERT_EQ(cells, want.rows[row]) << "result row " << row << ", built row " << source;
           seen.push_back(source);
         }
-        merged += static_cast<int>(tidy.sources[row].size()) - 1;
+        merged += static_cast<int>(sources.size()) - 1;
       }
       std::sort(seen.begin(), seen.end());
       std::vector<int> all(b.rows.size());
