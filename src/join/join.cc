@@ -72,22 +72,13 @@ std::vector<RowPair> pairsOf(const Relation& left, const Relation& right, const 
     }
     return pairs;
   }
-  // Each cell's first right row, and for each row the next of its cell, so
-  // that no cell needs a list of its own.
-  std::unordered_map<std::string_view, int> firstRow;
-  std::vector<int> nextRow(right.rows.size(), -1);
-  for (int r = right.rowCount() - 1; r >= 0; --r) {
-    const auto [slot, added] =
-        firstRow.try_emplace(cellAt(right.rows[r], key->right, right.attributeCount()), r);
-    if (!added) {
-      nextRow[r] = slot->second;
-      slot->second = r;
-    }
-  }
+  std::vector<std::string_view> rightCells(right.rows.size());
+  std::transform(right.rows.begin(), right.rows.end(), rightCells.begin(),
+                 [&](Row row) { return cellAt(row, key->right, right.attributeCount()); });
+  const RowIndex index(std::move(rightCells));
   for (int l = 0; l < left.rowCount(); ++l) {
-    const auto found = firstRow.find(cellAt(left.rows[l], key->left, left.attributeCount()));
-    if (found == firstRow.end()) continue;
-    for (int r = found->second; r != -1; r = nextRow[r]) pairs.push_back({l, r});
+    const std::string_view cell = cellAt(left.rows[l], key->left, left.attributeCount());
+    for (int r = index.firstRow(cell); r != -1; r = index.nextRow(r)) pairs.push_back({l, r});
   }
   return pairs;
 }
