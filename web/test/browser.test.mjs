@@ -626,3 +626,55 @@ test('an engine that cannot load says so, and every run is refused with the reas
   await broken.close();
   assertClean();
 });
+
+// ---- The marked line is the named line ----------------------------------------
+
+// How the marked line sits against the editor's line `line` as the browser
+// lays it out, measured on a copy of the editor's text in an element styled
+// like it: {offset} in px between their middles, and the editor's selection.
+function markAgainstLine(page, line) {
+  return page.evaluate((line) => {
+    const editor = document.getElementById('editor');
+    const style = getComputedStyle(editor);
+    const copy = document.createElement('div');
+    for (const key of ['fontFamily', 'fontSize', 'lineHeight', 'paddingTop', 'tabSize']) copy.style[key] = style[key];
+    Object.assign(copy.style, { position: 'absolute', top: '0', visibility: 'hidden', whiteSpace: 'pre' });
+    const lines = editor.value.split('\n');
+    copy.textContent = lines.slice(0, line - 1).map((text) => `${text}\n`).join('');
+    const probe = document.createElement('span');
+    probe.textContent = lines[line - 1] || ' ';
+    copy.append(probe);
+    document.body.append(copy);
+    const text = probe.getBoundingClientRect();
+    const textMiddle = text.top + text.height / 2 - copy.getBoundingClientRect().top;
+    copy.remove();
+    const mark = document.querySelector('.marked-line').getBoundingClientRect();
+    const markMiddle = mark.top + mark.height / 2 - editor.getBoundingClientRect().top + editor.scrollTop;
+    return { offset: markMiddle - textMiddle, selected: editor.value.slice(editor.selectionStart, editor.selectionEnd) };
+  }, line);
+}
+
+test('the marked line is the line the message names, whatever ends a line and however far down', async (t) => {
+  const page = await openPage();
+  // Only LF ends a line: each of these stays inside line 4, and line 6 is B.
+  const row4 = { 'a lone CR': '1\r2', 'CR CR LF': '1\r\r', NEL: '1\u00852', 'U+2028': '1\u20282', 'U+2029': '1\u20292' };
+  const rows = Array.from({ length: 8996 }, (_, i) => `${i}\n`).join('');
+  const files = Object.fromEntries(Object.entries(row4).map(([name, row]) =>
+    [name, { text: `Q(A)\n\nA(x)\n${row}\n\nB\n`, line: 6, lines: 7 }]));
+  files['line 9,001'] = { text: `Q(A)\n\nA(x)\n${rows}\nB\n`, line: 9001, lines: 9002 };
+  for (const [name, file] of Object.entries(files)) {
+    await t.test(name, async () => {
+      await page.setInputFiles('#input-file', { name: 'lines.txt', mimeType: 'text/plain', buffer: Buffer.from(file.text, 'utf8') });
+      await page.waitForFunction(() => document.getElementById('input-note').textContent.startsWith('lines.txt'));
+      await page.click('#run');
+      await guarded(page.waitForFunction((line) => document.getElementById('status').textContent.includes(`${line}. sor!`), file.line), 'the run');
+      const gutter = (await page.textContent('#editor-gutter')).split('\n');
+      assert.equal(gutter.length, file.lines, 'gutter lines');
+      const mark = await markAgainstLine(page, file.line);
+      assert.equal(mark.selected, file.text.split('\n')[file.line - 1], 'the selected line');
+      assert.ok(Math.abs(mark.offset) < 2, `the mark is ${mark.offset} px off its line`);
+    });
+  }
+  await page.close();
+  assertClean();
+});
