@@ -8,7 +8,11 @@
 // always wins: a file read that ends after a newer choice is dropped.
 // JOINREL_EXAMPLES is written into the page when it is built.
 const Input = (() => {
-  const EDITOR_LIMIT = 4 << 20;  // bytes of an opened file put into the editor
+  // The largest file put into the editor. A textarea's every keystroke
+  // costs time in proportion to its lines, so lines count as well as bytes:
+  // 20,000 lines hold a relation at the format's 10,000-row limit twice over.
+  const EDITOR_BYTES = 2 << 20;
+  const EDITOR_LINES = 20000;
 
   const $ = (id) => document.getElementById(id);
   const editor = $('editor');
@@ -23,6 +27,7 @@ const Input = (() => {
   let choice = 0;  // counts the choices, so that a read can tell it is late
   let reading = Promise.resolve();
   let changeListener = () => {};
+  const typingHint = editor.placeholder;
 
   // A new choice: what was marked and shown belongs to the old one.
   function newChoice() {
@@ -39,6 +44,12 @@ const Input = (() => {
 
   function editorText(decoded) {
     return decoded.replace(/\r(?=\n)/g, '').replace(/[\r\u0085\u2028\u2029]/g, (c) => LINE_BREAK_SIGNS[c]);
+  }
+
+  function lineCount(bytes) {
+    let lines = 1;
+    for (let i = bytes.indexOf(10); i >= 0; i = bytes.indexOf(10, i + 1)) lines += 1;
+    return lines;
   }
 
   function startsWithBom(bytes) {
@@ -65,10 +76,13 @@ const Input = (() => {
     'which count as part of the first line\u2019s name';
 
   function setInput(name, bytes) {
-    const inEditor = bytes.length <= EDITOR_LIMIT;
+    const inEditor = bytes.length <= EDITOR_BYTES && lineCount(bytes) <= EDITOR_LINES;
     chosen = { name, bytes, inEditor };
     const decoded = inEditor ? utf8.decode(bytes) : '';
     editor.value = editorText(decoded);
+    // A file the editor does not hold is not replaced by typing over nothing.
+    editor.readOnly = !inEditor;
+    editor.placeholder = inEditor ? typingHint : `${name} is too large to show here. Pick an example or open another file to type again.`;
     editor.scrollTop = 0;
     numberLines();
     const size = `${bytes.length.toLocaleString('en')} bytes`;
@@ -76,8 +90,9 @@ const Input = (() => {
     note.textContent = inEditor
       ? `${name}: ${size}, run exactly as opened${notes.length ? ` (${notes.join('; ')})` : ''}. ` +
         'Changing it in the editor runs the editor\u2019s text instead.'
-      : `${name}: ${size}, too large to show in the editor; it runs exactly as opened` +
-        `${startsWithBom(bytes) ? ` (${BOM_NOTE})` : ''}.`;
+      : `${name}: ${size}, too large to show in the editor (${EDITOR_LINES.toLocaleString('en')} lines ` +
+        `or ${EDITOR_BYTES >> 20} MiB at most); it runs exactly as opened` +
+        `${startsWithBom(bytes) ? ` (${BOM_NOTE})` : ''}, and a line that a message names is shown below Run.`;
   }
 
   $('input-file').addEventListener('change', (event) => {

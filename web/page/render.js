@@ -50,8 +50,12 @@ const Render = (() => {
   // A name or cell from the report, as shown: isolated from the text around
   // it for direction, every invisible character and every blank at its
   // start or end marked, an empty name called so.
-  function shown(byteString, { isName = false } = {}) {
-    const value = text(byteString);
+  function shown(byteString, options = {}) {
+    return shownText(text(byteString), options);
+  }
+
+  // shown() for text already decoded.
+  function shownText(value, { isName = false } = {}) {
     if (value === '') return isName ? mark('an empty name') : element('bdi', '');
     const node = element('bdi', '');
     if (!INVISIBLE.test(value) && !/^ | $/.test(value)) {
@@ -219,11 +223,41 @@ const Render = (() => {
     if (message.line !== null) {
       where += record.input.inEditor
         ? ` Line ${message.line} is marked in the editor.`
-        : ` The file is too large for the editor, so line ${message.line} is not shown.`;
+        : ` The file is too large for the editor; here is line ${message.line} with the lines around it:`;
     }
     nodes.push(element('p', 'note', where));
+    if (message.line !== null && !record.input.inEditor) nodes.push(excerpt(record.input.bytes, message.line));
     setStatus('failed', ...nodes);
     if (message.line !== null && record.input.inEditor) Input.markLine(message.line);
+  }
+
+  const EXCERPT_AROUND = 3;          // lines shown before and after a named line
+  const EXCERPT_LINE_BYTES = 1000;   // bytes shown of each of them
+
+  // Lines `line` - 3 to `line` + 3 of `bytes`, numbered, `line` marked: how a
+  // file too large for the editor shows the line that a message names.
+  function excerpt(bytes, line) {
+    const first = Math.max(1, line - EXCERPT_AROUND);
+    let start = 0;
+    for (let n = 1; n < first && start >= 0; n += 1) start = bytes.indexOf(10, start) + 1 || -1;
+    const box = element('pre', 'excerpt');
+    for (let n = first; n <= line + EXCERPT_AROUND && start >= 0 && start <= bytes.length; n += 1) {
+      const end = bytes.indexOf(10, start);
+      const lineEnd = end < 0 ? bytes.length : end;
+      const lineBytes = bytes.subarray(start, Math.min(lineEnd, start + EXCERPT_LINE_BYTES));
+      const row = element('span', n === line ? 'excerpt-line named' : 'excerpt-line',
+        element('span', 'excerpt-number', String(n)), shownText(utf8.decode(lineBytes)));
+      if (lineEnd - start > EXCERPT_LINE_BYTES) {
+        row.append(element('span', 'cut', ` \u2026 cut here: ${plural(lineEnd - start, 'byte')} in all`));
+      }
+      box.append(row);
+      if (end < 0) break;
+      start = end + 1;
+    }
+    box.tabIndex = 0;
+    box.setAttribute('role', 'region');
+    box.setAttribute('aria-label', `Line ${line} of the input file and the lines around it`);
+    return box;
   }
 
   // Empties every section below the status, and the marked line.

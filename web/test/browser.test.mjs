@@ -838,3 +838,19 @@ test('axe-core finds nothing, fresh, after a run, after a message and after a wi
   await page.close();
   assertClean();
 });
+
+test('a file of too many lines for the editor stays out of it, and a message shows its line', async () => {
+  const page = await openPage();
+  const rows = Buffer.from('1\n'.repeat(599996));
+  const input = Buffer.concat([Buffer.from('Q(A)\n\nA(x)\n'), rows, Buffer.from('\nB\n')]);
+  await page.setInputFiles('#input-file', { name: 'lines.txt', mimeType: 'text/plain', buffer: input });
+  await guarded(page.waitForFunction(() => document.getElementById('input-note').textContent.startsWith('lines.txt')), 'opening the file');
+  assert.match(await page.textContent('#input-note'), /too large to show in the editor/);
+  assert.equal(await page.inputValue('#editor'), '', 'the editor holds the file');
+  await page.click('#run');
+  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('sor!')), 'the run');
+  const named = await page.textContent('#status .excerpt .named');
+  assert.equal(named, `${/(\d+)\. sor!/.exec(await page.textContent('#status'))[1]}1`, 'the named line in the excerpt');
+  await page.close();
+  assertClean();
+});
