@@ -175,6 +175,7 @@ const Render = (() => {
     });
     $('steps').replaceChildren(...items);
     $('steps').classList.add('shown');
+    $('steps').classList.toggle('left-out', report.stepsLeftOut > 0);
     $('steps-note').textContent = report.stepsLeftOut > 0
       ? `\u2026 and ${plural(report.stepsLeftOut, 'more join step')}, too large to show here.`
       : '';
@@ -266,7 +267,7 @@ const Render = (() => {
     $('console').textContent = '';
     $('relations').replaceChildren(...relationsHint.map((node) => node.cloneNode(true)));
     $('steps').replaceChildren();
-    $('steps').classList.remove('shown');
+    $('steps').classList.remove('shown', 'left-out');
     $('steps-note').textContent = '';
     $('output').textContent = '';
     $('output-note').textContent = '';
