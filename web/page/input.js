@@ -56,6 +56,9 @@ const Input = (() => {
     return bytes[0] === 0xef && bytes[1] === 0xbb && bytes[2] === 0xbf;
   }
 
+  const BOM_NOTE = 'it starts with a UTF-8 byte order mark: 3 bytes that the editor does not show, ' +
+    'which count as part of the first line\u2019s name';
+
   // What the editor shows differently from the file's bytes.
   function describeBytes(bytes, decoded) {
     const notes = [];
@@ -71,9 +74,6 @@ const Input = (() => {
     }
     return notes;
   }
-
-  const BOM_NOTE = 'it starts with a UTF-8 byte order mark: 3 bytes that the editor does not show, ' +
-    'which count as part of the first line\u2019s name';
 
   function setInput(name, bytes) {
     const inEditor = bytes.length <= EDITOR_BYTES && lineCount(bytes) <= EDITOR_LINES;

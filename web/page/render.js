@@ -94,7 +94,7 @@ const Render = (() => {
     return `${count.toLocaleString('en')} ${word}${count === 1 ? '' : 's'}`;
   }
 
-  function relationTable(relation) {
+  function relationTable(relation, label) {
     const table = element('table');
     const head = element('tr');
     for (const [name, type] of relation.attributes) {
@@ -114,7 +114,7 @@ const Render = (() => {
     const wrap = element('div', 'table-wrap', table);
     wrap.tabIndex = 0;
     wrap.setAttribute('role', 'region');
-    wrap.setAttribute('aria-label', `Table of ${relation.name === '' ? 'a relation with an empty name' : text(relation.name)}`);
+    wrap.setAttribute('aria-label', `Table of ${label}`);
     const more = relation.rowCount - relation.rows.length;
     const box = document.createDocumentFragment();
     box.append(wrap);
@@ -128,11 +128,12 @@ const Render = (() => {
     return box;
   }
 
-  function relationBlock(relation, title, className) {
+  // `label` names the relation in words, for a screen reader.
+  function relationBlock(relation, title, className, label) {
     const block = element('div', `relation ${className || ''}`);
     const heading = element('h3', '', element('span', 'mono', title));
     heading.append(element('span', 'count', plural(relation.rowCount, 'row')));
-    block.append(heading, relationTable(relation));
+    block.append(heading, relationTable(relation, label));
     return block;
   }
 
@@ -145,11 +146,12 @@ const Render = (() => {
   }
 
   function showRelations(report) {
-    const nodes = report.relations.map((r) => relationBlock(r, shown(r.name, { isName: true })));
+    const nodes = report.relations.map((r) => relationBlock(r, shown(r.name, { isName: true }), '',
+      r.name === '' ? 'the relation with an empty name' : text(r.name)));
     if (report.moreRelations > 0) {
       nodes.push(element('p', 'note', `\u2026 and ${plural(report.moreRelations, 'more relation')} not shown here; the output file holds them.`));
     }
-    if (report.result) nodes.push(relationBlock(report.result, 'result', 'result'));
+    if (report.result) nodes.push(relationBlock(report.result, 'result', 'result', 'result'));
     if (report.resultLeftOut) {
       nodes.push(element('p', 'note', 'result is too large to show here; the output file holds it.'));
     }
@@ -170,7 +172,7 @@ const Render = (() => {
         `: ${step.leftRows.toLocaleString('en')} \u00d7 ${plural(step.rightRows, 'row')} in, ` +
         `${plural(step.built.rowCount, 'row')} out`);
       const details = element('details', '', summary);
-      details.append(relationBlock(step.built, `step ${i + 1}`, 'built'));
+      details.append(relationBlock(step.built, `step ${i + 1}`, 'built', `the outcome of step ${i + 1}`));
       return element('li', '', details);
     });
     $('steps').replaceChildren(...items);
