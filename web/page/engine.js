@@ -6,16 +6,17 @@
 // the next run, and a worker that ran goes back to being the idle one. An engine that cannot load fails every run, pending or
 // later, with the same reason.
 const Engine = (() => {
-  // What a run's report tells and what the page takes; the browser test
-  // lowers reportBytes and outputBytes to try what happens beyond them.
+  // What a run's report tells and what the page takes and keeps; the browser
+  // test lowers the byte limits to try what happens beyond them.
   const limits = {
     rows: 25,                  // rows the report tells of each relation
     relations: 500,            // input relations the report tells of
     reportBytes: 16 << 20,     // the report's text
     outputBytes: Infinity,     // the output file: as much as the tab holds
+    // A worker whose heap grew past this in a run gives the memory back by
+    // ending; a fresh one takes its place.
+    keptHeapBytes: 256 << 20,
   };
-  // A worker whose heap grew past this in a run gives it back by ending.
-  const HEAP_KEPT = 256 << 20;
 
   // The reason a run did not end: Cancel, or a newer input for the page's run.
   class Cancelled extends Error {}
@@ -87,7 +88,7 @@ const Engine = (() => {
         fail(answer.loadFailed);
       } else if (busy.has(worker)) {
         // A worker whose engine failed inside a run cannot run again.
-        if (answer.broken || answer.heapBytes > HEAP_KEPT || idle.length > 0) forget(worker);
+        if (answer.broken || answer.heapBytes > limits.keptHeapBytes || idle.length > 0) forget(worker);
         else idle.push(worker);
         endRun(worker, (waiting) => (answer.error ? waiting.reject(new Error(answer.error)) : waiting.resolve(answer.result)));
         keepOneIdle();

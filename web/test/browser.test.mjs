@@ -854,3 +854,18 @@ test('a file of too many lines for the editor stays out of it, and a message sho
   await page.close();
   assertClean();
 });
+
+test('a worker whose heap grew past what the page keeps is replaced after its run', async () => {
+  const page = await openPage();
+  const company = caseNamed('example company');
+  assert.deepEqual((await runScript(page, company.input)).output, company.output);
+  const [worker] = page.workers();
+  const closed = new Promise((resolve) => worker.once('close', resolve));
+  await setLimits(page, { keptHeapBytes: 0 });
+  assert.deepEqual((await runScript(page, company.input)).output, company.output);
+  await guarded(closed, 'the worker that ran');
+  await setLimits(page, { keptHeapBytes: 256 << 20 });
+  assert.deepEqual((await runScript(page, company.input)).output, company.output, 'a run on the fresh worker');
+  await page.close();
+  assertClean();
+});
