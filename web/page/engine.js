@@ -131,7 +131,9 @@ const Engine = (() => {
       busy.set(worker, { resolve, reject });
       busyListener(busy.size);
     });
-    signal?.addEventListener('abort', () => cancel(worker), { once: true });
+    // Once the run is over, the worker may run another: the signal lets go of it.
+    const onAbort = () => cancel(worker);
+    signal?.addEventListener('abort', onAbort, { once: true });
     const message = {
       input: copy,
       rowLimit: limits.rows,
@@ -140,7 +142,7 @@ const Engine = (() => {
       outputLimit: limits.outputBytes,
     };
     worker.postMessage(message, [copy.buffer]);
-    return result;
+    return result.finally(() => signal?.removeEventListener('abort', onAbort));
   }
 
   function cancel(worker) {
