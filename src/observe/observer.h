@@ -34,10 +34,10 @@ class RunObserver {
 // ignores every event.
 class SilentObserver final : public RunObserver {
  public:
-  void relationWritten(const Relation&) override {}
-  void joinStepDone(const JoinStep&) override {}
-  void resultWritten(const Relation&) override {}
-  void runStopped(MessageKind, LineNumber) override {}
+  void relationWritten(const Relation& /*relation*/) override {}
+  void joinStepDone(const JoinStep& /*step*/) override {}
+  void resultWritten(const Relation& /*result*/) override {}
+  void runStopped(MessageKind /*kind*/, LineNumber /*line*/) override {}
 };
 
 }  // namespace joinrel
