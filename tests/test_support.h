@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "messages/messages.h"
 #include "relation/relation.h"
 
 namespace joinrel::test {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <new>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -18,8 +19,9 @@
 
 #include "input/input.h"
 #include "join/join.h"
+#include "messages/messages.h"
+#include "observe/observer.h"
 #include "output/output.h"
-#include "relation/observer.h"
 #include "relation/relation.h"
 
 namespace joinrel {
@@ -38,10 +40,10 @@ constexpr std::string_view kUsageHint = "usage: joinrel INPUT OUTPUT (joinrel --
 // `errors`), tells `observer` its kind and line, then calls `pause`; returns
 // the status of a run that stops there.
 int stop(std::ostream& console, std::ostream& errors, std::string_view message, MessageKind kind,
-         LineNumber line, void (*pause)(), RunObserver* observer) {
+         LineNumber line, void (*pause)(), RunObserver& observer) {
   showMessage(console, message);
   if (kind == MessageKind::MissingParameter) errors << kUsageHint << std::flush;
-  if (observer != nullptr) observer->runStopped(kind, line);
+  observer.runStopped(kind, line);
   pause();
   return 1;
 }
@@ -135,15 +137,50 @@ std::ofstream openOutput(const std::filesystem::path& path) {
   return outputFile;
 }
 
+// Writes what the reader and the join hand up as soon as they hand it up,
+// each piece before the pass goes on, and tells `observer` once it is
+// written.
+class RunWriter final : public ReadSink, public JoinSink {
+ public:
+  RunWriter(std::ostream& outputFile, RunObserver& observer)
+      : outputFile_(outputFile), observer_(observer) {}
+
+  // The first line, then an empty line.
+  void firstLineRead(std::string_view line) override {
+    std::string scratch;
+    writeLine(outputFile_, line, scratch);
+    writeLineEnd(outputFile_);
+  }
+  // The relation, then an empty line.
+  void relationRead(const Relation& relation) override {
+    writeRelation(relation, outputFile_);
+    writeLineEnd(outputFile_);
+    observer_.relationWritten(relation);
+  }
+  // A join step writes nothing; the watcher alone hears of it.
+  void stepBuilt(const JoinStep& step) override { observer_.joinStepDone(step); }
+  // `result`, in its final form, with no line end after it.
+  void writeResult(Relation& result) {
+    normalizeResult(result);
+    writeRelation(result, outputFile_);
+    observer_.resultWritten(result);
+  }
+
+ private:
+  std::ostream& outputFile_;
+  RunObserver& observer_;
+};
+
 // The run proper, from reading the input to closing the output.
 void run(const std::filesystem::path& inputPath, const std::filesystem::path& outputPath,
-         RunObserver* observer) {
+         RunObserver& observer) {
   InputFile inputFile(readInputFile(inputPath));
   // Checked before the output is opened, which would truncate the input.
   if (sameFile(inputPath, outputPath)) throw FatalError(MessageKind::SameFile);
   std::ofstream outputFile = openOutput(outputPath);
+  RunWriter writer(outputFile, observer);
 
-  echoFirstLine(inputFile, outputFile);
+  echoFirstLine(inputFile, writer);
 
   inputFile.rewind();
   const std::int64_t relationCount = countRelations(inputFile);
@@ -152,12 +189,10 @@ void run(const std::filesystem::path& inputPath, const std::filesystem::path& ou
   Name joinListName = blankName();  // parsed with the list, read nowhere
   std::vector<Attribute> joinList;
   parseHeader(inputFile, joinListName, joinList);
-  const std::vector<Relation> relations =
-      loadRelations(inputFile, relationCount, joinList, outputFile, observer);
+  const std::vector<Relation> relations = loadRelations(inputFile, relationCount, joinList, writer);
 
-  JoinKey key;
-  resetJoinKey(key);
-  joinAll(relations, key, joinList, outputFile, observer);
+  Relation result = joinAll(relations, joinList, writer);
+  writer.writeResult(result);
 
   outputFile.close();
   if (!outputFile) throw FatalError(MessageKind::OutputWriteError);
@@ -170,7 +205,7 @@ void runPauseCommand() {
 }
 
 int runJoinrel(std::span<const Argument> args, std::ostream& console, std::ostream& errors,
-               void (*pause)(), RunObserver* observer) {
+               void (*pause)(), RunObserver& observer) {
   try {
     if (answerQuery(args, console)) return 0;
     if (args.size() < 3) throw FatalError(MessageKind::MissingParameter);

@@ -5,7 +5,7 @@
 #include <ostream>
 #include <span>
 
-#include "relation/observer.h"
+#include "observe/observer.h"
 
 namespace joinrel {
 
@@ -30,9 +30,9 @@ using Argument = const std::filesystem::path::value_type*;
 // argument is a missing argument. After the missing-argument message, and
 // before the pause, writes the line
 // "usage: joinrel INPUT OUTPUT (joinrel --help for more)" to `errors`, which
-// gets nothing else. Tells `observer`, when there is one, what the run writes
-// and, before the pause, its fatal message.
+// gets nothing else. Tells `observer` what the run writes, each piece once it
+// is written, and, before the pause, its fatal message.
 int runJoinrel(std::span<const Argument> args, std::ostream& console, std::ostream& errors,
-               void (*pause)(), RunObserver* observer = nullptr);
+               void (*pause)(), RunObserver& observer);
 
 }  // namespace joinrel

@@ -3,12 +3,14 @@
 #include <span>
 
 #include "driver/driver.h"
+#include "observe/observer.h"
 
 namespace {
 
 int runWithArguments(int argc, const joinrel::Argument* argv) {
+  joinrel::SilentObserver nobody;
   return joinrel::runJoinrel(std::span(argv, static_cast<std::size_t>(argc)), std::cout, std::cerr,
-                             joinrel::runPauseCommand);
+                             joinrel::runPauseCommand, nobody);
 }
 
 }  // namespace

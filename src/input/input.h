@@ -9,13 +9,12 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "relation/observer.h"
+#include "messages/messages.h"
 #include "relation/relation.h"
 
 namespace joinrel {
@@ -65,10 +64,26 @@ class InputFile {
   std::string_view lineBuffer_;
 };
 
-// Pass 1: reads the first line and writes it to `outputFile` followed by an
-// empty line. Refuses an empty first line ("Ures az elso sor!") before
-// writing anything.
-void echoFirstLine(InputFile& inputFile, std::ostream& outputFile);
+// Receives what the reader finishes, as soon as it is finished, so that it
+// is written before the reader goes on. A method may throw FatalError, which
+// ends the pass.
+class ReadSink {
+ public:
+  ReadSink() = default;
+  ReadSink(const ReadSink&) = delete;
+  ReadSink& operator=(const ReadSink&) = delete;
+  virtual ~ReadSink() = default;
+
+  // The first line, not empty; the view is valid for the length of the call.
+  virtual void firstLineRead(std::string_view line) = 0;
+  // An input relation, read whole: every one, in file order, the ones the
+  // join does not read included, each before the next is read.
+  virtual void relationRead(const Relation& relation) = 0;
+};
+
+// Pass 1: reads the first line and hands it to `sink`. Refuses an empty first
+// line ("Ures az elso sor!") before handing anything over.
+void echoFirstLine(InputFile& inputFile, ReadSink& sink);
 
 // Pass 2: returns the number of lines after the first that hold a "(": the
 // relation count. Builds nothing, and reads no line: it searches the text.
@@ -99,15 +114,12 @@ void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attri
 void readRows(InputFile& inputFile, Relation& relation);
 
 // Pass 3, after the first line: reads `relationCount` relations, in file
-// order, and writes each one followed by an empty line as soon as it is read.
-// Returns the relations the join reads: for each name that `joinList`
-// carries, the first relation of that name, in file order. No other relation
-// is kept once written. Empty lines between and after the blocks are
-// skipped; any other line left after the last block is refused as a bad
-// header ("Hibas fejlec"). Hands each relation, once written, to `observer`
-// when there is one.
+// order, and hands each one to `sink` as soon as it is read. Returns the
+// relations the join reads: for each name that `joinList` carries, the first
+// relation of that name, in file order. No other relation is kept once handed
+// over. Empty lines between and after the blocks are skipped; any other line
+// left after the last block is refused as a bad header ("Hibas fejlec").
 std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationCount,
-                                    std::span<const Attribute> joinList, std::ostream& outputFile,
-                                    RunObserver* observer = nullptr);
+                                    std::span<const Attribute> joinList, ReadSink& sink);
 
 }  // namespace joinrel

@@ -1,7 +1,6 @@
 #include <algorithm>
 
 #include "input/input.h"
-#include "output/output.h"
 
 namespace joinrel {
 
@@ -112,12 +111,10 @@ void rewriteRows(Relation& relation) {
 
 }  // namespace
 
-void echoFirstLine(InputFile& inputFile, std::ostream& outputFile) {
+void echoFirstLine(InputFile& inputFile, ReadSink& sink) {
   const std::string_view line = inputFile.readLine();
   if (line.empty()) throw FatalError(MessageKind::EmptyFirstLine);
-  std::string scratch;
-  writeLine(outputFile, line, scratch);
-  writeLineEnd(outputFile);
+  sink.firstLineRead(line);
 }
 
 std::int64_t countRelations(const InputFile& inputFile) {
@@ -160,8 +157,7 @@ void readRows(InputFile& inputFile, Relation& relation) {
 }
 
 std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationCount,
-                                    std::span<const Attribute> joinList, std::ostream& outputFile,
-                                    RunObserver* observer) {
+                                    std::span<const Attribute> joinList, ReadSink& sink) {
   std::vector<std::string_view> wanted;  // names the join reads and no kept relation carries
   for (const Attribute& entry : joinList) {
     if (std::find(wanted.begin(), wanted.end(), nameToString(entry.name)) == wanted.end()) {
@@ -173,9 +169,7 @@ std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationC
     Relation relation;
     parseHeader(inputFile, relation.name, relation.attributes);
     readRows(inputFile, relation);
-    writeRelation(relation, outputFile);
-    writeLineEnd(outputFile);
-    if (observer != nullptr) observer->relationWritten(relation);
+    sink.relationRead(relation);
     const auto name = std::find(wanted.begin(), wanted.end(), nameToString(relation.name));
     if (name != wanted.end()) {
       wanted.erase(name);

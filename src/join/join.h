@@ -1,39 +1,35 @@
-// The join engine: the join key, the pairwise natural join (or product) and
-// the left-deep chain that builds and writes `result`.
+// The join engine: the join key, the pairwise natural join (or product), the
+// left-deep chain that builds `result`, and the normalisation that gives
+// `result` its final form.
 #pragma once
 
-#include <cstdint>
-#include <ostream>
+#include <cstddef>
+#include <optional>
 #include <span>
+#include <string_view>
+#include <vector>
 
-#include "relation/observer.h"
+#include "messages/messages.h"
 #include "relation/relation.h"
 
 namespace joinrel {
 
-// One operand of a join step. -1 marks an absent attribute.
-struct JoinKeyEntry {
-  std::int32_t relationIndex = -1;
-  std::int32_t rightAttribute = -1;
-  std::int32_t leftAttribute = -1;
+// The columns of the attribute a join step joins on: its column in the left
+// operand and its column in the right one.
+struct KeyColumns {
+  int left = 0;
+  int right = 0;
 };
 
-// The operands of one join step and the attribute pair they are joined on:
-// left.leftAttribute in the left operand, right.rightAttribute in the right.
-// left.rightAttribute and right.leftAttribute are always -1.
-struct JoinKey {
-  JoinKeyEntry left;
-  JoinKeyEntry right;
-};
+// What a join step joins on: the columns of the first attribute the operands
+// share, or none, which makes the step a product.
+using JoinKey = std::optional<KeyColumns>;
 
-// Sets the four attribute fields of `key` to -1; leaves the relation indices.
-void resetJoinKey(JoinKey& key);
-
-// Finds the first attribute of `left`, in column order, whose name `right`
-// also carries, paired with the first attribute of that name in `right`.
-// Types play no part. On success records the pair in `key` and returns true;
-// otherwise leaves `key` as it was and returns false.
-bool findCommonAttribute(const Relation& left, const Relation& right, JoinKey& key);
+// Returns the key of joining `left` and `right`: the first attribute of
+// `left`, in column order, whose name `right` also carries, paired with the
+// first attribute of that name in `right`; none when they share no name.
+// Types play no part.
+JoinKey findCommonAttribute(const Relation& left, const Relation& right);
 
 // The column order of a join step's output.
 enum class ColumnOrder {
@@ -41,24 +37,62 @@ enum class ColumnOrder {
   byName,  // those columns as normalizeResult orders them: stably by name
 };
 
-// Returns the natural join of `left` and `right` on the pair in `key` when
-// `found`, else their product; its name is blank and its rows live in its
-// ownText. Columns: those of both operands, right's join attribute left out,
-// in `order`. Rows: for each left row in order, one per matching right row in
-// order; cells compare as exact text. Refuses, before building any row, an output
-// over 50 attributes or 10000 rows ("Tul nagy az eredmeny: <right's name>!").
-Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key, bool found,
+// Returns the natural join of `left` and `right` on `key`, or their product
+// when `key` holds none; its name is blank and its rows live in its ownText.
+// Columns: those of both operands, right's join attribute left out, in
+// `order`. Rows: for each left row in order, one per matching right row in
+// order; cells compare as exact text. Refuses, before building any row, an
+// output over 50 attributes or 10000 rows ("Tul nagy az eredmeny: <right's
+// name>!").
+Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key,
                   ColumnOrder order = ColumnOrder::joined);
+
+// One step of the join chain, valid for the length of the call that hands it
+// over.
+struct JoinStep {
+  std::string_view leftName;  // "" when the left operand is the chain built so far
+  std::string_view rightName;
+  std::string_view joinAttribute;  // "" for a product
+  bool product = false;
+  int leftRows = 0;
+  int rightRows = 0;
+  const Relation& built;  // the step's outcome, its name still blank; the last
+                          // step's columns already in result's order
+};
+
+// Receives each step of a join chain as soon as it is built. A method may
+// throw FatalError, which ends the chain.
+class JoinSink {
+ public:
+  JoinSink() = default;
+  JoinSink(const JoinSink&) = delete;
+  JoinSink& operator=(const JoinSink&) = delete;
+  virtual ~JoinSink() = default;
+
+  // A step, just built, before the next one starts.
+  virtual void stepBuilt(const JoinStep& step) = 0;
+};
 
 // Joins the relations that `joinList` names, left-deep in list order, each
 // name standing for the first relation of `relations` that carries it, the
-// last step laying its columns out as result has them; names the outcome
-// "result", normalises it and writes it to `outputFile`, with no line end
-// after it. One name gives a copy of that relation, none an empty
-// relation. Refuses, before the first step, a name that no relation carries
-// ("Ismeretlen relacio: <name>!"). `key` is left reset. Hands each step, and
-// `result` once written, to `observer` when there is one.
-void joinAll(std::span<const Relation> relations, JoinKey& key, std::span<const Attribute> joinList,
-             std::ostream& outputFile, RunObserver* observer = nullptr);
+// last step laying its columns out as result has them; hands each step to
+// `sink` and returns the outcome named "result", not yet normalised. One name
+// gives a copy of that relation, none an empty relation. Refuses, before the
+// first step, a name that no relation carries ("Ismeretlen relacio:
+// <name>!").
+Relation joinAll(std::span<const Relation> relations, std::span<const Attribute> joinList,
+                 JoinSink& sink);
+
+// Returns the order that stably sorts `attributes` by name, as bytes: entry i
+// is the index of the attribute that goes to place i. Attributes of the same
+// name keep their order.
+std::vector<std::size_t> columnsByName(const std::vector<Attribute>& attributes);
+
+// Puts `relation` in its final form: columns stably sorted by attribute name,
+// then only the first of each set of equal rows kept, then the rows sorted by
+// their key (the cells joined by ","). Strings compare as unsigned bytes, a
+// prefix first. The name and the attribute count stay as they are; when the
+// columns move, the rows kept are rebuilt into `relation.ownText`.
+void normalizeResult(Relation& relation);
 
 }  // namespace joinrel

@@ -1,13 +1,11 @@
-// The writer of the output text format, and the normalisation that gives
-// `result` its final form.
+// The writer of the output text format.
 #pragma once
 
-#include <cstddef>
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "messages/messages.h"
 #include "relation/relation.h"
 
 namespace joinrel {
@@ -30,17 +28,5 @@ void writeLine(std::ostream& outputFile, std::string_view text, std::string& scr
 // follows the last row's line end. Refuses a failing stream as writeLineEnd
 // does.
 void writeRelation(const Relation& relation, std::ostream& outputFile);
-
-// Returns the order that stably sorts `attributes` by name, as bytes: entry i
-// is the index of the attribute that goes to place i. Attributes of the same
-// name keep their order.
-std::vector<std::size_t> columnsByName(const std::vector<Attribute>& attributes);
-
-// Puts `relation` in its final form: columns stably sorted by attribute name,
-// then only the first of each set of equal rows kept, then the rows sorted by
-// their key (the cells joined by ","). Strings compare as unsigned bytes, a
-// prefix first. The name and the attribute count stay as they are; when the
-// columns move, the rows kept are rebuilt into `relation.ownText`.
-void normalizeResult(Relation& relation);
 
 }  // namespace joinrel

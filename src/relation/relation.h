@@ -11,8 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "relation/messages.h"
-
 namespace joinrel {
 
 inline constexpr int MAX_NAME = 30;

@@ -64,7 +64,7 @@ const Outcome* joinrel_run(std::int32_t rowLimit, std::int32_t relationLimit,
   std::ostringstream errors;
   joinrel::JsonReport report(rowLimit, relationLimit, reportLimit);
   const std::array<joinrel::Argument, 3> args = {"joinrel", kInputPath, kOutputPath};
-  outcome.status = joinrel::runJoinrel(args, console, errors, noPause, &report);
+  outcome.status = joinrel::runJoinrel(args, console, errors, noPause, report);
   try {
     consoleText = console.str();
     reportText = report.text();

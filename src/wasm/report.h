@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "relation/messages.h"
-#include "relation/observer.h"
+#include "messages/messages.h"
+#include "observe/observer.h"
 #include "relation/relation.h"
 
 namespace joinrel {

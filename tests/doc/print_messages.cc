@@ -4,7 +4,7 @@
 #include <iostream>
 #include <string>
 
-#include "relation/messages.h"
+#include "messages/messages.h"
 
 namespace {
 

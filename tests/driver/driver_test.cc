@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "observe/observer.h"
 #include "test_support.h"
 
 namespace joinrel {
@@ -24,9 +25,11 @@ TEST(DriverTest, NewOutputFileGetsMode0664) {
   std::ofstream(input) << "Q(A)\nA(x)\n1\n";
 
   const mode_t previous = umask(0);
+  SilentObserver nobody;
   std::ostringstream console;
   const std::array<Argument, 3> args = {"joinrel", input.c_str(), output.c_str()};
-  const int status = runJoinrel(args, console, console, [] {});
+  const int status = runJoinrel(
+      args, console, console, [] {}, nobody);
   umask(previous);
 
   EXPECT_EQ(status, 0);
@@ -36,7 +39,9 @@ TEST(DriverTest, NewOutputFileGetsMode0664) {
                 fs::perms::group_write | fs::perms::others_read);
 
   fs::permissions(output, fs::perms::others_write, fs::perm_options::add);
-  EXPECT_EQ(runJoinrel(args, console, console, [] {}), 0);
+  EXPECT_EQ(runJoinrel(
+                args, console, console, [] {}, nobody),
+            0);
   EXPECT_TRUE((fs::status(output).permissions() & fs::perms::others_write) != fs::perms::none);
 }
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "driver/driver.h"
-#include "relation/observer.h"
+#include "observe/observer.h"
 #include "test_support.h"
 
 namespace joinrel {
@@ -58,7 +58,7 @@ std::vector<std::string> eventsOfRun(const std::string& input, std::string& cons
   Recorder recorder;
   const std::array<Argument, 3> args = {"joinrel", inputPath.c_str(), outputPath.c_str()};
   runJoinrel(
-      args, out, out, [] {}, &recorder);
+      args, out, out, [] {}, recorder);
   console = out.str();
   return recorder.events;
 }

@@ -19,7 +19,8 @@
 #include <system_error>
 
 #include "driver/driver.h"
-#include "relation/messages.h"
+#include "messages/messages.h"
+#include "observe/observer.h"
 
 namespace {
 
@@ -139,8 +140,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::array<joinrel::Argument, 3> args = {"joinrel", input.c_str(), output.c_str()};
   std::ostringstream console;
   std::ostringstream errors;
+  joinrel::SilentObserver nobody;
   pauses = 0;
-  const int status = joinrel::runJoinrel(args, console, errors, countPause);
+  const int status = joinrel::runJoinrel(args, console, errors, countPause, nobody);
   const std::string shown = console.str();
   if (!errors.str().empty()) fail("the error stream written with both file names", errors.str());
 

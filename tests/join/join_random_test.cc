@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "join/join.h"
-#include "output/output.h"
 #include "test_support.h"
 
 namespace joinrel {
@@ -189,15 +188,14 @@ void forEachRandomPair(const std::function<void(const Relation&, const Relation&
 TEST(JoinRandomTest, JoinPairMatchesTheNestedLoopJoin) {
   int naturalJoins = 0;
   forEachRandomPair([&](const Relation& left, const Relation& right) {
-    JoinKey key;
-    const bool found = findCommonAttribute(left, right, key);
+    const JoinKey key = findCommonAttribute(left, right);
     int lA = -1, rA = -1;
-    ASSERT_EQ(found, literalSearch(toTable(left), toTable(right), lA, rA));
-    ASSERT_EQ(key.left.leftAttribute, lA);
-    ASSERT_EQ(key.right.rightAttribute, rA);
-    naturalJoins += found;
-    const Table got = toTable(joinPair(left, right, key, found));
-    const Table want = literalJoin(toTable(left), toTable(right), found, lA, rA);
+    ASSERT_EQ(key.has_value(), literalSearch(toTable(left), toTable(right), lA, rA));
+    ASSERT_EQ(key ? key->left : -1, lA);
+    ASSERT_EQ(key ? key->right : -1, rA);
+    naturalJoins += key.has_value();
+    const Table got = toTable(joinPair(left, right, key));
+    const Table want = literalJoin(toTable(left), toTable(right), key.has_value(), lA, rA);
     ASSERT_TRUE(got == want) << "got:\n" << describe(got) << "\nwant:\n" << describe(want);
   });
   EXPECT_GT(naturalJoins, 100);  // the seeds exercise both kinds of step
@@ -208,13 +206,12 @@ TEST(JoinRandomTest, JoinPairMatchesTheNestedLoopJoin) {
 // what the literal join and the exchange sorts give.
 TEST(JoinRandomTest, LastStepInResultOrderThenNormalizeMatchesTheLiteralVersions) {
   forEachRandomPair([](const Relation& left, const Relation& right) {
-    JoinKey key;
-    const bool found = findCommonAttribute(left, right, key);
-    Relation got = joinPair(left, right, key, found, ColumnOrder::byName);
+    const JoinKey key = findCommonAttribute(left, right);
+    Relation got = joinPair(left, right, key, ColumnOrder::byName);
     got.name = stringToName("result");
     normalizeResult(got);
-    Table want = literalJoin(toTable(left), toTable(right), found, key.left.leftAttribute,
-                             key.right.rightAttribute);
+    Table want = literalJoin(toTable(left), toTable(right), key.has_value(), key ? key->left : -1,
+                             key ? key->right : -1);
     want.name = stringToName("result");
     literalNormalize(want);
     const Table gotTable = toTable(got);

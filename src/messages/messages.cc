@@ -1,4 +1,4 @@
-#include "relation/messages.h"
+#include "messages/messages.h"
 
 #include <utility>
 

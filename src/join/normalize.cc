@@ -3,7 +3,7 @@
 #include <iterator>
 #include <numeric>
 
-#include "output/output.h"
+#include "join/join.h"
 
 namespace joinrel {
 

@@ -3,24 +3,11 @@
 // command line watches nothing; the page does, to show the run as it went.
 #pragma once
 
-#include <string_view>
-
-#include "relation/messages.h"
+#include "join/join.h"
+#include "messages/messages.h"
 #include "relation/relation.h"
 
 namespace joinrel {
-
-// One step of the join chain, valid for the length of the call.
-struct JoinStep {
-  std::string_view leftName;  // "" when the left operand is the chain built so far
-  std::string_view rightName;
-  std::string_view joinAttribute;  // "" for a product
-  bool product = false;
-  int leftRows = 0;
-  int rightRows = 0;
-  const Relation& built;  // the step's outcome, its name still blank; the last
-                          // step's columns already in result's order
-};
 
 // Receives a run's events in the order they happen. A method must not throw:
 // a watcher must not change what the run does.
@@ -41,6 +28,16 @@ class RunObserver {
   // The fatal message that stops the run, just shown: its kind, and the input
   // line it names (0 when it names none).
   virtual void runStopped(MessageKind kind, LineNumber line) = 0;
+};
+
+// The watcher of a run that nobody watches, such as the command line's: it
+// ignores every event.
+class SilentObserver final : public RunObserver {
+ public:
+  void relationWritten(const Relation& /*relation*/) override {}
+  void joinStepDone(const JoinStep& /*step*/) override {}
+  void resultWritten(const Relation& /*result*/) override {}
+  void runStopped(MessageKind /*kind*/, LineNumber /*line*/) override {}
 };
 
 }  // namespace joinrel

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "output/output.h"
+#include "join/join.h"
 #include "test_support.h"
 
 namespace joinrel {

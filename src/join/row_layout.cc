@@ -1,0 +1,188 @@
+#include "join/row_layout.h"
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <numeric>
+#include <utility>
+
+#include "messages/messages.h"
+
+namespace joinrel {
+
+namespace {
+
+FatalError tooLarge(const Relation& joinedIn) {
+  return FatalError::withName(MessageKind::ResultTooLarge, nameToString(joinedIn.name));
+}
+
+// The right operand's rows by join cell, so that a left row finds its
+// matches without a scan. A hash table with linear probing holds, for each
+// distinct cell, the first row carrying it; nextRow chains the others in
+// ascending order, and rowsFrom counts a chain's rows from its head.
+class RowIndex {
+ public:
+  explicit RowIndex(std::vector<std::string_view> cells)
+      : cells_(std::move(cells)), nextRow_(cells_.size(), -1), rowsFrom_(cells_.size(), 1) {
+    std::size_t size = 1;
+    while (size < 2 * cells_.size()) size *= 2;  // at most half full: probes stay short
+    slots_.assign(size, -1);
+    // Backwards, so that each new head comes before the rows it chains.
+    for (int r = static_cast<int>(cells_.size()) - 1; r >= 0; --r) {
+      int& slot = slots_[find(cells_[r])];
+      if (slot != -1) {
+        nextRow_[r] = slot;
+        rowsFrom_[r] = rowsFrom_[slot] + 1;
+      }
+      slot = r;
+    }
+  }
+
+  // Returns the first row whose cell is `cell`, or -1 when none is.
+  int firstRow(std::string_view cell) const { return slots_[find(cell)]; }
+  // Returns the row after `row` with the same cell, or -1.
+  int nextRow(int row) const { return nextRow_[row]; }
+  // Returns the number of rows from `row` to the end of its chain.
+  int rowsFrom(int row) const { return rowsFrom_[row]; }
+  // Returns the join cell of `row`.
+  std::string_view cell(int row) const { return cells_[row]; }
+
+ private:
+  // Returns the slot that holds `cell`'s first row, or the empty slot where it
+  // belongs.
+  std::size_t find(std::string_view cell) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = std::hash<std::string_view>{}(cell)&mask;
+    while (slots_[i] != -1 && cells_[slots_[i]] != cell) i = (i + 1) & mask;
+    return i;
+  }
+
+  std::vector<std::string_view> cells_;  // the join cell of each row
+  std::vector<int> nextRow_;
+  std::vector<int> rowsFrom_;
+  std::vector<int> slots_;
+};
+
+}  // namespace
+
+std::vector<ColumnRun> runsOf(const std::vector<SourceColumn>& columns) {
+  std::vector<ColumnRun> runs;
+  for (const SourceColumn& column : columns) {
+    if (!runs.empty() && runs.back().fromRight == column.fromRight &&
+        runs.back().last + 1 == column.column) {
+      ++runs.back().last;
+    } else {
+      runs.push_back({column.fromRight, column.column, column.column});
+    }
+  }
+  return runs;
+}
+
+RowCutter::RowCutter(std::vector<ColumnRun> runs, int width)
+    : runs_(std::move(runs)), width_(width) {
+  for (const ColumnRun& run : runs_) {
+    const int lastStart = run.last < width - 1 ? run.last + 1 : run.first;
+    cellStarts_ = std::max(cellStarts_, static_cast<std::size_t>(lastStart) + 1);
+  }
+}
+
+void RowCutter::cut(Row row, std::span<std::string_view> pieces) const {
+  std::array<std::size_t, MAX_ATTRIBUTES> starts;  // where each cell begins, as far as needed
+  if (cellStarts_ > 0) starts[0] = 0;
+  for (std::size_t k = 1; k < cellStarts_; ++k) {
+    const char* const comma = std::find(row.data() + starts[k - 1], row.data() + row.size(), ',');
+    starts[k] = static_cast<std::size_t>(comma - row.data()) + 1;
+  }
+  for (std::size_t i = 0; i < runs_.size(); ++i) {
+    const ColumnRun& run = runs_[i];
+    const std::size_t end = run.last == width_ - 1 ? row.size() : starts[run.last + 1] - 1;
+    pieces[i] = {row.data() + starts[run.first], end - starts[run.first]};
+  }
+}
+
+RowLayout::RowLayout(const std::vector<SourceColumn>& columns, int leftWidth, int rightWidth)
+    : leftWidth_(leftWidth), rightWidth_(rightWidth), width_(static_cast<int>(columns.size())) {
+  std::vector<ColumnRun> leftRuns;
+  std::vector<ColumnRun> rightRuns;
+  for (const ColumnRun& run : runsOf(columns)) {
+    std::vector<ColumnRun>& runs = run.fromRight ? rightRuns : leftRuns;
+    order_.push_back({run.fromRight, runs.size()});
+    runs.push_back(run);
+  }
+  left_ = RowCutter(std::move(leftRuns), leftWidth);
+  right_ = RowCutter(std::move(rightRuns), rightWidth);
+}
+
+void RowLayout::appendRow(RowBuilder& builder, std::span<const std::string_view> leftPieces,
+                          std::span<const std::string_view> rightPieces) const {
+  std::string& text = builder.text();
+  for (std::size_t i = 0; i < order_.size(); ++i) {
+    if (i > 0) text += ',';
+    text += (order_[i].fromRight ? rightPieces : leftPieces)[order_[i].run];
+  }
+  builder.endRow();
+}
+
+RightPieces::RightPieces(const Relation& right, const RowCutter& cutter)
+    : runCount_(cutter.runCount()), pieces_(right.rows.size() * runCount_) {
+  for (std::size_t r = 0; r < right.rows.size(); ++r) {
+    cutter.cut(right.rows[r], std::span(pieces_).subspan(r * runCount_, runCount_));
+  }
+}
+
+void appendMatchingRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
+                        int leftColumn, const Relation& right, int rightColumn) {
+  std::vector<std::string_view> rightCells(right.rows.size());
+  std::transform(right.rows.begin(), right.rows.end(), rightCells.begin(),
+                 [&](Row row) { return cellAt(row, rightColumn, right.attributeCount()); });
+  const RowIndex index(std::move(rightCells));
+
+  std::vector<int> firstMatch;  // per left row
+  firstMatch.reserve(left.rows.size());
+  std::size_t total = 0;
+  for (const Row row : left.rows) {
+    const int first = index.firstRow(cellAt(row, leftColumn, left.attributeCount()));
+    firstMatch.push_back(first);
+    if (first != -1) total += static_cast<std::size_t>(index.rowsFrom(first));
+  }
+  if (total > MAX_ROWS) throw tooLarge(right);
+
+  std::size_t textSize = 0;
+  for (std::size_t l = 0; l < left.rows.size(); ++l) {
+    for (int r = firstMatch[l]; r != -1; r = index.nextRow(r)) {
+      textSize += layout.rowSize(left.rows[l], right.rows[r], index.cell(r).size());
+    }
+  }
+  builder.reserve(textSize, total);
+  const RightPieces rightPieces(right, layout.right());
+  std::vector<std::string_view> leftPieces(layout.left().runCount());
+  for (std::size_t l = 0; l < left.rows.size(); ++l) {
+    if (firstMatch[l] == -1) continue;
+    layout.left().cut(left.rows[l], leftPieces);
+    for (int r = firstMatch[l]; r != -1; r = index.nextRow(r)) {
+      layout.appendRow(builder, leftPieces, rightPieces.of(r));
+    }
+  }
+}
+
+void appendProductRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
+                       const Relation& right) {
+  if (static_cast<long long>(left.rowCount()) * right.rowCount() > MAX_ROWS) throw tooLarge(right);
+  std::size_t textSize = 0;
+  for (const Row leftRow : left.rows) {
+    textSize = std::accumulate(
+        right.rows.begin(), right.rows.end(), textSize,
+        [&](std::size_t sum, Row rightRow) { return sum + layout.rowSize(leftRow, rightRow, 0); });
+  }
+  builder.reserve(textSize, left.rows.size() * right.rows.size());
+  const RightPieces rightPieces(right, layout.right());
+  std::vector<std::string_view> leftPieces(layout.left().runCount());
+  for (const Row leftRow : left.rows) {
+    layout.left().cut(leftRow, leftPieces);
+    for (std::size_t r = 0; r < right.rows.size(); ++r) {
+      layout.appendRow(builder, leftPieces, rightPieces.of(r));
+    }
+  }
+}
+
+}  // namespace joinrel

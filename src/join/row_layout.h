@@ -1,0 +1,133 @@
+// Row building for a join step: how an output row is made of a left and a
+// right row, and the loops that append a step's rows. A row is cut into the
+// runs of adjacent columns it lends the output, so that a step copies a few
+// pieces a row rather than every cell.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "relation/relation.h"
+
+namespace joinrel {
+
+// An output column: column `column` of the left operand or of the right one.
+struct SourceColumn {
+  bool fromRight = false;
+  int column = 0;
+};
+
+// Output columns that are adjacent columns of one operand, in the same
+// order: operand columns `first` to `last`.
+struct ColumnRun {
+  bool fromRight = false;
+  int first = 0;
+  int last = 0;
+};
+
+// Returns `columns` as runs, each as long as it can be: a column extends the
+// run before it when it comes from the same operand and is the column right
+// after the run's last.
+std::vector<ColumnRun> runsOf(const std::vector<SourceColumn>& columns);
+
+// Cuts rows of one operand into the texts of its runs: each run's cells with
+// the commas between them.
+class RowCutter {
+ public:
+  RowCutter() = default;
+  // For rows `width` cells wide and `runs` of their columns, each run within
+  // the width. A cut finds the starts of cells only as far as the runs'
+  // bounds lie, so that a run that reaches the last column takes the rest of
+  // the row as it is.
+  RowCutter(std::vector<ColumnRun> runs, int width);
+
+  std::size_t runCount() const { return runs_.size(); }
+
+  // Writes the text of each run of `row`, a row `width` cells wide, to
+  // `pieces`, in run order; `pieces` holds runCount() views, which point
+  // into `row`.
+  void cut(Row row, std::span<std::string_view> pieces) const;
+
+ private:
+  std::vector<ColumnRun> runs_;
+  int width_ = 0;
+  std::size_t cellStarts_ = 0;
+};
+
+// How an output row is made of a left and a right row: the texts of the runs
+// of its columns, in output order, joined by ",". A join that keeps the
+// columns in place thus copies a left row whole and a right row in at most
+// two pieces.
+class RowLayout {
+ public:
+  // For output `columns` taken from a left operand `leftWidth` columns wide
+  // and a right one `rightWidth` wide.
+  RowLayout(const std::vector<SourceColumn>& columns, int leftWidth, int rightWidth);
+
+  const RowCutter& left() const { return left_; }
+  const RowCutter& right() const { return right_; }
+
+  // The length of the output row made of `left` and `right`, whose join cell
+  // is `joinCellSize` bytes long (0 for a product): its cells and one comma
+  // fewer than it has cells.
+  std::size_t rowSize(Row left, Row right, std::size_t joinCellSize) const {
+    if (width_ == 0) return 0;
+    return cellBytes(left, leftWidth_) + cellBytes(right, rightWidth_) - joinCellSize + width_ - 1;
+  }
+
+  // Appends to `builder` the output row made of the pieces of a left row and
+  // of a right row, as left() and right() cut them.
+  void appendRow(RowBuilder& builder, std::span<const std::string_view> leftPieces,
+                 std::span<const std::string_view> rightPieces) const;
+
+ private:
+  // The bytes of the cells of `row`, a row `width` cells wide.
+  static std::size_t cellBytes(Row row, int width) {
+    return width > 0 ? row.size() - static_cast<std::size_t>(width - 1) : 0;
+  }
+
+  struct RunRef {
+    bool fromRight;
+    std::size_t run;  // in its operand's cutter
+  };
+  std::vector<RunRef> order_;
+  RowCutter left_;
+  RowCutter right_;
+  int leftWidth_;
+  int rightWidth_;
+  int width_;
+};
+
+// The pieces of every row of a right operand, cut once, so that each of its
+// rows is cut once however many left rows it meets.
+class RightPieces {
+ public:
+  RightPieces(const Relation& right, const RowCutter& cutter);
+
+  // The pieces of row `row`, in run order.
+  std::span<const std::string_view> of(std::size_t row) const {
+    return std::span(pieces_).subspan(row * runCount_, runCount_);
+  }
+
+ private:
+  std::size_t runCount_;
+  std::vector<std::string_view> pieces_;
+};
+
+// Appends to `builder` the rows of the natural join of `left` and `right` on
+// left column `leftColumn` and right column `rightColumn`, laid out by
+// `layout`, in nested-loop order: for each left row, every right row whose
+// join cell is the same text, in ascending order. Refuses, before appending
+// any row, more than 10000 rows ("Tul nagy az eredmeny: <right's name>!").
+void appendMatchingRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
+                        int leftColumn, const Relation& right, int rightColumn);
+
+// Appends to `builder` the rows of the product of `left` and `right`, laid
+// out by `layout`: for each left row, one per right row, in order. Refuses,
+// before appending any row, more than 10000 rows, as appendMatchingRows does.
+void appendProductRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
+                       const Relation& right);
+
+}  // namespace joinrel
