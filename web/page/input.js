@@ -1,7 +1,8 @@
 // The input: the file the next run takes, chosen by opening a file, picking
 // an example or typing, and the editor that shows it, with its line numbers
 // and its marked line. It owns #input-file, #examples, #input-note and the
-// editor box; the page hears of every new choice through onChange.
+// editor box; the page hears of every new choice through onChange. A shared
+// link's input comes in through load, as an opened file does.
 //
 // An opened file or example runs as its exact bytes until the editor is
 // changed; from then on the editor's text runs, as UTF-8. The last choice
@@ -26,14 +27,14 @@ const Input = (() => {
   let chosen = { name: 'input.txt', bytes: null, inEditor: true };
   let choice = 0;  // counts the choices, so that a read can tell it is late
   let reading = Promise.resolve();
-  let changeListener = () => {};
+  const changeListeners = [];
   const typingHint = editor.placeholder;
 
   // A new choice: what was marked and shown belongs to the old one.
   function newChoice() {
     choice += 1;
     clearMark();
-    changeListener();
+    for (const listener of changeListeners) listener();
     return choice;
   }
 
@@ -226,9 +227,18 @@ const Input = (() => {
       const bytes = chosen.bytes || new TextEncoder().encode(editor.value);
       return { name: chosen.name, bytes, inEditor: chosen.inEditor };
     },
-    // `listener()` hears of each new choice: a file, an example, an edit.
+    // `listener()` hears of each new choice: a file, an example, an edit, a
+    // load; every listener added hears of each, in the order added.
     onChange(listener) {
-      changeListener = listener;
+      changeListeners.push(listener);
+    },
+    // Makes `bytes` the input, named `name`, as a newly opened file: the
+    // file input and the examples picker let go of their choice.
+    load(name, bytes) {
+      $('input-file').value = '';
+      examples.value = '';
+      newChoice();
+      setInput(name, bytes);
     },
     // Marks line `line` (1-based) of the editor and scrolls it into view.
     markLine,

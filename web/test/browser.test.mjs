@@ -10,6 +10,7 @@
 // its browser-test/ folder.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
+import crypto from 'node:crypto';
 import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
@@ -867,5 +868,64 @@ test('a worker whose heap grew past what the page keeps is replaced after its ru
   await setLimits(page, { keptHeapBytes: 256 << 20 });
   assert.deepEqual((await runScript(page, company.input)).output, company.output, 'a run on the fresh worker');
   await page.close();
+  assertClean();
+});
+
+// ---- Inputs shared as links ------------------------------------------------------
+
+// Waits until the share note says something other than that the link is being made.
+async function shareNote(page) {
+  await guarded(page.waitForFunction(() => {
+    const text = document.getElementById('share-note').textContent;
+    return text && !text.endsWith('\u2026');
+  }), 'the share note');
+  return page.textContent('#share-note');
+}
+
+test('a link made from disk brings back the exact bytes, CR LF and 0xFF with them, and runs them', async () => {
+  const fileUrl = pathToFileURL(path.join(buildDir, 'joinrel.html')).href;
+  const crlf = fs.readFileSync(path.join(repo, 'tests/e2e/cases/crlf_line_ends/input'));
+  const input = Buffer.from(crlf.toString('latin1').replace('Anna', 'Ann\xff'), 'latin1');
+  const sender = await openPage(fileUrl);
+  await sender.setInputFiles('#input-file', { name: 'crlf.txt', mimeType: 'text/plain', buffer: input });
+  await guarded(sender.waitForFunction(() => document.getElementById('input-note').textContent.startsWith('crlf.txt')), 'opening the file');
+  await sender.click('#share');
+  assert.match(await shareNote(sender), /names that file/);
+  const url = await sender.inputValue('#share-link');
+  const fragment = await sender.inputValue('#share-fragment');
+  assert.match(fragment, /^#i1=[A-Za-z0-9_-]+$/);
+  assert.equal(url, fileUrl + fragment);
+  await sender.close();
+  const receiver = await openPage(url);
+  await guarded(receiver.waitForFunction(() => /^done|sor!/.test(document.getElementById('status').textContent)), 'the shared run');
+  assert.match(await receiver.textContent('#status'), /^done \(exit status 0\)/);
+  const loaded = await receiver.evaluate(async () => btoa(String.fromCharCode(...(await Input.current()).bytes)));
+  assert.deepEqual(Buffer.from(loaded, 'base64'), input, 'the shared input');
+  await receiver.close();
+  assertClean();
+});
+
+test('an input too large for a link gets none, and a cut, foreign or newer link loads nothing', async () => {
+  const page = await openPage();
+  await runExample(page, 'company.txt');
+  await page.click('#share');
+  await shareNote(page);
+  const link = await page.inputValue('#share-link');
+  assert.ok(link.startsWith(`${origin}/index.html#i1=`), link);
+  assert.ok(await page.isHidden('#share-fragment'), 'a served page offers the fragment alone');
+  // Random bytes do not compress: their link would be over 32,000 characters.
+  await page.setInputFiles('#input-file', { name: 'noise.txt', mimeType: 'text/plain', buffer: crypto.randomBytes(30000) });
+  await guarded(page.waitForFunction(() => document.getElementById('input-note').textContent.startsWith('noise.txt')), 'opening the file');
+  await page.click('#share');
+  assert.match(await shareNote(page), /too large to share as a link/);
+  assert.ok(await page.isHidden('#share-link'), 'a link was shown');
+  await page.close();
+  const refused = [[link.slice(0, -20), /broken/], [`${link.slice(0, -2)}+/`, /broken/], ['#top', /broken/], ['#i2=AAAA', /newer/]];
+  for (const [address, words] of refused) {
+    const opened = await openPage(address.startsWith('#') ? `${origin}/index.html${address}` : address);
+    assert.match(await shareNote(opened), words, address);
+    assert.equal(await opened.inputValue('#editor'), '', `${address}: the editor holds an input`);
+    await opened.close();
+  }
   assertClean();
 });
