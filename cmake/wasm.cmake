@@ -15,10 +15,12 @@ set(JOINREL_WASM_LINK_OPTIONS
   -sEXPORT_NAME=createJoinrel
   -sENVIRONMENT=worker
   -sALLOW_MEMORY_GROWTH=1
-  -sMAXIMUM_MEMORY=2147483648
-  -sEXPORTED_FUNCTIONS=_joinrel_run,_malloc,_free
-  # worker.js reads the heap; newer Emscripten releases export it only on request.
-  -sEXPORTED_RUNTIME_METHODS=HEAPU8
+  # Past 2 GiB an address reaches JavaScript negative: worker.js reads it as unsigned.
+  -sMAXIMUM_MEMORY=4GB
+  -sEXPORTED_FUNCTIONS=_joinrel_run
+  # worker.js reads the heap and puts the files in the file system; newer
+  # Emscripten releases export either only on request.
+  -sEXPORTED_RUNTIME_METHODS=HEAPU8,FS
 )
 
 add_library(joinrel_entry OBJECT src/wasm/entry.cc src/wasm/report.cc)

@@ -10,18 +10,9 @@ namespace joinrel {
 
 namespace {
 
-// Runs `write`, which appends a finished piece to a member, and notes memory
-// running out instead of letting it change the run; a piece is appended whole
-// or not at all.
-template <typename Write>
-void guarded(bool& incomplete, Write write) noexcept {
-  if (incomplete) return;
-  try {
-    write();
-  } catch (const std::bad_alloc&) {
-    incomplete = true;
-  }
-}
+// What text() adds to the told pieces: the field names, the counts and the
+// message, which is short.
+constexpr std::size_t kFrameBytes = 512;
 
 // The message's text without what its form adds: "Hibas fejlec",
 // "Ismeretlen relacio", "Hianyzo parameter".
@@ -32,6 +23,8 @@ std::string_view bareText(const MessageEntry& entry) {
   }
   return text;
 }
+
+bool isUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xc0) == 0x80; }
 
 // Appends `numbers` as a JSON array.
 template <typename Number>
@@ -155,6 +148,21 @@ void appendJsonString(std::string& json, std::string_view bytes) {
   json += '"';
 }
 
+void appendCell(std::string& json, std::string_view bytes) {
+  if (bytes.size() <= kCellByteLimit) {
+    appendJsonString(json, bytes);
+    return;
+  }
+  // Cut before a character that would lose its continuation bytes; three at
+  // most precede a UTF-8 character's last byte.
+  std::size_t cut = kCellByteLimit;
+  for (int back = 0; back < 3 && isUtf8Continuation(bytes[cut]); ++back) --cut;
+  if (isUtf8Continuation(bytes[cut])) cut = kCellByteLimit;
+  json += "{\"start\":";
+  appendJsonString(json, bytes.substr(0, cut));
+  json += ",\"length\":" + std::to_string(bytes.size()) + "}";
+}
+
 void JsonReport::appendRelation(std::string& json, const Relation& relation) const {
   json += "{\"name\":";
   appendJsonString(json, nameToString(relation.name));
@@ -177,28 +185,62 @@ void JsonReport::appendRelation(std::string& json, const Relation& relation) con
     json += '[';
     for (std::size_t k = 0; k < rowCells.size(); ++k) {
       if (k > 0) json += ',';
-      appendJsonString(json, rowCells[k]);
+      appendCell(json, rowCells[k]);
     }
     json += ']';
   }
   json += "]}";
 }
 
+// Builds a piece with `build` and appends it to `into` when the told pieces
+// leave room for it under the byte limit; memory running out leaves it
+// untold, so that the report never changes the run. True when told.
+template <typename Build>
+bool JsonReport::tell(std::string& into, Build build) noexcept {
+  try {
+    std::string piece;
+    build(piece);
+    const std::size_t told = relations_.size() + steps_.size() + result_.size();
+    if (told + piece.size() + kFrameBytes > byteLimit_) return false;
+    into += piece;
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
 void JsonReport::relationWritten(const Relation& relation, LineNumber firstRowLine) {
   ++relationsWritten_;
-  if (relationsWritten_ > static_cast<std::size_t>(relationLimit_)) return;
-  guarded(incomplete_, [&] {
-    std::string json = relations_.empty() ? "" : ",";
+  // Once one is left out, so are the rest: the page says how many are not shown.
+  if (relationsTold_ >= static_cast<std::size_t>(relationLimit_) || relationLeftOut_) return;
+  relationLeftOut_ = !tell(relations_, [&](std::string& json) {
+    if (!relations_.empty()) json += ',';
     appendRelation(json, relation);
+  });
+  if (relationLeftOut_) return;
+  ++relationsTold_;
+  try {
     shownRelations_.push_back(
         {std::string(nameToString(relation.name)), relation.rowCount(), firstRowLine});
-    relations_ += json;
-  });
+  } catch (const std::bad_alloc&) {
+    relationLeftOut_ = true;
+  }
 }
 
 void JsonReport::joinStepDone(const JoinStep& step) {
-  guarded(incomplete_, [&] {
-    std::string json = steps_.empty() ? "{\"left\":" : ",{\"left\":";
+  ++stepsDone_;
+  if (step.lineage != nullptr && stepFacts_.size() + 1 == stepsDone_) {
+    try {
+      stepFacts_.push_back({explainHead(step, stepsDone_ > 1), std::string(step.leftName),
+                            std::string(step.rightName), *step.lineage});
+    } catch (const std::bad_alloc&) {
+      // The steps after one without facts are told without theirs too.
+    }
+  }
+  // A step is told only after every step before it, as the page numbers them.
+  if (stepsTold_ + 1 < stepsDone_) return;
+  const bool told = tell(steps_, [&](std::string& json) {
+    json += steps_.empty() ? "{\"left\":" : ",{\"left\":";
     appendJsonString(json, step.leftName);
     json += ",\"right\":";
     appendJsonString(json, step.rightName);
@@ -212,32 +254,27 @@ void JsonReport::joinStepDone(const JoinStep& step) {
             ",\"rightRows\":" + std::to_string(step.rightRows) + ",\"built\":";
     appendRelation(json, step.built);
     json += '}';
-    if (step.lineage != nullptr) {
-      StepFacts facts{explainHead(step, !stepFacts_.empty()), std::string(step.leftName),
-                      std::string(step.rightName), *step.lineage};
-      stepFacts_.push_back(std::move(facts));
-    }
-    steps_ += json;
   });
+  if (told) ++stepsTold_;
 }
 
 void JsonReport::resultTidied(const TidyLineage& tidy) {
-  guarded(incomplete_, [&] { tidy_ = tidy; });
+  try {
+    tidy_ = tidy;
+  } catch (const std::bad_alloc&) {
+    tidy_.reset();
+  }
 }
 
 void JsonReport::resultWritten(const Relation& result) {
-  guarded(incomplete_, [&] {
-    std::string json;
-    appendRelation(json, result);
-    result_ = std::move(json);
-  });
+  resultWritten_ = true;
+  tell(result_, [&](std::string& json) { appendRelation(json, result); });
 }
 
 void JsonReport::runStopped(MessageKind kind, LineNumber line, const Particulars& particulars) {
-  // Told even when the report ran out of memory before: it is what the page
-  // needs most, and the memory is free again once the run has stopped.
-  bool failed = false;
-  guarded(failed, [&] {
+  // The message is what the page needs most: it is told whatever else was
+  // left out, and it is short enough for the frame.
+  try {
     const MessageEntry& entry = messageEntry(kind);
     std::string json = "{\"kind\":";
     appendJsonString(json, entry.id);
@@ -249,8 +286,9 @@ void JsonReport::runStopped(MessageKind kind, LineNumber line, const Particulars
     std::string fields = particularsJson(kind, particulars);
     message_ = std::move(json);
     particulars_ = std::move(fields);
-  });
-  incomplete_ = incomplete_ || failed;
+  } catch (const std::bad_alloc&) {
+    message_ = "null";
+  }
 }
 
 // Which rows the facts cover: those shown, and those a shown row comes
@@ -364,27 +402,32 @@ std::string JsonReport::explainText() const {
 }
 
 std::string JsonReport::text() const {
-  const std::size_t more =
-      relationsWritten_ - std::min(relationsWritten_, static_cast<std::size_t>(relationLimit_));
-  return compose(relations_, more, steps_, result_, explainText(), incomplete_);
+  const bool resultLeftOut = resultWritten_ && result_.empty();
+  const std::string_view result = result_.empty() ? std::string_view("null") : result_;
+  return compose(relations_, relationsWritten_ - relationsTold_, steps_, stepsDone_ - stepsTold_,
+                 result, resultLeftOut, explainText(),
+                 relationLeftOut_ || stepsTold_ < stepsDone_ || resultLeftOut);
 }
 
 std::string JsonReport::briefText() const {
-  return compose("", relationsWritten_, "", "null",
+  return compose("", relationsWritten_, "", stepsDone_, "null", resultWritten_,
                  R"({"relations":[],"steps":[],"tidy":null,"particulars":)" + particulars_ +
                      ",\"truncated\":true}",
                  true);
 }
 
 std::string JsonReport::compose(std::string_view relations, std::size_t moreRelations,
-                                std::string_view steps, std::string_view result,
+                                std::string_view steps, std::size_t stepsLeftOut,
+                                std::string_view result, bool resultLeftOut,
                                 std::string_view explain, bool incomplete) const {
   std::string json = "{\"relations\":[";
   json += relations;
   json += "],\"moreRelations\":" + std::to_string(moreRelations) + ",\"steps\":[";
   json += steps;
-  json += "],\"result\":";
+  json += "],\"stepsLeftOut\":" + std::to_string(stepsLeftOut) + ",\"result\":";
   json += result;
+  json += ",\"resultLeftOut\":";
+  json += resultLeftOut ? "true" : "false";
   json += ",\"message\":" + message_ + ",\"explain\":";
   json += explain;
   json += std::string(",\"incomplete\":") + (incomplete ? "true" : "false") + "}";

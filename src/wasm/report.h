@@ -16,13 +16,22 @@
 
 namespace joinrel {
 
+// The report's text is at most this long, whatever the input.
+inline constexpr std::size_t kReportByteLimit = std::size_t{16} << 20;
+
+// A cell longer than this is told cut to its first bytes.
+inline constexpr std::size_t kCellByteLimit = 1000;
+
 // Writes, as one JSON object:
-//   "relations": every input relation written, the first `relationLimit`
-//     in full (with their first `rowLimit` rows), and "moreRelations", the
-//     count of the others;
+//   "relations": the input relations written, the first `relationLimit` of
+//     them (with their first `rowLimit` rows) as far as the byte limit
+//     allows, and "moreRelations", the count of the others;
 //   "steps": each join step with its operands' names ("" for the chain built
-//     so far), "attribute" (null for a product), its row counts and "built";
-//   "result": `result` as written, or null;
+//     so far), "attribute" (null for a product), its row counts and "built",
+//     as far as the byte limit allows, and "stepsLeftOut", the count of the
+//     later steps that were not told;
+//   "result": `result` as written, or null; "resultLeftOut": whether result
+//     was written but not told;
 //   "message": {"kind" (the catalogue's id), "line" (null when it names
 //     none), "text" (the catalogue's text without ":" or "!")} or null;
 //   "explain": where each row came from, for the rows shown:
@@ -43,14 +52,18 @@ namespace joinrel {
 //     "particulars": the fatal message's fields or null;
 //     "truncated": whether any of these facts were left out.
 //   "incomplete": whether something was left out for want of memory.
+//   "incomplete": whether a relation, step or result was left out, for the
+//     byte limit or for want of memory.
 // A relation is {"name", "attributes": [[name, type], ...], "rowCount",
-// "rows": [[cell, ...], ...]}. Every string holds bytes: a byte outside
-// printable ASCII, '"' and '\' are written as \u00XX, so that a reader gets
-// one character per byte, whatever the bytes are.
+// "rows": [[cell, ...], ...]}; a cell longer than kCellByteLimit is
+// {"start": its first bytes, "length": its length in bytes}. Every string
+// holds bytes: a byte outside printable ASCII, '"' and '\' are written as
+// \u00XX, so that a reader gets one character per byte, whatever the bytes
+// are. Every field is always there.
 class JsonReport : public RunObserver {
  public:
-  JsonReport(int rowLimit, int relationLimit)
-      : rowLimit_(rowLimit), relationLimit_(relationLimit) {}
+  JsonReport(int rowLimit, int relationLimit, std::size_t byteLimit = kReportByteLimit)
+      : rowLimit_(rowLimit), relationLimit_(relationLimit), byteLimit_(byteLimit) {}
 
   bool explains() const override { return true; }
   void relationWritten(const Relation& relation, LineNumber firstRowLine) override;
@@ -59,13 +72,12 @@ class JsonReport : public RunObserver {
   void resultWritten(const Relation& result) override;
   void runStopped(MessageKind kind, LineNumber line, const Particulars& particulars) override;
 
-  // The whole report. When memory ran out while it was written, it tells
-  // what it holds so far, with "incomplete": true.
+  // The whole report, at most the byte limit long (and a few hundred bytes
+  // for the message and the counts).
   std::string text() const;
 
-  // The report with no relation, step or result told, with "incomplete":
-  // true and the message: small, for when the whole text does not fit in
-  // memory. Every field of text() is there.
+  // The report with no relation, step or result told, marked incomplete,
+  // with the message: small, for when memory does not hold the whole text.
   std::string briefText() const;
 
  private:
@@ -85,25 +97,37 @@ class JsonReport : public RunObserver {
   };
 
   void appendRelation(std::string& json, const Relation& relation) const;
+  template <typename Build>
+  bool tell(std::string& into, Build build) noexcept;
   std::string explainText() const;
   std::string compose(std::string_view relations, std::size_t moreRelations, std::string_view steps,
-                      std::string_view result, std::string_view explain, bool incomplete) const;
+                      std::size_t stepsLeftOut, std::string_view result, bool resultLeftOut,
+                      std::string_view explain, bool incomplete) const;
 
   int rowLimit_;
   int relationLimit_;
+  std::size_t byteLimit_;
   std::size_t relationsWritten_ = 0;
+  std::size_t relationsTold_ = 0;
+  bool relationLeftOut_ = false;
+  std::size_t stepsDone_ = 0;
+  std::size_t stepsTold_ = 0;
+  bool resultWritten_ = false;
   std::string relations_;
   std::string steps_;
-  std::string result_ = "null";
+  std::string result_;
   std::string message_ = "null";
   std::vector<ShownRelation> shownRelations_;
   std::vector<StepFacts> stepFacts_;
   std::optional<TidyLineage> tidy_;
   std::string particulars_ = "null";
-  bool incomplete_ = false;
 };
 
 // Appends `bytes` to `json` as a JSON string, each byte one character.
 void appendJsonString(std::string& json, std::string_view bytes);
+
+// Appends a cell: as a JSON string, or, longer than kCellByteLimit, as
+// {"start", "length"} with its first bytes up to a UTF-8 character's start.
+void appendCell(std::string& json, std::string_view bytes);
 
 }  // namespace joinrel

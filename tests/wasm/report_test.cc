@@ -46,9 +46,9 @@ TEST(ReportTest, TellsTheFirstRowsAndRelationsAndCountsTheRest) {
   report.relationWritten(test::makeRelation("B", {test::attr("z")}, {{"3"}}), 8);
   EXPECT_EQ(report.text(),
             R"({"relations":[{"name":"A","attributes":[["x","int"],["y",""]],"rowCount":2,)"
-            R"("rows":[["1",""]]}],"moreRelations":1,"steps":[],"result":null,)"
-            R"("message":null,"explain":{"relations":[{"name":"A","lines":[4],"moreLines":{}}],)"
-            R"("steps":[],)"
+            R"("rows":[["1",""]]}],"moreRelations":1,"steps":[],"stepsLeftOut":0,"result":null,)"
+            R"("resultLeftOut":false,"message":null,)"
+            R"("explain":{"relations":[{"name":"A","lines":[4],"moreLines":{}}],"steps":[],)"
             R"("tidy":null,"particulars":null,"truncated":true},"incomplete":false})");
 }
 
@@ -138,11 +138,47 @@ TEST(ReportTest, BriefTextKeepsEveryFieldAndTheMessage) {
   JsonReport report(1, 1);
   report.relationWritten(test::makeRelation("A", {test::attr("x")}, {{"1"}}), 4);
   report.runStopped(MessageKind::BadHeader, 3, Particulars{});
-  EXPECT_EQ(report.briefText(),
-            R"({"relations":[],"moreRelations":1,"steps":[],"result":null,)"
-            R"("message":{"kind":"bad-header","line":3,"text":"Hibas fejlec"},)"
-            R"("explain":{"relations":[],"steps":[],"tidy":null,"particulars":{"cause":""},)"
-            R"("truncated":true},"incomplete":true})");
+  EXPECT_EQ(
+      report.briefText(),
+      R"({"relations":[],"moreRelations":1,"steps":[],"stepsLeftOut":0,"result":null,)"
+      R"("resultLeftOut":false,"message":{"kind":"bad-header","line":3,"text":"Hibas fejlec"},)"
+      R"("explain":{"relations":[],"steps":[],"tidy":null,"particulars":{"cause":""},)"
+      R"("truncated":true},"incomplete":true})");
+}
+
+// A long cell is cut to its first 1,000 bytes, never inside a UTF-8
+// character, and its whole length is told.
+TEST(ReportTest, CutsLongCellsAtACharacterStart) {
+  const std::string ascii(kCellByteLimit, 'x');
+  const std::string accented = std::string(kCellByteLimit - 1, 'x') + "\xc3\xa1";
+  const struct {
+    std::string bytes;
+    std::string json;
+  } cases[] = {
+      {ascii, '"' + ascii + '"'},
+      {ascii + "y", R"({"start":")" + ascii + R"(","length":1001})"},
+      {accented, R"({"start":")" + std::string(kCellByteLimit - 1, 'x') + R"(","length":1001})"},
+  };
+  for (const auto& c : cases) {
+    std::string json;
+    appendCell(json, c.bytes);
+    EXPECT_EQ(json, c.json);
+  }
+}
+
+// However large the run, the report stays under its byte limit: a relation
+// that does not fit is left out with every one after it, and result is
+// still told when it fits.
+TEST(ReportTest, LeavesOutWhatExceedsTheByteLimit) {
+  JsonReport report(25, 500, 1024);
+  report.relationWritten(test::makeRelation("A", {test::attr("x")}, {{std::string(600, 'a')}}), 4);
+  report.relationWritten(test::makeRelation("B", {test::attr("y")}, {{"1"}}), 8);
+  report.resultWritten(test::makeRelation("result", {test::attr("x")}, {{"2"}}));
+  const std::string text = report.text();
+  EXPECT_LE(text.size(), 1024U);
+  EXPECT_NE(text.find(R"("relations":[],"moreRelations":2,)"), std::string::npos) << text;
+  EXPECT_NE(text.find(R"("result":{"name":"result")"), std::string::npos) << text;
+  EXPECT_NE(text.find(R"("incomplete":true)"), std::string::npos) << text;
 }
 
 }  // namespace

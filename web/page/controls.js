@@ -8,7 +8,6 @@
 
   let shown = null;     // the run record on the page, or null
   let pageRun = null;   // the AbortController of the Run button's run going on
-  let engineFailed = false;
 
   function showNothing(kind, statusText) {
     shown = null;
@@ -25,10 +24,18 @@
     }
   });
 
+  // Run stays enabled while its run goes on, only marked so: a disabled
+  // button would lose the keyboard's focus.
+  function setRunning(running) {
+    if (running) runButton.setAttribute('aria-disabled', 'true');
+    else runButton.removeAttribute('aria-disabled');
+  }
+
   runButton.addEventListener('click', async () => {
+    if (pageRun || runButton.disabled) return;
     const run = new AbortController();
     pageRun = run;
-    runButton.disabled = true;
+    setRunning(true);
     showNothing('running', 'Running\u2026');
     try {
       const input = await Input.current();
@@ -39,13 +46,15 @@
       // A cancelled run's outcome was shown already by whoever cancelled it.
       if (!(error instanceof Engine.Cancelled)) showNothing('failed', error.message);
     } finally {
-      if (pageRun === run) pageRun = null;
-      runButton.disabled = engineFailed;
+      if (pageRun === run) {
+        pageRun = null;
+        setRunning(false);
+      }
     }
   });
 
   $('editor').addEventListener('keydown', (event) => {
-    if (event.key === 'Enter' && (event.ctrlKey || event.metaKey) && !runButton.disabled) {
+    if (event.key === 'Enter' && (event.ctrlKey || event.metaKey)) {
       event.preventDefault();
       runButton.click();
     }
@@ -75,7 +84,6 @@
       if ($('status').classList.contains('idle')) $('status').textContent = 'Ready.';
     },
     (failure) => {
-      engineFailed = true;
       runButton.disabled = true;
       showNothing('failed', 'The engine could not be loaded, so this page cannot run anything. ' +
         `Reloading the page may help. What the browser said: ${failure.reason}`);

@@ -6,8 +6,17 @@
 // the next run, and a worker that ran goes back to being the idle one. An engine that cannot load fails every run, pending or
 // later, with the same reason.
 const Engine = (() => {
-  const ROW_LIMIT = 25;        // rows the report tells of each relation
-  const RELATION_LIMIT = 500;  // input relations the report tells of
+  // What a run's report tells and what the page takes and keeps; the browser
+  // test lowers the byte limits to try what happens beyond them.
+  const limits = {
+    rows: 25,                  // rows the report tells of each relation
+    relations: 500,            // input relations the report tells of
+    reportBytes: 16 << 20,     // the report's text
+    outputBytes: Infinity,     // the output file: as much as the tab holds
+    // A worker whose heap grew past this in a run gives the memory back by
+    // ending; a fresh one takes its place.
+    keptHeapBytes: 256 << 20,
+  };
 
   // The reason a run did not end: Cancel, or a newer input for the page's run.
   class Cancelled extends Error {}
@@ -79,7 +88,7 @@ const Engine = (() => {
         fail(answer.loadFailed);
       } else if (busy.has(worker)) {
         // A worker whose engine failed inside a run cannot run again.
-        if (answer.broken || idle.length > 0) forget(worker);
+        if (answer.broken || answer.heapBytes > limits.keptHeapBytes || idle.length > 0) forget(worker);
         else idle.push(worker);
         endRun(worker, (waiting) => (answer.error ? waiting.reject(new Error(answer.error)) : waiting.resolve(answer.result)));
         keepOneIdle();
@@ -122,9 +131,18 @@ const Engine = (() => {
       busy.set(worker, { resolve, reject });
       busyListener(busy.size);
     });
-    signal?.addEventListener('abort', () => cancel(worker), { once: true });
-    worker.postMessage({ input: copy, rowLimit: ROW_LIMIT, relationLimit: RELATION_LIMIT }, [copy.buffer]);
-    return result;
+    // Once the run is over, the worker may run another: the signal lets go of it.
+    const onAbort = () => cancel(worker);
+    signal?.addEventListener('abort', onAbort, { once: true });
+    const message = {
+      input: copy,
+      rowLimit: limits.rows,
+      relationLimit: limits.relations,
+      reportLimit: limits.reportBytes,
+      outputLimit: limits.outputBytes,
+    };
+    worker.postMessage(message, [copy.buffer]);
+    return result.finally(() => signal?.removeEventListener('abort', onAbort));
   }
 
   function cancel(worker) {
@@ -143,6 +161,7 @@ const Engine = (() => {
 
   return {
     Cancelled,
+    limits,
     // Resolves once an engine has loaded; rejects with the load failure.
     ready,
     run,

@@ -1,14 +1,19 @@
 // The input: the file the next run takes, chosen by opening a file, picking
 // an example or typing, and the editor that shows it, with its line numbers
 // and its marked line. It owns #input-file, #examples, #input-note and the
-// editor box; the page hears of every new choice through onChange.
+// editor box; the page hears of every new choice through onChange. A shared
+// link's input comes in through load, as an opened file does.
 //
 // An opened file or example runs as its exact bytes until the editor is
 // changed; from then on the editor's text runs, as UTF-8. The last choice
 // always wins: a file read that ends after a newer choice is dropped.
 // JOINREL_EXAMPLES is written into the page when it is built.
 const Input = (() => {
-  const EDITOR_LIMIT = 4 << 20;  // bytes of an opened file put into the editor
+  // The largest file put into the editor. A textarea's every keystroke
+  // costs time in proportion to its lines, so lines count as well as bytes:
+  // 20,000 lines hold a relation at the format's 10,000-row limit twice over.
+  const EDITOR_BYTES = 2 << 20;
+  const EDITOR_LINES = 20000;
 
   const $ = (id) => document.getElementById(id);
   const editor = $('editor');
@@ -22,39 +27,73 @@ const Input = (() => {
   let chosen = { name: 'input.txt', bytes: null, inEditor: true };
   let choice = 0;  // counts the choices, so that a read can tell it is late
   let reading = Promise.resolve();
-  let changeListener = () => {};
+  const changeListeners = [];
+  const typingHint = editor.placeholder;
 
   // A new choice: what was marked and shown belongs to the old one.
   function newChoice() {
     choice += 1;
     clearMark();
-    changeListener();
+    for (const listener of changeListeners) listener();
     return choice;
   }
 
-  function describeBytes(bytes) {
+  // The textarea would end a line at a lone CR, NEL, U+2028 and U+2029 too,
+  // where the engine ends one at LF only: those show as a sign instead, and
+  // a CR before LF is left out, so that each editor line is a file line.
+  const LINE_BREAK_SIGNS = { '\r': '\u240d', '\u0085': '\u2424', '\u2028': '\u2424', '\u2029': '\u2424' };
+
+  function editorText(decoded) {
+    return decoded.replace(/\r(?=\n)/g, '').replace(/[\r\u0085\u2028\u2029]/g, (c) => LINE_BREAK_SIGNS[c]);
+  }
+
+  function lineCount(bytes) {
+    let lines = 1;
+    for (let i = bytes.indexOf(10); i >= 0; i = bytes.indexOf(10, i + 1)) lines += 1;
+    return lines;
+  }
+
+  function startsWithBom(bytes) {
+    return bytes[0] === 0xef && bytes[1] === 0xbb && bytes[2] === 0xbf;
+  }
+
+  const BOM_NOTE = 'it starts with a UTF-8 byte order mark: 3 bytes that the editor does not show, ' +
+    'which count as part of the first line\u2019s name';
+
+  // What the editor shows differently from the file's bytes.
+  function describeBytes(bytes, decoded) {
     const notes = [];
-    if (bytes.includes(13)) notes.push('its CR LF line ends are kept, the editor shows LF');
-    try {
-      new TextDecoder('utf-8', { fatal: true }).decode(bytes);
-    } catch {
-      notes.push('bytes that are not UTF-8 show as \u{FFFD} in the editor');
+    if (startsWithBom(bytes)) notes.push(BOM_NOTE);
+    if (bytes.includes(13)) notes.push('the editor shows a CR before a line end as nothing and any other CR as \u240d');
+    if (/[\u0085\u2028\u2029]/.test(decoded)) notes.push('the editor shows NEL, U+2028 and U+2029 as \u2424: only LF ends a line');
+    if (decoded.includes('\ufffd')) {
+      try {
+        new TextDecoder('utf-8', { fatal: true }).decode(bytes);
+      } catch {
+        notes.push('bytes that are not UTF-8 show as \ufffd in the editor');
+      }
     }
     return notes;
   }
 
   function setInput(name, bytes) {
-    const inEditor = bytes.length <= EDITOR_LIMIT;
+    const inEditor = bytes.length <= EDITOR_BYTES && lineCount(bytes) <= EDITOR_LINES;
     chosen = { name, bytes, inEditor };
-    editor.value = inEditor ? utf8.decode(bytes) : '';
+    const decoded = inEditor ? utf8.decode(bytes) : '';
+    editor.value = editorText(decoded);
+    // A file the editor does not hold is not replaced by typing over nothing.
+    editor.readOnly = !inEditor;
+    editor.placeholder = inEditor ? typingHint : `${name} is too large to show here. Pick an example or open another file to type again.`;
     editor.scrollTop = 0;
     numberLines();
     const size = `${bytes.length.toLocaleString('en')} bytes`;
-    const notes = describeBytes(bytes);
+    const notes = inEditor ? describeBytes(bytes, decoded) : [];
     note.textContent = inEditor
       ? `${name}: ${size}, run exactly as opened${notes.length ? ` (${notes.join('; ')})` : ''}. ` +
         'Changing it in the editor runs the editor\u2019s text instead.'
-      : `${name}: ${size}, too large to show in the editor; it runs exactly as opened.`;
+      : `${name}: ${size}, too large to show in the editor (${EDITOR_LINES.toLocaleString('en')} lines ` +
+        `or ${EDITOR_BYTES >> 20} MiB at most); it runs exactly as opened` +
+        `${startsWithBom(bytes) ? ` (${BOM_NOTE})` : ''}, and a line that a message names is shown below Run.`;
   }
 
   $('input-file').addEventListener('change', (event) => {
@@ -102,30 +141,62 @@ const Input = (() => {
     marks.replaceChildren();
   }
 
+  // Where the number of line `line` starts in the gutter's text.
+  function gutterOffset(line) {
+    let offset = line - 1;  // the line ends before it
+    for (let digits = 1, first = 1; first < line; digits += 1, first *= 10) {
+      offset += digits * (Math.min(line, first * 10) - first);
+    }
+    return offset;
+  }
+
+  // The box of line `line`'s number in the gutter, {top, height}, top from
+  // the top of the gutter's content: laid out by the browser, not worked
+  // out from a pitch.
+  function numberBox(line) {
+    const range = document.createRange();
+    const start = gutterOffset(line);
+    range.setStart(gutter.firstChild, start);
+    range.setEnd(gutter.firstChild, start + String(line).length);
+    const box = range.getBoundingClientRect();
+    return { top: box.top - gutter.getBoundingClientRect().top + gutter.scrollTop, height: box.height };
+  }
+
+  // Line `line`'s box in the editor, {top, height} from the top of its
+  // content, measured on the gutter, whose lines are the editor's lines:
+  // the line's height is the distance to the next line, its text in the
+  // middle of it.
+  function lineBox(line) {
+    const text = numberBox(line);
+    let height = parseFloat(getComputedStyle(editor).lineHeight);
+    if (line < gutterLines) height = numberBox(line + 1).top - text.top;
+    else if (line > 1) height = text.top - numberBox(line - 1).top;
+    return { top: text.top - (height - text.height) / 2, height };
+  }
+
   function placeMark() {
     const mark = marks.firstElementChild;
     if (!mark) return;
-    const style = getComputedStyle(editor);
-    const lineHeight = parseFloat(style.lineHeight);
-    const line = Number(mark.dataset.line);
-    mark.style.top = `${parseFloat(style.paddingTop) + (line - 1) * lineHeight - editor.scrollTop}px`;
+    const box = lineBox(Math.min(Number(mark.dataset.line), gutterLines));
+    mark.style.top = `${box.top - editor.scrollTop}px`;
+    mark.style.height = `${box.height}px`;
   }
 
   function markLine(line) {
+    const shownLine = Math.min(line, gutterLines);
+    // Select the line, so that the caret is there when the user edits.
+    const text = editor.value;
+    let start = 0;
+    for (let i = 1; i < shownLine; i += 1) start = text.indexOf('\n', start) + 1;
+    const end = text.indexOf('\n', start);
+    editor.setSelectionRange(start, end < 0 ? text.length : end);
     const mark = document.createElement('div');
     mark.className = 'marked-line';
     mark.dataset.line = String(line);
     marks.replaceChildren(mark);
-    const lineHeight = parseFloat(getComputedStyle(editor).lineHeight);
-    editor.scrollTop = Math.max(0, (line - 1) * lineHeight - editor.clientHeight / 3);
+    editor.scrollTop = Math.max(0, lineBox(shownLine).top - editor.clientHeight / 3);
+    gutter.scrollTop = editor.scrollTop;
     placeMark();
-    // Select the line too, so that the caret is there when the user edits.
-    const lines = editor.value.split('\n');
-    if (line <= lines.length) {
-      let start = 0;
-      for (let i = 0; i < line - 1; i++) start += lines[i].length + 1;
-      editor.setSelectionRange(start, start + lines[line - 1].length);
-    }
   }
 
   // The gutter numbers the editor's lines, which are the file's lines.
@@ -156,9 +227,18 @@ const Input = (() => {
       const bytes = chosen.bytes || new TextEncoder().encode(editor.value);
       return { name: chosen.name, bytes, inEditor: chosen.inEditor };
     },
-    // `listener()` hears of each new choice: a file, an example, an edit.
+    // `listener()` hears of each new choice: a file, an example, an edit, a
+    // load; every listener added hears of each, in the order added.
     onChange(listener) {
-      changeListener = listener;
+      changeListeners.push(listener);
+    },
+    // Makes `bytes` the input, named `name`, as a newly opened file: the
+    // file input and the examples picker let go of their choice.
+    load(name, bytes) {
+      $('input-file').value = '';
+      examples.value = '';
+      newChoice();
+      setInput(name, bytes);
     },
     // Marks line `line` (1-based) of the editor and scrolls it into view.
     markLine,

@@ -21,11 +21,64 @@ const Render = (() => {
     return utf8.decode(Uint8Array.from(byteString, (c) => c.charCodeAt(0)));
   }
 
-  function element(tag, className, content) {
+  function element(tag, className, ...content) {
     const node = document.createElement(tag);
     if (className) node.className = className;
-    if (content !== undefined) node.append(content);
+    node.append(...content);
     return node;
+  }
+
+  // Characters that show as nothing, or as a blank, or that turn the text
+  // around them: each gets a visible mark with its name.
+  const INVISIBLE = /[\u0000-\u001f\u007f\u00a0\u200b-\u200f\u202a-\u202e\u2066-\u2069\ufeff]/u;
+  const MARK_NAMES = {
+    '\t': 'TAB', '\n': 'LF', '\r': 'CR', '\u0000': 'NUL', '\u007f': 'DEL', '\u00a0': 'NBSP',
+    '\u200b': 'ZWSP', '\u200e': 'LRM', '\u200f': 'RLM', '\u202e': 'RLO', '\ufeff': 'BOM',
+  };
+
+  function mark(name, title) {
+    const node = element('span', 'char-mark', name);
+    if (title) node.title = title;
+    return node;
+  }
+
+  function markFor(char) {
+    const code = `U+${char.codePointAt(0).toString(16).toUpperCase().padStart(4, '0')}`;
+    return mark(MARK_NAMES[char] || code, `the character ${code}`);
+  }
+
+  // A name or cell from the report, as shown: isolated from the text around
+  // it for direction, every invisible character and every blank at its
+  // start or end marked, an empty name called so.
+  function shown(byteString, options = {}) {
+    return shownText(text(byteString), options);
+  }
+
+  // shown() for text already decoded.
+  function shownText(value, { isName = false } = {}) {
+    if (value === '') return isName ? mark('an empty name') : element('bdi', '');
+    const node = element('bdi', '');
+    if (!INVISIBLE.test(value) && !/^ | $/.test(value)) {
+      node.append(value);
+      return node;
+    }
+    const lead = /^ */.exec(value)[0].length;
+    const trail = lead === value.length ? 0 : / *$/.exec(value)[0].length;
+    const chars = [...value];
+    chars.forEach((char, i) => {
+      const edge = i < lead || i >= chars.length - trail;
+      if (char === ' ' && edge) node.append(mark('\u2423', 'a blank at the start or end'));
+      else if (INVISIBLE.test(char)) node.append(markFor(char));
+      else if (node.lastChild?.nodeType === Node.TEXT_NODE) node.lastChild.appendData(char);
+      else node.append(char);
+    });
+    return node;
+  }
+
+  // A cell: a string, or {start, length} for one cut short.
+  function cellContent(cell) {
+    if (typeof cell === 'string') return [shown(cell)];
+    return [shown(cell.start), element('span', 'cut', ` \u2026 cut here: ${plural(cell.length, 'byte')} in all`)];
   }
 
   // Markdown text from the README: `code` becomes <code>, the rest is text.
@@ -41,23 +94,27 @@ const Render = (() => {
     return `${count.toLocaleString('en')} ${word}${count === 1 ? '' : 's'}`;
   }
 
-  function relationTable(relation) {
+  function relationTable(relation, label) {
     const table = element('table');
     const head = element('tr');
     for (const [name, type] of relation.attributes) {
-      const cell = element('th', '', text(name));
-      if (type) cell.append(element('span', 'type', text(type)));
+      const cell = element('th', '', shown(name, { isName: true }));
+      if (type) cell.append(element('span', 'type', shown(type)));
       head.append(cell);
     }
     table.append(element('thead', '', head));
     const body = element('tbody');
     for (const row of relation.rows) {
       const line = element('tr');
-      for (const cell of row) line.append(element('td', cell ? '' : 'empty-cell', text(cell)));
+      for (const cell of row) line.append(element('td', cell === '' ? 'empty-cell' : '', ...cellContent(cell)));
       body.append(line);
     }
     table.append(body);
+    // A table wider than the page scrolls; the keyboard reaches it to scroll.
     const wrap = element('div', 'table-wrap', table);
+    wrap.tabIndex = 0;
+    wrap.setAttribute('role', 'region');
+    wrap.setAttribute('aria-label', `Table of ${label}`);
     const more = relation.rowCount - relation.rows.length;
     const box = document.createDocumentFragment();
     box.append(wrap);
@@ -71,43 +128,59 @@ const Render = (() => {
     return box;
   }
 
-  function relationBlock(relation, title, className) {
+  // `label` names the relation in words, for a screen reader.
+  function relationBlock(relation, title, className, label) {
     const block = element('div', `relation ${className || ''}`);
     const heading = element('h3', '', element('span', 'mono', title));
     heading.append(element('span', 'count', plural(relation.rowCount, 'row')));
-    block.append(heading, relationTable(relation));
+    block.append(heading, relationTable(relation, label));
     return block;
   }
 
+  // What the report had to leave out, in words; null when nothing.
+  function leftOutNote(report) {
+    if (!report.incomplete) return null;
+    return element('p', 'note left-out',
+      'This run is too large to show whole here, so some tables or join steps are left out. ' +
+      'The output file is complete: Download saves all of it.');
+  }
+
   function showRelations(report) {
-    const nodes = report.relations.map((r) => relationBlock(r, text(r.name)));
+    const nodes = report.relations.map((r) => relationBlock(r, shown(r.name, { isName: true }), '',
+      r.name === '' ? 'the relation with an empty name' : text(r.name)));
     if (report.moreRelations > 0) {
       nodes.push(element('p', 'note', `\u2026 and ${plural(report.moreRelations, 'more relation')} not shown here; the output file holds them.`));
     }
-    if (report.result) nodes.push(relationBlock(report.result, 'result', 'result'));
-    if (nodes.length === 0) nodes.push(element('p', 'note', 'The run wrote no relation.'));
-    if (report.incomplete) {
-      nodes.unshift(element('p', 'note', 'Not everything this run did is shown here; the output file is complete.'));
+    if (report.result) nodes.push(relationBlock(report.result, 'result', 'result', 'result'));
+    if (report.resultLeftOut) {
+      nodes.push(element('p', 'note', 'result is too large to show here; the output file holds it.'));
     }
+    if (nodes.length === 0) nodes.push(element('p', 'note', 'The run wrote no relation.'));
+    const note = leftOutNote(report);
+    if (note) nodes.unshift(note);
     $('relations').replaceChildren(...nodes);
   }
 
   function showSteps(report) {
     const items = report.steps.map((step, i) => {
-      const left = step.left ? text(step.left) : `the outcome of step ${i}`;
+      // After the first step, "" on the left is the outcome built so far.
+      const left = i === 0 || step.left ? shown(step.left, { isName: true }) : `the outcome of step ${i}`;
       const how = step.attribute === null
-        ? 'a product: they share no attribute'
-        : `on ${text(step.attribute)}`;
-      const summary = element('summary', '',
-        `${left} \u22c8 ${text(step.right)}, ${how}: ` +
-        `${step.leftRows.toLocaleString('en')} \u00d7 ${plural(step.rightRows, 'row')} in, ` +
+        ? ['a product: they share no attribute']
+        : ['on ', shown(step.attribute, { isName: true })];
+      const summary = element('summary', '', left, ' \u22c8 ', shown(step.right, { isName: true }), ', ', ...how,
+        `: ${step.leftRows.toLocaleString('en')} \u00d7 ${plural(step.rightRows, 'row')} in, ` +
         `${plural(step.built.rowCount, 'row')} out`);
       const details = element('details', '', summary);
-      details.append(relationBlock(step.built, `step ${i + 1}`, 'built'));
+      details.append(relationBlock(step.built, `step ${i + 1}`, 'built', `the outcome of step ${i + 1}`));
       return element('li', '', details);
     });
     $('steps').replaceChildren(...items);
     $('steps').classList.add('shown');
+    $('steps').classList.toggle('left-out', report.stepsLeftOut > 0);
+    $('steps-note').textContent = report.stepsLeftOut > 0
+      ? `\u2026 and ${plural(report.stepsLeftOut, 'more join step')}, too large to show here.`
+      : '';
   }
 
   function showOutput(output) {
@@ -153,11 +226,41 @@ const Render = (() => {
     if (message.line !== null) {
       where += record.input.inEditor
         ? ` Line ${message.line} is marked in the editor.`
-        : ` The file is too large for the editor, so line ${message.line} is not shown.`;
+        : ` The file is too large for the editor; here is line ${message.line} with the lines around it:`;
     }
     nodes.push(element('p', 'note', where));
+    if (message.line !== null && !record.input.inEditor) nodes.push(excerpt(record.input.bytes, message.line));
     setStatus('failed', ...nodes);
     if (message.line !== null && record.input.inEditor) Input.markLine(message.line);
+  }
+
+  const EXCERPT_AROUND = 3;          // lines shown before and after a named line
+  const EXCERPT_LINE_BYTES = 1000;   // bytes shown of each of them
+
+  // Lines `line` - 3 to `line` + 3 of `bytes`, numbered, `line` marked: how a
+  // file too large for the editor shows the line that a message names.
+  function excerpt(bytes, line) {
+    const first = Math.max(1, line - EXCERPT_AROUND);
+    let start = 0;
+    for (let n = 1; n < first && start >= 0; n += 1) start = bytes.indexOf(10, start) + 1 || -1;
+    const box = element('pre', 'excerpt');
+    for (let n = first; n <= line + EXCERPT_AROUND && start >= 0 && start <= bytes.length; n += 1) {
+      const end = bytes.indexOf(10, start);
+      const lineEnd = end < 0 ? bytes.length : end;
+      const lineBytes = bytes.subarray(start, Math.min(lineEnd, start + EXCERPT_LINE_BYTES));
+      const row = element('span', n === line ? 'excerpt-line named' : 'excerpt-line',
+        element('span', 'excerpt-number', String(n)), shownText(utf8.decode(lineBytes)));
+      if (lineEnd - start > EXCERPT_LINE_BYTES) {
+        row.append(element('span', 'cut', ` \u2026 cut here: ${plural(lineEnd - start, 'byte')} in all`));
+      }
+      box.append(row);
+      if (end < 0) break;
+      start = end + 1;
+    }
+    box.tabIndex = 0;
+    box.setAttribute('role', 'region');
+    box.setAttribute('aria-label', `Line ${line} of the input file and the lines around it`);
+    return box;
   }
 
   // Empties every section below the status, and the marked line.
@@ -166,7 +269,8 @@ const Render = (() => {
     $('console').textContent = '';
     $('relations').replaceChildren(...relationsHint.map((node) => node.cloneNode(true)));
     $('steps').replaceChildren();
-    $('steps').classList.remove('shown');
+    $('steps').classList.remove('shown', 'left-out');
+    $('steps-note').textContent = '';
     $('output').textContent = '';
     $('output-note').textContent = '';
     $('download').disabled = true;

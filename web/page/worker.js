@@ -3,8 +3,12 @@
 // createJoinrel comes from the engine's script, loaded before this one.
 //
 // Its answers: {ready: true} once the engine has loaded, or {loadFailed:
-// reason} when it cannot load; then for each run {result}, or {error} (with
-// `broken` when the engine cannot run again).
+// reason} when it cannot load; then for each run {result, heapBytes}, or
+// {error} (with `broken` when the engine cannot run again).
+//
+// The input and output files live in the engine's in-memory file system,
+// outside its heap: the input is the bytes the page sent, taken over without
+// a copy, and the output is handed to the page without one.
 'use strict';
 
 const engineReady = createJoinrel();
@@ -13,15 +17,18 @@ engineReady.then(
   (error) => postMessage({ loadFailed: String(error?.message ?? error) }),
 );
 
+const INPUT = '/input';
+const OUTPUT = '/output';
+
 // The Outcome that joinrel_run returns, field by field: src/wasm/entry.cc
 // checks these byte offsets when it is compiled.
-const OUTCOME = { status: 0, console: 4, consoleSize: 8, output: 12, outputSize: 16, report: 20, reportSize: 24 };
+const OUTCOME = { status: 0, console: 4, consoleSize: 8, report: 12, reportSize: 16 };
 
+// The heap reaches 4 GiB, so an address is read as unsigned (>>> 0).
 function readOutcome(engine, address) {
   const view = new DataView(engine.HEAPU8.buffer);
   const word = (field) => view.getUint32(address + OUTCOME[field], true);
   const bytes = (pointer, size) => engine.HEAPU8.slice(pointer, pointer + size);
-  const outputSize = view.getInt32(address + OUTCOME.outputSize, true);
   // 'latin1' is windows-1252 in browsers, which differs from ISO-8859-1 at
   // 0x80-0x9f: right here only because the report is ASCII, every other
   // byte escaped as \u00XX.
@@ -29,31 +36,63 @@ function readOutcome(engine, address) {
   return {
     status: view.getInt32(address + OUTCOME.status, true),
     console: bytes(word('console'), word('consoleSize')),
-    output: outputSize < 0 ? null : bytes(word('output'), outputSize),
     report: JSON.parse(report),
   };
 }
 
+function removeFile(engine, path) {
+  if (engine.FS.analyzePath(path).exists) engine.FS.unlink(path);
+}
+
+// The output file's bytes, taken from the file system as they are, or null
+// when the run created none.
+function takeOutput(engine) {
+  if (!engine.FS.analyzePath(OUTPUT).exists) return null;
+  const { node } = engine.FS.lookupPath(OUTPUT);
+  const bytes = node.contents ? node.contents.subarray(0, node.usedBytes) : new Uint8Array(0);
+  engine.FS.unlink(OUTPUT);
+  return bytes;
+}
+
+function plainBytes(count) {
+  return `${count.toLocaleString('en')} bytes`;
+}
+
 // A run that fails inside the engine leaves it in no state to run again:
-// the page then replaces this worker.
-function run(engine, input, rowLimit, relationLimit) {
-  const address = engine._malloc(Math.max(input.length, 1));
-  if (address === 0) return { error: 'There is not enough memory for the input file.' };
-  engine.HEAPU8.set(input, address);
-  const outcome = engine._joinrel_run(address, input.length, rowLimit, relationLimit);
-  engine._free(address);
-  if (outcome === 0) return { error: 'There is not enough memory for the input file.' };
-  return { result: readOutcome(engine, outcome) };
+// the page then replaces this worker. `outputLimit` is the largest output
+// the page takes (the browser test lowers it).
+function run(engine, { input, rowLimit, relationLimit, reportLimit, outputLimit }) {
+  removeFile(engine, OUTPUT);
+  engine.FS.writeFile(INPUT, input, { canOwn: true });
+  let address;
+  try {
+    address = engine._joinrel_run(rowLimit, relationLimit, reportLimit) >>> 0;
+  } finally {
+    removeFile(engine, INPUT);
+  }
+  const result = readOutcome(engine, address);
+  const output = takeOutput(engine);
+  if (output && output.length > outputLimit) {
+    return { error: `The output file has ${plainBytes(output.length)}, more than this page can hold (${plainBytes(outputLimit)}).` };
+  }
+  return { result: { ...result, output }, heapBytes: engine.HEAPU8.buffer.byteLength };
+}
+
+// What a failure inside the engine means, in words.
+function failure(error) {
+  if (error instanceof RangeError) {
+    return 'This browser tab has not enough memory for this run: the files are too large to hold.';
+  }
+  return `The engine failed: ${error}`;
 }
 
 onmessage = async (event) => {
-  const { input, rowLimit, relationLimit } = event.data;
   let answer;
   try {
-    answer = run(await engineReady, input, rowLimit, relationLimit);
+    answer = run(await engineReady, event.data);
   } catch (error) {
     // Without an engine the page has heard loadFailed already.
-    postMessage({ error: `The engine failed: ${error}`, broken: true });
+    postMessage({ error: failure(error), broken: true });
     return;
   }
   const transfer = [answer.result?.console.buffer, answer.result?.output?.buffer].filter(Boolean);

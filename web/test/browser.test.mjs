@@ -10,6 +10,7 @@
 // its browser-test/ folder.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
+import crypto from 'node:crypto';
 import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
@@ -671,5 +672,307 @@ test('an engine that cannot load says so, and every run is refused with the reas
   assert.match(await page.textContent('#status'), /The engine could not be loaded/);
   assert.ok(!(await page.isEnabled('#run')), 'Run without an engine');
   await broken.close();
+  assertClean();
+});
+
+// ---- The marked line is the named line ----------------------------------------
+
+// How the marked line sits against the editor's line `line` as the browser
+// lays it out, measured on a copy of the editor's text in an element styled
+// like it: {offset} in px between their middles, and the editor's selection.
+function markAgainstLine(page, line) {
+  return page.evaluate((line) => {
+    const editor = document.getElementById('editor');
+    const style = getComputedStyle(editor);
+    const copy = document.createElement('div');
+    for (const key of ['fontFamily', 'fontSize', 'lineHeight', 'paddingTop', 'tabSize']) copy.style[key] = style[key];
+    Object.assign(copy.style, { position: 'absolute', top: '0', visibility: 'hidden', whiteSpace: 'pre' });
+    const lines = editor.value.split('\n');
+    copy.textContent = lines.slice(0, line - 1).map((text) => `${text}\n`).join('');
+    const probe = document.createElement('span');
+    probe.textContent = lines[line - 1] || ' ';
+    copy.append(probe);
+    document.body.append(copy);
+    const text = probe.getBoundingClientRect();
+    const textMiddle = text.top + text.height / 2 - copy.getBoundingClientRect().top;
+    copy.remove();
+    const mark = document.querySelector('.marked-line').getBoundingClientRect();
+    const markMiddle = mark.top + mark.height / 2 - editor.getBoundingClientRect().top + editor.scrollTop;
+    return { offset: markMiddle - textMiddle, selected: editor.value.slice(editor.selectionStart, editor.selectionEnd) };
+  }, line);
+}
+
+test('the marked line is the line the message names, whatever ends a line and however far down', async (t) => {
+  const page = await openPage();
+  // Only LF ends a line: each of these stays inside line 4, and line 6 is B.
+  const row4 = { 'a lone CR': '1\r2', 'CR CR LF': '1\r\r', NEL: '1\u00852', 'U+2028': '1\u20282', 'U+2029': '1\u20292' };
+  const rows = Array.from({ length: 8996 }, (_, i) => `${i}\n`).join('');
+  const files = Object.fromEntries(Object.entries(row4).map(([name, row]) =>
+    [name, { text: `Q(A)\n\nA(x)\n${row}\n\nB\n`, line: 6, lines: 7 }]));
+  files['line 9,001'] = { text: `Q(A)\n\nA(x)\n${rows}\nB\n`, line: 9001, lines: 9002 };
+  for (const [name, file] of Object.entries(files)) {
+    await t.test(name, async () => {
+      await page.setInputFiles('#input-file', { name: 'lines.txt', mimeType: 'text/plain', buffer: Buffer.from(file.text, 'utf8') });
+      await page.waitForFunction(() => document.getElementById('input-note').textContent.startsWith('lines.txt'));
+      await page.click('#run');
+      await guarded(page.waitForFunction((line) => document.getElementById('status').textContent.includes(`${line}. sor!`), file.line), 'the run');
+      const gutter = (await page.textContent('#editor-gutter')).split('\n');
+      assert.equal(gutter.length, file.lines, 'gutter lines');
+      const mark = await markAgainstLine(page, file.line);
+      assert.equal(mark.selected, file.text.split('\n')[file.line - 1], 'the selected line');
+      assert.ok(Math.abs(mark.offset) < 2, `the mark is ${mark.offset} px off its line`);
+    });
+  }
+  await page.close();
+  assertClean();
+});
+
+// ---- Large runs: the output always arrives ------------------------------------
+
+// Sets the page's limits (Engine.limits) for the runs that follow.
+function setLimits(page, limits) {
+  return page.evaluate((limits) => Object.assign(Engine.limits, limits), limits);
+}
+
+test('a report cut to its limit still brings the whole output, and the page says what is left out', async () => {
+  const page = await openPage();
+  await setLimits(page, { reportBytes: 2048 });
+  const staff = caseNamed('example staff');
+  const answer = await runScript(page, staff.input);
+  assert.equal(answer.status, 0);
+  assert.deepEqual(answer.output, staff.output, 'output with the report cut');
+  await runExample(page, 'staff.txt');
+  assert.match(await page.textContent('#relations'), /too large to show whole here.*The output file is complete/);
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
+  assert.deepEqual(fs.readFileSync(await download.path()), staff.output, 'downloaded output');
+  await page.close();
+  assertClean();
+});
+
+test('an output the page cannot hold is refused in words, never passed off as none', async () => {
+  const page = await openPage();
+  await setLimits(page, { outputBytes: 100 });
+  const company = caseNamed('example company');
+  const refusal = await page.evaluate((text) => window.joinrel.run(Uint8Array.from(text, (c) => c.charCodeAt(0)))
+    .then(() => 'resolved', (error) => error.message), company.input.toString('latin1'));
+  assert.match(refusal, /^The output file has 222 bytes, more than this page can hold/);
+  await page.selectOption('#examples', 'company.txt');
+  await page.click('#run');
+  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('more than this page can hold')), 'the refusal on the page');
+  assert.ok(!(await page.isEnabled('#download')), 'Download without the output');
+  await page.close();
+  assertClean();
+});
+
+test('a cell over 1,000 bytes is shown cut with its length, and the output holds it whole', async () => {
+  const page = await openPage();
+  const long = Buffer.alloc(5000, 0xff);
+  const input = Buffer.concat([Buffer.from('Q(A, B)\n\nA(a)\n'), long, Buffer.from('\n\nB(b)\nb0\nb1\n')]);
+  const answer = await runScript(page, input);
+  assert.equal(answer.status, 0);
+  assert.ok(answer.output.includes(long), 'the output holds the whole cell');
+  await page.setInputFiles('#input-file', { name: 'long.txt', mimeType: 'text/plain', buffer: input });
+  await page.waitForFunction(() => document.getElementById('input-note').textContent.startsWith('long.txt'));
+  await page.click('#run');
+  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('done')), 'the run');
+  const cut = await page.$$eval('#relations td', (cells) => cells.map((cell) => cell.textContent).filter((text) => text.includes('cut here')));
+  assert.ok(cut.length >= 1, 'no cell is shown cut');
+  assert.match(cut[0], /cut here: 5,000 bytes in all$/);
+  await page.close();
+  assertClean();
+});
+
+// ---- Nothing invisible, nothing out of reach -----------------------------------
+
+test('characters that show as nothing get a visible mark, and every name keeps its direction', async () => {
+  const page = await openPage();
+  const open = async (name, bytes) => {
+    await page.setInputFiles('#input-file', { name, mimeType: 'text/plain', buffer: bytes });
+    await page.waitForFunction((name) => document.getElementById('input-note').textContent.startsWith(name), name);
+  };
+  await open('marks.txt', Buffer.from('Q(\u202eA, B)\n\n\u202eA(x\ty, k)\n 1 ,2\n\nB(k)\n2\n'));
+  await page.click('#run');
+  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('done')), 'the run');
+  const marks = (selector) => page.$$eval(selector, (nodes) => nodes.map((node) => node.textContent));
+  assert.deepEqual(await marks('#relations .relation:first-child th .char-mark'), ['TAB']);
+  assert.deepEqual(await marks('#relations .relation:first-child td .char-mark'), ['\u2423', '\u2423']);
+  assert.deepEqual(await marks('#steps summary bdi .char-mark'), ['RLO']);
+  await open('empty-name.txt', Buffer.from('Q(, B)\n\n (k)\n2\n\nB(k)\n2\n'));
+  await page.click('#run');
+  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('done')), 'the run');
+  assert.equal(await page.textContent('#relations .relation:first-child h3 .mono'), 'an empty name');
+  assert.match(await page.textContent('#steps summary'), /^an empty name \u22c8 B,/);
+  await open(`${'n'.repeat(200)}.txt`, Buffer.from('\ufeffQ(A)\n\nA(x)\n1\n'));
+  assert.match(await page.textContent('#input-note'), /byte order mark: 3 bytes .* first line/);
+  assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <= window.innerWidth), 'a long file name widens the page');
+  await page.close();
+  assertClean();
+});
+
+// Every violation axe-core finds on the page as it is, as "rule: target".
+async function axeViolations(page) {
+  await page.addScriptTag({ path: path.join(repo, 'web/node_modules/axe-core/axe.min.js') });
+  const violations = await page.evaluate(async () => (await window.axe.run(document)).violations);
+  return violations.flatMap((v) => v.nodes.map((node) => `${v.id}: ${node.target.join(' ')}`));
+}
+
+test('axe-core finds nothing, fresh, after a run, after a message and after a wide relation; the keyboard does it all', async (t) => {
+  const page = await openPage();
+  const check = async (state) => assert.deepEqual(await axeViolations(page), [], state);
+  await t.test('fresh', () => check('the fresh page'));
+  await t.test('from the keyboard, with focus kept on Run', async () => {
+    await page.focus('#examples');
+    await page.selectOption('#examples', 'company.txt');
+    await page.keyboard.press('Tab');
+    assert.equal(await page.evaluate(() => document.activeElement.id), 'run', 'Tab after the examples');
+    await page.keyboard.press('Enter');
+    await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('done')), 'the run');
+    assert.equal(await page.evaluate(() => document.activeElement.id), 'run', 'focus after the run');
+    let focused = '';
+    for (let tab = 0; tab < 40 && focused !== 'download'; tab += 1) {
+      await page.keyboard.press('Tab');
+      focused = await page.evaluate(() => document.activeElement.id);
+    }
+    assert.equal(focused, 'download', 'Tab reaches Download');
+    const [download] = await Promise.all([page.waitForEvent('download'), page.keyboard.press('Enter')]);
+    assert.equal(download.suggestedFilename(), 'company.out.txt');
+  });
+  await t.test('after a run', () => check('after a run'));
+  await t.test('after a message', async () => {
+    const failing = caseNamed('case row_too_many_cells');
+    await page.setInputFiles('#input-file', { name: failing.fileName, mimeType: 'text/plain', buffer: failing.input });
+    await page.waitForFunction((name) => document.getElementById('input-note').textContent.startsWith(name), failing.fileName);
+    await page.click('#run');
+    await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('sor!')), 'the run');
+    await check('after a message');
+  });
+  await t.test('after a wide relation', async () => {
+    const cells = Array.from({ length: 40 }, (_, k) => `cell${k}`.padEnd(24, 'x'));
+    const wide = `Q(W, V)\n\nW(${cells.map((_, k) => `a${k}`).join(', ')})\n${cells.join(',')}\n\nV(a0)\n${cells[0]}\n\nE(e, f)\n z,\n`;
+    await page.fill('#editor', wide);
+    await page.click('#run');
+    await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('done')), 'the run');
+    assert.ok(await page.$eval('.table-wrap', (wrap) => wrap.scrollWidth > wrap.clientWidth), 'the table is not wider than the page');
+    await check('after a wide relation');
+  });
+  await t.test('generated markers as readable as the text', async () => {
+    const ratios = await page.evaluate(() => {
+      const luminance = (color) => {
+        const [r, g, b] = color.match(/[\d.]+/g).slice(0, 3).map((v) => {
+          const c = Number(v) / 255;
+          return c <= 0.03928 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4;
+        });
+        return 0.2126 * r + 0.7152 * g + 0.0722 * b;
+      };
+      const background = (node) => {
+        for (; node; node = node.parentElement) {
+          const color = getComputedStyle(node).backgroundColor;
+          if (!/rgba\(.*, 0\)$|transparent/.test(color)) return color;
+        }
+        return 'rgb(255, 255, 255)';
+      };
+      const contrast = (node, pseudo) => {
+        const [a, b] = [luminance(getComputedStyle(node, pseudo).color), luminance(background(node))];
+        return Math.round(((Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05)) * 100) / 100;
+      };
+      return {
+        'the empty-cell marker': contrast(document.querySelector('td.empty-cell'), '::after'),
+        'the gutter numbers': contrast(document.getElementById('editor-gutter')),
+        'a character mark': contrast(document.querySelector('.char-mark')),
+      };
+    });
+    for (const [what, ratio] of Object.entries(ratios)) assert.ok(ratio >= 4.5, `${what}: ${ratio}:1`);
+  });
+  await page.close();
+  assertClean();
+});
+
+test('a file of too many lines for the editor stays out of it, and a message shows its line', async () => {
+  const page = await openPage();
+  const rows = Buffer.from('1\n'.repeat(599996));
+  const input = Buffer.concat([Buffer.from('Q(A)\n\nA(x)\n'), rows, Buffer.from('\nB\n')]);
+  await page.setInputFiles('#input-file', { name: 'lines.txt', mimeType: 'text/plain', buffer: input });
+  await guarded(page.waitForFunction(() => document.getElementById('input-note').textContent.startsWith('lines.txt')), 'opening the file');
+  assert.match(await page.textContent('#input-note'), /too large to show in the editor/);
+  assert.equal(await page.inputValue('#editor'), '', 'the editor holds the file');
+  await page.click('#run');
+  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('sor!')), 'the run');
+  const named = await page.textContent('#status .excerpt .named');
+  assert.equal(named, `${/(\d+)\. sor!/.exec(await page.textContent('#status'))[1]}1`, 'the named line in the excerpt');
+  await page.close();
+  assertClean();
+});
+
+test('a worker whose heap grew past what the page keeps is replaced after its run', async () => {
+  const page = await openPage();
+  const company = caseNamed('example company');
+  assert.deepEqual((await runScript(page, company.input)).output, company.output);
+  const [worker] = page.workers();
+  const closed = new Promise((resolve) => worker.once('close', resolve));
+  await setLimits(page, { keptHeapBytes: 0 });
+  assert.deepEqual((await runScript(page, company.input)).output, company.output);
+  await guarded(closed, 'the worker that ran');
+  await setLimits(page, { keptHeapBytes: 256 << 20 });
+  assert.deepEqual((await runScript(page, company.input)).output, company.output, 'a run on the fresh worker');
+  await page.close();
+  assertClean();
+});
+
+// ---- Inputs shared as links ------------------------------------------------------
+
+// Waits until the share note says something other than that the link is being made.
+async function shareNote(page) {
+  await guarded(page.waitForFunction(() => {
+    const text = document.getElementById('share-note').textContent;
+    return text && !text.endsWith('\u2026');
+  }), 'the share note');
+  return page.textContent('#share-note');
+}
+
+test('a link made from disk brings back the exact bytes, CR LF and 0xFF with them, and runs them', async () => {
+  const fileUrl = pathToFileURL(path.join(buildDir, 'joinrel.html')).href;
+  const crlf = fs.readFileSync(path.join(repo, 'tests/e2e/cases/crlf_line_ends/input'));
+  const input = Buffer.from(crlf.toString('latin1').replace('Anna', 'Ann\xff'), 'latin1');
+  const sender = await openPage(fileUrl);
+  await sender.setInputFiles('#input-file', { name: 'crlf.txt', mimeType: 'text/plain', buffer: input });
+  await guarded(sender.waitForFunction(() => document.getElementById('input-note').textContent.startsWith('crlf.txt')), 'opening the file');
+  await sender.click('#share');
+  assert.match(await shareNote(sender), /names that file/);
+  const url = await sender.inputValue('#share-link');
+  const fragment = await sender.inputValue('#share-fragment');
+  assert.match(fragment, /^#i1=[A-Za-z0-9_-]+$/);
+  assert.equal(url, fileUrl + fragment);
+  await sender.close();
+  const receiver = await openPage(url);
+  await guarded(receiver.waitForFunction(() => /^done|sor!/.test(document.getElementById('status').textContent)), 'the shared run');
+  assert.match(await receiver.textContent('#status'), /^done \(exit status 0\)/);
+  const loaded = await receiver.evaluate(async () => btoa(String.fromCharCode(...(await Input.current()).bytes)));
+  assert.deepEqual(Buffer.from(loaded, 'base64'), input, 'the shared input');
+  await receiver.close();
+  assertClean();
+});
+
+test('an input too large for a link gets none, and a cut, foreign or newer link loads nothing', async () => {
+  const page = await openPage();
+  await runExample(page, 'company.txt');
+  await page.click('#share');
+  await shareNote(page);
+  const link = await page.inputValue('#share-link');
+  assert.ok(link.startsWith(`${origin}/index.html#i1=`), link);
+  assert.ok(await page.isHidden('#share-fragment'), 'a served page offers the fragment alone');
+  // Random bytes do not compress: their link would be over 32,000 characters.
+  await page.setInputFiles('#input-file', { name: 'noise.txt', mimeType: 'text/plain', buffer: crypto.randomBytes(30000) });
+  await guarded(page.waitForFunction(() => document.getElementById('input-note').textContent.startsWith('noise.txt')), 'opening the file');
+  await page.click('#share');
+  assert.match(await shareNote(page), /too large to share as a link/);
+  assert.ok(await page.isHidden('#share-link'), 'a link was shown');
+  await page.close();
+  const refused = [[link.slice(0, -20), /broken/], [`${link.slice(0, -2)}+/`, /broken/], ['#top', /broken/], ['#i2=AAAA', /newer/]];
+  for (const [address, words] of refused) {
+    const opened = await openPage(address.startsWith('#') ? `${origin}/index.html${address}` : address);
+    assert.match(await shareNote(opened), words, address);
+    assert.equal(await opened.inputValue('#editor'), '', `${address}: the editor holds an input`);
+    await opened.close();
+  }
   assertClean();
 });

@@ -1,0 +1,173 @@
+// Inputs shared as links: Share puts the input's exact bytes into the
+// address's fragment, the part after '#', and a page opened with such a
+// fragment loads those bytes and runs them. A browser never sends the
+// fragment to a server, and the page sends nothing, so a link works from
+// disk as well as served, and the input stays between the people who pass
+// the link on. It owns #share, #share-link, #share-note and #share-fragment.
+//
+// The fragment is "i1=" and the input compressed with raw deflate, in
+// base64url. The number after "i" names the format, so that a later page
+// can still tell these links from its own.
+(() => {
+  // Every word this part shows, in one place, so that it can be translated.
+  const TEXTS = {
+    button: 'Share',
+    linkLabel: 'Link to this input',
+    fragmentLabel: 'The part to put after the address of joinrel.html',
+    making: 'Making the link\u2026',
+    copied: 'The link is copied, ready to paste. It holds the whole input, so whoever opens it sees ' +
+      'this input and its run; nothing was sent anywhere.',
+    notCopied: 'Copy the link from the field above. It holds the whole input, so whoever opens it sees ' +
+      'this input and its run; nothing was sent anywhere.',
+    fromDisk: 'This page was opened from a file on this computer, so the link names that file, which ' +
+      'nobody else can open. Send them the part below instead: they open their own copy of ' +
+      'joinrel.html and put it right after its address in the address bar.',
+    tooLarge: 'This input is too large to share as a link: the link would be longer than 32,000 ' +
+      'characters. Send the file itself instead.',
+    noCompression: 'This browser cannot compress an input, so it cannot make or open a link with one.',
+    loaded: 'This input came with the link the page was opened with.',
+    broken: 'The input in this link is broken, perhaps cut short when it was copied, so nothing was ' +
+      'loaded. Ask for the whole link again.',
+    newer: 'This link was made by a newer version of the page, which this copy cannot read, so ' +
+      'nothing was loaded. Open it with a newer joinrel.html.',
+  };
+
+  // Longer links are cut or refused by mail programs, chats and browsers.
+  const MAX_LINK = 32000;
+  // No input is put into a link whose compressed form could not fit one:
+  // deflate makes at best about 1,032 bytes into one, and base64url makes
+  // 3 bytes into 4 characters.
+  const MAX_SHARED_BYTES = ((MAX_LINK * 3) / 4) * 1032;
+  const FORMAT = 'i1=';
+  const SHARED_NAME = 'shared.txt';
+
+  const $ = (id) => document.getElementById(id);
+  const button = $('share');
+  const link = $('share-link');
+  const note = $('share-note');
+  const fragmentField = $('share-fragment');
+  button.textContent = TEXTS.button;
+  link.setAttribute('aria-label', TEXTS.linkLabel);
+  fragmentField.setAttribute('aria-label', TEXTS.fragmentLabel);
+
+  // Counts the input's changes, so that a link made or a run started for an
+  // input that has changed since is dropped.
+  let changes = 0;
+
+  function show(text, { url = '', fragment = '' } = {}) {
+    note.textContent = text;
+    link.value = url;
+    link.hidden = !url;
+    fragmentField.value = fragment;
+    fragmentField.hidden = !fragment;
+  }
+
+  Input.onChange(() => {
+    changes += 1;
+    show('');
+  });
+
+  const canCompress = typeof CompressionStream === 'function' && typeof DecompressionStream === 'function';
+
+  // `bytes` through a CompressionStream or DecompressionStream; rejects on
+  // data the stream refuses.
+  async function through(bytes, stream) {
+    const piped = new Blob([bytes]).stream().pipeThrough(stream);
+    return new Uint8Array(await new Response(piped).arrayBuffer());
+  }
+
+  function toBase64url(bytes) {
+    let binary = '';
+    // In slices: a call takes only so many arguments.
+    for (let i = 0; i < bytes.length; i += 0x8000) binary += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+    return btoa(binary).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
+  }
+
+  // The bytes of base64url `text`, or null where it is not base64url.
+  function fromBase64url(text) {
+    if (!/^[A-Za-z0-9_-]*$/.test(text)) return null;
+    try {
+      return Uint8Array.from(atob(text.replace(/-/g, '+').replace(/_/g, '/')), (c) => c.charCodeAt(0));
+    } catch {
+      return null;
+    }
+  }
+
+  async function copy(text) {
+    try {
+      await navigator.clipboard.writeText(text);
+      return true;
+    } catch {
+      return false;  // the browser said no: the field still holds the link
+    }
+  }
+
+  button.addEventListener('click', async () => {
+    if (!canCompress) {
+      show(TEXTS.noCompression);
+      return;
+    }
+    const mine = changes;
+    show(TEXTS.making);
+    const input = await Input.current();
+    if (input.bytes.length > MAX_SHARED_BYTES) {
+      if (mine === changes) show(TEXTS.tooLarge);
+      return;
+    }
+    const fragment = `#${FORMAT}${toBase64url(await through(input.bytes, new CompressionStream('deflate-raw')))}`;
+    const url = location.href.split('#')[0] + fragment;
+    if (mine !== changes) return;
+    if (url.length > MAX_LINK) {
+      show(TEXTS.tooLarge);
+      return;
+    }
+    const fromDisk = location.protocol === 'file:';
+    show(TEXTS.making, { url, fragment: fromDisk ? fragment : '' });
+    link.focus();
+    link.select();
+    const copied = await copy(url);
+    if (mine !== changes) return;
+    note.textContent = `${copied ? TEXTS.copied : TEXTS.notCopied}${fromDisk ? ` ${TEXTS.fromDisk}` : ''}`;
+  });
+
+  // The input of the address's fragment, as {bytes} or {refusal: text};
+  // null when there is no fragment.
+  async function fragmentInput() {
+    const fragment = location.hash.slice(1);
+    if (!fragment) return null;
+    const format = /^i(\d+)=/.exec(fragment);
+    if (!format) return { refusal: TEXTS.broken };
+    if (`i${format[1]}=` !== FORMAT) return { refusal: Number(format[1]) > 1 ? TEXTS.newer : TEXTS.broken };
+    if (!canCompress) return { refusal: TEXTS.noCompression };
+    // No link made here is longer, and a longer one could inflate to more
+    // than the tab holds.
+    const compressed = fragment.length <= MAX_LINK ? fromBase64url(fragment.slice(FORMAT.length)) : null;
+    if (!compressed) return { refusal: TEXTS.broken };
+    try {
+      return { bytes: await through(compressed, new DecompressionStream('deflate-raw')) };
+    } catch {
+      return { refusal: TEXTS.broken };
+    }
+  }
+
+  // Loads the fragment's input and runs it once the engine is there, unless
+  // the input changed meanwhile.
+  async function openFragment() {
+    const shared = await fragmentInput();
+    if (!shared) return;
+    if (shared.refusal) {
+      show(shared.refusal);
+      return;
+    }
+    Input.load(SHARED_NAME, shared.bytes);
+    show(TEXTS.loaded);
+    const loaded = changes;
+    // Where the engine cannot load, the page says so already.
+    Engine.ready.then(() => {
+      if (loaded === changes) $('run').click();
+    }, () => {});
+  }
+
+  openFragment();
+  window.addEventListener('hashchange', openFragment);
+})();
