@@ -37,13 +37,14 @@ void showMessage(std::ostream& console, std::string_view message) {
 constexpr std::string_view kUsageHint = "usage: joinrel INPUT OUTPUT (joinrel --help for more)\n";
 
 // Shows `message` on `console` (and, for a missing argument, the usage hint on
-// `errors`), tells `observer` its kind and line, then calls `pause`; returns
+// `errors`), tells `observer` its kind, line and particulars, then calls
+// `pause`; returns
 // the status of a run that stops there.
 int stop(std::ostream& console, std::ostream& errors, std::string_view message, MessageKind kind,
-         LineNumber line, void (*pause)(), RunObserver& observer) {
+         LineNumber line, const Particulars& particulars, void (*pause)(), RunObserver& observer) {
   showMessage(console, message);
   if (kind == MessageKind::MissingParameter) errors << kUsageHint << std::flush;
-  observer.runStopped(kind, line);
+  observer.runStopped(kind, line, particulars);
   pause();
   return 1;
 }
@@ -105,6 +106,8 @@ bool answerQuery(std::span<const Argument> args, std::ostream& console) {
 
 // A literal, so that saying memory ran out takes none.
 constexpr std::string_view kOutOfMemory = messageEntry(MessageKind::OutOfMemory).text;
+// Made before any run, for the same reason.
+const Particulars kNoParticulars;
 
 // True when both paths name one file, through a hard or a symbolic link too.
 // A path that does not exist names no other file.
@@ -152,15 +155,18 @@ class RunWriter final : public ReadSink, public JoinSink {
     writeLineEnd(outputFile_);
   }
   // The relation, then an empty line.
-  void relationRead(const Relation& relation) override {
+  void relationRead(const Relation& relation, LineNumber firstRowLine) override {
     writeRelation(relation, outputFile_);
     writeLineEnd(outputFile_);
-    observer_.relationWritten(relation);
+    observer_.relationWritten(relation, firstRowLine);
   }
+  // The lineage is the watcher's to ask for.
+  bool wantsLineage() const override { return observer_.explains(); }
   // A join step writes nothing; the watcher alone hears of it.
   void stepBuilt(const JoinStep& step) override { observer_.joinStepDone(step); }
   // `result`, in its final form, with no line end after it.
   void writeResult(Relation& result) {
+    if (observer_.explains()) observer_.resultTidied(tidyLineage(result));
     normalizeResult(result);
     writeRelation(result, outputFile_);
     observer_.resultWritten(result);
@@ -214,11 +220,14 @@ int runJoinrel(std::span<const Argument> args, std::ostream& console, std::ostre
     run(args[1], args[2], observer);
     return 0;
   } catch (const FatalError& error) {
-    return stop(console, errors, error.message(), error.kind(), error.line(), pause, observer);
+    return stop(console, errors, error.message(), error.kind(), error.line(), error.particulars(),
+                pause, observer);
   } catch (const std::bad_alloc&) {
-    return stop(console, errors, kOutOfMemory, MessageKind::OutOfMemory, 0, pause, observer);
+    return stop(console, errors, kOutOfMemory, MessageKind::OutOfMemory, 0, kNoParticulars, pause,
+                observer);
   } catch (const std::length_error&) {  // a size beyond anything memory could hold
-    return stop(console, errors, kOutOfMemory, MessageKind::OutOfMemory, 0, pause, observer);
+    return stop(console, errors, kOutOfMemory, MessageKind::OutOfMemory, 0, kNoParticulars, pause,
+                observer);
   }
 }
 

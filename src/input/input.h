@@ -77,8 +77,9 @@ class ReadSink {
   // The first line, not empty; the view is valid for the length of the call.
   virtual void firstLineRead(std::string_view line) = 0;
   // An input relation, read whole: every one, in file order, the ones the
-  // join does not read included, each before the next is read.
-  virtual void relationRead(const Relation& relation) = 0;
+  // join does not read included, each before the next is read. Its row i is
+  // input line `firstRowLine` + i.
+  virtual void relationRead(const Relation& relation, LineNumber firstRowLine) = 0;
 };
 
 // Pass 1: reads the first line and hands it to `sink`. Refuses an empty first
@@ -96,9 +97,9 @@ std::int64_t countRelations(const InputFile& inputFile);
 //   - the end of the input where a header is expected ("Hianyzo fejlec"; with
 //     the count from countRelations a guard only, as every counted line is
 //     either read as a header or refused as a row),
-//   - a line with no "(" after its first byte, or that ends before the ")"
-//     closing its list and before the comma after a 50th attribute ("Hibas
-//     fejlec"),
+//   - a line with no "(" after its first byte (HeaderFault::NoParenthesis),
+//     or that ends before the ")" closing its list and before the comma after
+//     a 50th attribute (HeaderFault::ListNotClosed): "Hibas fejlec",
 //   - a relation name over 30 bytes ("Tul hosszu nev").
 void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes);
 
@@ -110,7 +111,8 @@ void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attri
 // the relation has attributes); otherwise all are rewritten into
 // `relation.ownText`. Refuses, with FatalError naming
 // the line: a "(" in a row ("Hibas sor"), more than 50 cells ("Tul sok
-// mezo"), a 10001st row ("Tul sok sor").
+// mezo", with the row's cell count), a 10001st row ("Tul sok sor", with the
+// relation's name).
 void readRows(InputFile& inputFile, Relation& relation);
 
 // Pass 3, after the first line: reads `relationCount` relations, in file
@@ -118,7 +120,8 @@ void readRows(InputFile& inputFile, Relation& relation);
 // relations the join reads: for each name that `joinList` carries, the first
 // relation of that name, in file order. No other relation is kept once handed
 // over. Empty lines between and after the blocks are skipped; any other line
-// left after the last block is refused as a bad header ("Hibas fejlec").
+// left after the last block is refused as a bad header ("Hibas fejlec",
+// HeaderFault::LineAfterLastBlock).
 std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationCount,
                                     std::span<const Attribute> joinList, ReadSink& sink);
 

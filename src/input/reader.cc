@@ -23,7 +23,9 @@ class ListCursor {
   ListCursor(std::string_view list, LineNumber lineNumber) : list_(list), lineNumber_(lineNumber) {}
 
   char current() const {
-    if (position_ >= list_.size()) throw FatalError::atLine(MessageKind::BadHeader, lineNumber_);
+    if (position_ >= list_.size()) {
+      throw FatalError::badHeader(lineNumber_, HeaderFault::ListNotClosed);
+    }
     return list_[position_];
   }
   void advance() { ++position_; }
@@ -126,7 +128,9 @@ void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attri
   const LineNumber lineNumber = inputFile.lineNumber();
   // The first byte always belongs to the name, even when it is "(".
   const std::size_t open = line.find('(', 1);
-  if (open == std::string_view::npos) throw FatalError::atLine(MessageKind::BadHeader, lineNumber);
+  if (open == std::string_view::npos) {
+    throw FatalError::badHeader(lineNumber, HeaderFault::NoParenthesis);
+  }
   if (open > MAX_NAME) throw FatalError::atLine(MessageKind::NameTooLong, lineNumber);
   std::copy_n(line.begin(), open, name.begin());
   ListCursor at(line.substr(open + 1), lineNumber);
@@ -142,10 +146,10 @@ void readRows(InputFile& inputFile, Relation& relation) {
     if (line.find('(') != std::string_view::npos)
       throw FatalError::atLine(MessageKind::BadRow, lineNumber);
     if (relation.rowCount() == MAX_ROWS)
-      throw FatalError::atLine(MessageKind::TooManyRows, lineNumber);
+      throw FatalError::tooManyRows(lineNumber, nameToString(relation.name));
     const std::ptrdiff_t commas = commasIn(line);
     const auto cells = commas + (line.back() == ',' ? 0 : 1);  // a trailing comma starts no cell
-    if (cells > MAX_ATTRIBUTES) throw FatalError::atLine(MessageKind::TooManyCells, lineNumber);
+    if (cells > MAX_ATTRIBUTES) throw FatalError::tooManyCells(lineNumber, cells);
     linesAreRows = linesAreRows && commas + 1 == relation.attributeCount();
     relation.rows.push_back(line);
   }
@@ -168,8 +172,10 @@ std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationC
   for (std::int64_t i = 0; i < relationCount; ++i) {
     Relation relation;
     parseHeader(inputFile, relation.name, relation.attributes);
+    // A block's rows are the lines right after its header, up to an empty line.
+    const LineNumber firstRowLine = inputFile.lineNumber() + 1;
     readRows(inputFile, relation);
-    sink.relationRead(relation);
+    sink.relationRead(relation, firstRowLine);
     const auto name = std::find(wanted.begin(), wanted.end(), nameToString(relation.name));
     if (name != wanted.end()) {
       wanted.erase(name);
@@ -180,7 +186,7 @@ std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationC
   // Only empty lines may follow the last block.
   while (!inputFile.atEnd()) {
     if (!inputFile.readLine().empty()) {
-      throw FatalError::atLine(MessageKind::BadHeader, inputFile.lineNumber());
+      throw FatalError::badHeader(inputFile.lineNumber(), HeaderFault::LineAfterLastBlock);
     }
   }
   return kept;

@@ -1,6 +1,7 @@
 #include "join/join.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -40,7 +41,73 @@ std::vector<int> lookUpRelations(std::span<const Relation> relations,
   return indices;
 }
 
+// Returns the names, other than `key`'s, that both operands carry, in left's
+// column order, each once.
+std::vector<std::string_view> sharedNamesOf(const Relation& left, const Relation& right,
+                                            const JoinKey& key) {
+  const std::string_view keyName =
+      key ? nameToString(left.attributes[key->left].name) : std::string_view();
+  std::vector<std::string_view> shared;
+  for (const Attribute& attribute : left.attributes) {
+    const std::string_view name = nameToString(attribute.name);
+    const bool inRight =
+        std::any_of(right.attributes.begin(), right.attributes.end(),
+                    [&](const Attribute& a) { return nameToString(a.name) == name; });
+    if (inRight && (!key || name != keyName) &&
+        std::find(shared.begin(), shared.end(), name) == shared.end()) {
+      shared.push_back(name);
+    }
+  }
+  return shared;
+}
+
+// Returns, for each left row in order, a pair with each right row it joins,
+// in order: every right row for a product, those whose key cell is the same
+// text for a join.
+std::vector<RowPair> pairsOf(const Relation& left, const Relation& right, const JoinKey& key) {
+  std::vector<RowPair> pairs;
+  if (!key) {
+    for (int l = 0; l < left.rowCount(); ++l) {
+      for (int r = 0; r < right.rowCount(); ++r) pairs.push_back({l, r});
+    }
+    return pairs;
+  }
+  std::vector<std::string_view> rightCells(right.rows.size());
+  std::transform(right.rows.begin(), right.rows.end(), rightCells.begin(),
+                 [&](Row row) { return cellAt(row, key->right, right.attributeCount()); });
+  const RowIndex index(std::move(rightCells));
+  for (int l = 0; l < left.rowCount(); ++l) {
+    const std::string_view cell = cellAt(left.rows[l], key->left, left.attributeCount());
+    for (int r = index.firstRow(cell); r != -1; r = index.nextRow(r)) pairs.push_back({l, r});
+  }
+  return pairs;
+}
+
+// Returns the indices that `used` does not mark, ascending.
+std::vector<int> unmarked(const std::vector<bool>& used) {
+  std::vector<int> indices;
+  for (std::size_t i = 0; i < used.size(); ++i) {
+    if (!used[i]) indices.push_back(static_cast<int>(i));
+  }
+  return indices;
+}
+
 }  // namespace
+
+StepLineage lineageOf(const Relation& left, const Relation& right, const JoinKey& key) {
+  StepLineage lineage;
+  lineage.sharedNames = sharedNamesOf(left, right, key);
+  lineage.pairs = pairsOf(left, right, key);
+  std::vector<bool> leftUsed(left.rows.size());
+  std::vector<bool> rightUsed(right.rows.size());
+  for (const RowPair& pair : lineage.pairs) {
+    leftUsed[pair.left] = true;
+    rightUsed[pair.right] = true;
+  }
+  lineage.unmatchedLeft = unmarked(leftUsed);
+  lineage.unmatchedRight = unmarked(rightUsed);
+  return lineage;
+}
 
 JoinKey findCommonAttribute(const Relation& left, const Relation& right) {
   for (int i = 0; i < left.attributeCount(); ++i) {
@@ -54,7 +121,7 @@ JoinKey findCommonAttribute(const Relation& left, const Relation& right) {
 }
 
 Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key,
-                  ColumnOrder order) {
+                  ColumnOrder order, int step) {
   const int rightColumn = key ? key->right : -1;
   std::vector<SourceColumn> columns;
   Relation output;
@@ -68,7 +135,8 @@ Relation joinPair(const Relation& left, const Relation& right, const JoinKey& ke
     output.attributes.push_back(right.attributes[k]);
   }
   if (output.attributeCount() > MAX_ATTRIBUTES) {
-    throw FatalError::withName(MessageKind::ResultTooLarge, nameToString(right.name));
+    throw FatalError::resultTooLarge(nameToString(right.name), step, StepLimit::Attributes,
+                                     output.attributeCount());
   }
   if (order == ColumnOrder::byName) {
     const std::vector<std::size_t> byName = columnsByName(output.attributes);
@@ -79,9 +147,9 @@ Relation joinPair(const Relation& left, const Relation& right, const JoinKey& ke
   const RowLayout layout(columns, left.attributeCount(), right.attributeCount());
   RowBuilder builder;
   if (key) {
-    appendMatchingRows(builder, layout, left, key->left, right, key->right);
+    appendMatchingRows(builder, layout, left, key->left, right, key->right, step);
   } else {
-    appendProductRows(builder, layout, left, right);
+    appendProductRows(builder, layout, left, right, step);
   }
   builder.moveRowsInto(output);
   return output;
@@ -99,11 +167,15 @@ Relation joinAll(std::span<const Relation> relations, std::span<const Attribute>
     const JoinKey key = findCommonAttribute(left, right);
     // The last step builds its rows with the columns where result has them.
     const bool last = s + 2 == chain.size();
-    Relation built = joinPair(left, right, key, last ? ColumnOrder::byName : ColumnOrder::joined);
+    const int step = static_cast<int>(s) + 1;
+    Relation built =
+        joinPair(left, right, key, last ? ColumnOrder::byName : ColumnOrder::joined, step);
     const std::string_view attribute =
         key ? nameToString(left.attributes[key->left].name) : std::string_view();
+    std::optional<StepLineage> lineage;
+    if (sink.wantsLineage()) lineage = lineageOf(left, right, key);
     sink.stepBuilt({nameToString(left.name), nameToString(right.name), attribute, !key,
-                    left.rowCount(), right.rowCount(), built});
+                    left.rowCount(), right.rowCount(), built, key, lineage ? &*lineage : nullptr});
     working = std::move(built);
   }
   working.name = stringToName("result");

@@ -43,9 +43,33 @@ enum class ColumnOrder {
 // `order`. Rows: for each left row in order, one per matching right row in
 // order; cells compare as exact text. Refuses, before building any row, an
 // output over 50 attributes or 10000 rows ("Tul nagy az eredmeny: <right's
-// name>!").
+// name>!", naming `step`, the step's number from 1, the limit and the count
+// found; the attributes are checked first).
 Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key,
-                  ColumnOrder order = ColumnOrder::joined);
+                  ColumnOrder order = ColumnOrder::joined, int step = 1);
+
+// A built row's origin: the index of its left operand's row and of its right
+// operand's row.
+struct RowPair {
+  int left = 0;
+  int right = 0;
+  bool operator==(const RowPair&) const = default;
+};
+
+// Where a step's rows came from, for a watcher who asks.
+struct StepLineage {
+  // The names, other than the join attribute's, that both operands carry, in
+  // left's column order, each once: they are not compared, so each appears
+  // twice in the built relation.
+  std::vector<std::string_view> sharedNames;
+  std::vector<RowPair> pairs;       // one per built row, in the built relation's order
+  std::vector<int> unmatchedLeft;   // left rows that made no built row, ascending
+  std::vector<int> unmatchedRight;  // right rows that made no built row, ascending
+};
+
+// Returns the lineage of joinPair(left, right, key, ...): the pairs in the
+// order it builds its rows, whichever the column order.
+StepLineage lineageOf(const Relation& left, const Relation& right, const JoinKey& key);
 
 // One step of the join chain, valid for the length of the call that hands it
 // over.
@@ -56,8 +80,10 @@ struct JoinStep {
   bool product = false;
   int leftRows = 0;
   int rightRows = 0;
-  const Relation& built;  // the step's outcome, its name still blank; the last
-                          // step's columns already in result's order
+  const Relation& built;                 // the step's outcome, its name still blank; the last
+                                         // step's columns already in result's order
+  JoinKey key;                           // the join attribute's column in each operand
+  const StepLineage* lineage = nullptr;  // only when the sink asks for it
 };
 
 // Receives each step of a join chain as soon as it is built. A method may
@@ -69,6 +95,9 @@ class JoinSink {
   JoinSink& operator=(const JoinSink&) = delete;
   virtual ~JoinSink() = default;
 
+  // True when each step should carry its lineage, which costs a pass over
+  // the operands.
+  virtual bool wantsLineage() const = 0;
   // A step, just built, before the next one starts.
   virtual void stepBuilt(const JoinStep& step) = 0;
 };
@@ -94,5 +123,24 @@ std::vector<std::size_t> columnsByName(const std::vector<Attribute>& attributes)
 // prefix first. The name and the attribute count stay as they are; when the
 // columns move, the rows kept are rebuilt into `relation.ownText`.
 void normalizeResult(Relation& relation);
+
+// How normalizeResult tidies a relation: for each final column, the column it
+// came from; every row, in final order, equal rows together and ascending;
+// and for each final row the end of its rows (several where equal rows
+// merged) in `rows`. Flat, as a relation may have 10000 rows.
+struct TidyLineage {
+  std::vector<std::size_t> columns;
+  std::vector<int> rows;
+  std::vector<std::size_t> rowEnds;
+};
+
+// Returns the rows that final row `row` of `tidy` stands for.
+inline std::span<const int> sourcesOf(const TidyLineage& tidy, std::size_t row) {
+  const std::size_t begin = row == 0 ? 0 : tidy.rowEnds[row - 1];
+  return std::span(tidy.rows).subspan(begin, tidy.rowEnds[row] - begin);
+}
+
+// Returns how normalizeResult would tidy `relation`, which it leaves as it is.
+TidyLineage tidyLineage(const Relation& relation);
 
 }  // namespace joinrel

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <numeric>
 #include <utility>
@@ -12,56 +13,9 @@ namespace joinrel {
 
 namespace {
 
-FatalError tooLarge(const Relation& joinedIn) {
-  return FatalError::withName(MessageKind::ResultTooLarge, nameToString(joinedIn.name));
+FatalError tooManyRows(const Relation& joinedIn, int step, std::int64_t found) {
+  return FatalError::resultTooLarge(nameToString(joinedIn.name), step, StepLimit::Rows, found);
 }
-
-// The right operand's rows by join cell, so that a left row finds its
-// matches without a scan. A hash table with linear probing holds, for each
-// distinct cell, the first row carrying it; nextRow chains the others in
-// ascending order, and rowsFrom counts a chain's rows from its head.
-class RowIndex {
- public:
-  explicit RowIndex(std::vector<std::string_view> cells)
-      : cells_(std::move(cells)), nextRow_(cells_.size(), -1), rowsFrom_(cells_.size(), 1) {
-    std::size_t size = 1;
-    while (size < 2 * cells_.size()) size *= 2;  // at most half full: probes stay short
-    slots_.assign(size, -1);
-    // Backwards, so that each new head comes before the rows it chains.
-    for (int r = static_cast<int>(cells_.size()) - 1; r >= 0; --r) {
-      int& slot = slots_[find(cells_[r])];
-      if (slot != -1) {
-        nextRow_[r] = slot;
-        rowsFrom_[r] = rowsFrom_[slot] + 1;
-      }
-      slot = r;
-    }
-  }
-
-  // Returns the first row whose cell is `cell`, or -1 when none is.
-  int firstRow(std::string_view cell) const { return slots_[find(cell)]; }
-  // Returns the row after `row` with the same cell, or -1.
-  int nextRow(int row) const { return nextRow_[row]; }
-  // Returns the number of rows from `row` to the end of its chain.
-  int rowsFrom(int row) const { return rowsFrom_[row]; }
-  // Returns the join cell of `row`.
-  std::string_view cell(int row) const { return cells_[row]; }
-
- private:
-  // Returns the slot that holds `cell`'s first row, or the empty slot where it
-  // belongs.
-  std::size_t find(std::string_view cell) const {
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t i = std::hash<std::string_view>{}(cell)&mask;
-    while (slots_[i] != -1 && cells_[slots_[i]] != cell) i = (i + 1) & mask;
-    return i;
-  }
-
-  std::vector<std::string_view> cells_;  // the join cell of each row
-  std::vector<int> nextRow_;
-  std::vector<int> rowsFrom_;
-  std::vector<int> slots_;
-};
 
 }  // namespace
 
@@ -131,7 +85,7 @@ RightPieces::RightPieces(const Relation& right, const RowCutter& cutter)
 }
 
 void appendMatchingRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
-                        int leftColumn, const Relation& right, int rightColumn) {
+                        int leftColumn, const Relation& right, int rightColumn, int step) {
   std::vector<std::string_view> rightCells(right.rows.size());
   std::transform(right.rows.begin(), right.rows.end(), rightCells.begin(),
                  [&](Row row) { return cellAt(row, rightColumn, right.attributeCount()); });
@@ -145,7 +99,7 @@ void appendMatchingRows(RowBuilder& builder, const RowLayout& layout, const Rela
     firstMatch.push_back(first);
     if (first != -1) total += static_cast<std::size_t>(index.rowsFrom(first));
   }
-  if (total > MAX_ROWS) throw tooLarge(right);
+  if (total > MAX_ROWS) throw tooManyRows(right, step, static_cast<std::int64_t>(total));
 
   std::size_t textSize = 0;
   for (std::size_t l = 0; l < left.rows.size(); ++l) {
@@ -166,8 +120,9 @@ void appendMatchingRows(RowBuilder& builder, const RowLayout& layout, const Rela
 }
 
 void appendProductRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
-                       const Relation& right) {
-  if (static_cast<long long>(left.rowCount()) * right.rowCount() > MAX_ROWS) throw tooLarge(right);
+                       const Relation& right, int step) {
+  const std::int64_t rows = static_cast<std::int64_t>(left.rowCount()) * right.rowCount();
+  if (rows > MAX_ROWS) throw tooManyRows(right, step, rows);
   std::size_t textSize = 0;
   for (const Row leftRow : left.rows) {
     textSize = std::accumulate(

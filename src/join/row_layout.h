@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "relation/relation.h"
@@ -116,18 +118,68 @@ class RightPieces {
   std::vector<std::string_view> pieces_;
 };
 
+// A right operand's rows by join cell, so that a left row finds its matches
+// without a scan; the join's lineage reads it too. A hash table with linear
+// probing holds, for each distinct cell, the first row carrying it; nextRow
+// chains the others in ascending order, and rowsFrom counts a chain's rows
+// from its head.
+class RowIndex {
+ public:
+  explicit RowIndex(std::vector<std::string_view> cells)
+      : cells_(std::move(cells)), nextRow_(cells_.size(), -1), rowsFrom_(cells_.size(), 1) {
+    std::size_t size = 1;
+    while (size < 2 * cells_.size()) size *= 2;  // at most half full: probes stay short
+    slots_.assign(size, -1);
+    // Backwards, so that each new head comes before the rows it chains.
+    for (int r = static_cast<int>(cells_.size()) - 1; r >= 0; --r) {
+      int& slot = slots_[find(cells_[r])];
+      if (slot != -1) {
+        nextRow_[r] = slot;
+        rowsFrom_[r] = rowsFrom_[slot] + 1;
+      }
+      slot = r;
+    }
+  }
+
+  // Returns the first row whose cell is `cell`, or -1 when none is.
+  int firstRow(std::string_view cell) const { return slots_[find(cell)]; }
+  // Returns the row after `row` with the same cell, or -1.
+  int nextRow(int row) const { return nextRow_[row]; }
+  // Returns the number of rows from `row` to the end of its chain.
+  int rowsFrom(int row) const { return rowsFrom_[row]; }
+  // Returns the join cell of `row`.
+  std::string_view cell(int row) const { return cells_[row]; }
+
+ private:
+  // Returns the slot that holds `cell`'s first row, or the empty slot where it
+  // belongs.
+  std::size_t find(std::string_view cell) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = std::hash<std::string_view>{}(cell)&mask;
+    while (slots_[i] != -1 && cells_[slots_[i]] != cell) i = (i + 1) & mask;
+    return i;
+  }
+
+  std::vector<std::string_view> cells_;  // the join cell of each row
+  std::vector<int> nextRow_;
+  std::vector<int> rowsFrom_;
+  std::vector<int> slots_;
+};
+
 // Appends to `builder` the rows of the natural join of `left` and `right` on
 // left column `leftColumn` and right column `rightColumn`, laid out by
 // `layout`, in nested-loop order: for each left row, every right row whose
 // join cell is the same text, in ascending order. Refuses, before appending
-// any row, more than 10000 rows ("Tul nagy az eredmeny: <right's name>!").
+// any row, more than 10000 rows ("Tul nagy az eredmeny: <right's name>!",
+// naming join step `step` and the matches found).
 void appendMatchingRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
-                        int leftColumn, const Relation& right, int rightColumn);
+                        int leftColumn, const Relation& right, int rightColumn, int step);
 
 // Appends to `builder` the rows of the product of `left` and `right`, laid
 // out by `layout`: for each left row, one per right row, in order. Refuses,
-// before appending any row, more than 10000 rows, as appendMatchingRows does.
+// before appending any row, more than 10000 rows, as appendMatchingRows does,
+// with the product of the row counts as the rows found.
 void appendProductRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
-                       const Relation& right);
+                       const Relation& right, int step);
 
 }  // namespace joinrel

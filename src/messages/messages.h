@@ -82,6 +82,36 @@ constexpr const MessageEntry& messageEntry(MessageKind kind) {
 // A 1-based input line number; an input may hold more than 2^31 lines.
 using LineNumber = std::int64_t;
 
+// Why a line was refused as a header ("Hibas fejlec").
+enum class HeaderFault {
+  None,
+  NoParenthesis,       // no "(" after the line's first byte
+  ListNotClosed,       // the line ends before its ")" and before the comma after a 50th attribute
+  LineAfterLastBlock,  // a non-empty line without "(" after the last relation
+};
+
+// The stable id of each fault, for scripts, in the order of HeaderFault.
+inline constexpr std::array<std::string_view, 4> kHeaderFaultIds = {
+    "", "no-parenthesis", "list-not-closed", "line-after-last-block"};
+
+// The limit a join step would have exceeded ("Tul nagy az eredmeny").
+enum class StepLimit {
+  None,
+  Attributes,  // more than 50 attributes: a + b - 1 for a join, a + b for a product
+  Rows,        // more than 10000 rows: the matches, or a x b for a product
+};
+
+// What a fatal message is about, as fields rather than text; a field that
+// the message does not have keeps its default.
+struct Particulars {
+  std::string name;  // the relation named or read: unknown, too large, too many rows
+  int step = 0;      // the join step refused, from 1
+  StepLimit limit = StepLimit::None;
+  std::int64_t found = 0;  // the attributes or rows that step would have had
+  std::int64_t cells = 0;  // the cells of a row with too many
+  HeaderFault headerFault = HeaderFault::None;
+};
+
 // The one fatal error of a run. Thrown where the fault is found and caught
 // only by the driver, which shows message() to the user and stops.
 class FatalError : public std::exception {
@@ -91,23 +121,40 @@ class FatalError : public std::exception {
   // "<text>: <lineNumber>. sor!", the message of an AtLine `kind`.
   static FatalError atLine(MessageKind kind, LineNumber lineNumber);
   // "<text><name>!", the message of a WithName `kind`; `name` may hold any
-  // byte, a NUL too.
+  // byte, a NUL too, and is its particulars' name.
   static FatalError withName(MessageKind kind, std::string_view name);
+  // "Hibas fejlec" at `lineNumber`, for `fault`.
+  static FatalError badHeader(LineNumber lineNumber, HeaderFault fault);
+  // "Tul sok mezo" at `lineNumber`, a row of `cells` cells.
+  static FatalError tooManyCells(LineNumber lineNumber, std::int64_t cells);
+  // "Tul sok sor" at `lineNumber`, a row of the relation `relationName`.
+  static FatalError tooManyRows(LineNumber lineNumber, std::string_view relationName);
+  // "Tul nagy az eredmeny: <rightName>!": join step `step` (from 1) would
+  // have had `found` attributes or rows, over `limit`.
+  static FatalError resultTooLarge(std::string_view rightName, int step, StepLimit limit,
+                                   std::int64_t found);
 
   MessageKind kind() const noexcept { return kind_; }
   // The input line the message names; 0 when it names none.
   LineNumber line() const noexcept { return line_; }
   // The whole message; what() ends at the first NUL byte, which a name may
   // hold.
-  std::string_view message() const noexcept { return *message_; }
-  const char* what() const noexcept override { return message_->c_str(); }
+  std::string_view message() const noexcept { return details_->message; }
+  const char* what() const noexcept override { return details_->message.c_str(); }
+  // What the message is about, as fields.
+  const Particulars& particulars() const noexcept { return details_->particulars; }
 
  private:
-  FatalError(MessageKind kind, LineNumber line, std::string message);
+  struct Details {
+    std::string message;
+    Particulars particulars;
+  };
+  FatalError(MessageKind kind, LineNumber line, std::string message,
+             const Particulars& particulars);
 
   MessageKind kind_;
   LineNumber line_;
-  std::shared_ptr<const std::string> message_;  // shared, so copying cannot throw
+  std::shared_ptr<const Details> details_;  // shared, so copying cannot throw
 };
 
 }  // namespace joinrel

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "join/join.h"
 #include "messages/messages.h"
 #include "observe/observer.h"
 #include "relation/relation.h"
@@ -31,6 +34,24 @@ inline constexpr std::size_t kCellByteLimit = 1000;
 //     was written but not told;
 //   "message": {"kind" (the catalogue's id), "line" (null when it names
 //     none), "text" (the catalogue's text without ":" or "!")} or null;
+//   "explain": where each row came from, for the rows shown:
+//     "relations": for each relation shown, {"name", "lines", "moreLines"}:
+//       the input line of each of its rows shown, and by row index, those of
+//       the rows not shown that a shown row of a step or of result comes
+//       from;
+//     "steps": for each step, {"left" (null for the chain built so far),
+//       "right", "attribute" (null for a product), "attributeColumns"
+//       ([left, right], null for a product), "shared" (the other names both
+//       operands carry), "pairs" ([leftRow, rightRow] for each built row
+//       shown), "morePairs" (by row index, those of the built rows not shown
+//       that a shown row of a later step or of result comes from), "unmatchedLeft",
+//       "unmatchedRight" (the operands' rows shown that made no built row)};
+//     "tidy": {"columns" (for each result column, the built relation's
+//       column it came from), "sources" (for each result row shown, the
+//       built rows it stands for)} or null;
+//     "particulars": the fatal message's fields or null;
+//     "truncated": whether any of these facts were left out.
+//   "incomplete": whether something was left out for want of memory.
 //   "incomplete": whether a relation, step or result was left out, for the
 //     byte limit or for want of memory.
 // A relation is {"name", "attributes": [[name, type], ...], "rowCount",
@@ -44,10 +65,12 @@ class JsonReport : public RunObserver {
   JsonReport(int rowLimit, int relationLimit, std::size_t byteLimit = kReportByteLimit)
       : rowLimit_(rowLimit), relationLimit_(relationLimit), byteLimit_(byteLimit) {}
 
-  void relationWritten(const Relation& relation) override;
+  bool explains() const override { return true; }
+  void relationWritten(const Relation& relation, LineNumber firstRowLine) override;
   void joinStepDone(const JoinStep& step) override;
+  void resultTidied(const TidyLineage& tidy) override;
   void resultWritten(const Relation& result) override;
-  void runStopped(MessageKind kind, LineNumber line) override;
+  void runStopped(MessageKind kind, LineNumber line, const Particulars& particulars) override;
 
   // The whole report, at most the byte limit long (and a few hundred bytes
   // for the message and the counts).
@@ -58,12 +81,28 @@ class JsonReport : public RunObserver {
   std::string briefText() const;
 
  private:
+  // A relation shown: what its lines take.
+  struct ShownRelation {
+    std::string name;
+    int rowCount = 0;
+    LineNumber firstRowLine = 0;
+  };
+  // A step's lineage, kept whole until the report is written, as a later
+  // step or result may reach any of its rows.
+  struct StepFacts {
+    std::string head;      // the JSON members before "pairs"
+    std::string leftName;  // "" for the chain built so far
+    std::string rightName;
+    StepLineage lineage;
+  };
+
   void appendRelation(std::string& json, const Relation& relation) const;
   template <typename Build>
   bool tell(std::string& into, Build build) noexcept;
+  std::string explainText() const;
   std::string compose(std::string_view relations, std::size_t moreRelations, std::string_view steps,
                       std::size_t stepsLeftOut, std::string_view result, bool resultLeftOut,
-                      bool incomplete) const;
+                      std::string_view explain, bool incomplete) const;
 
   int rowLimit_;
   int relationLimit_;
@@ -78,6 +117,10 @@ class JsonReport : public RunObserver {
   std::string steps_;
   std::string result_;
   std::string message_ = "null";
+  std::vector<ShownRelation> shownRelations_;
+  std::vector<StepFacts> stepFacts_;
+  std::optional<TidyLineage> tidy_;
+  std::string particulars_ = "null";
 };
 
 // Appends `bytes` to `json` as a JSON string, each byte one character.

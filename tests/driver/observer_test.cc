@@ -20,8 +20,10 @@ namespace fs = std::filesystem;
 class Recorder : public RunObserver {
  public:
   std::vector<std::string> events;
+  Particulars particulars;  // the fatal message's
 
-  void relationWritten(const Relation& relation) override {
+  bool explains() const override { return false; }
+  void relationWritten(const Relation& relation, LineNumber) override {
     events.push_back("relation " + describe(relation));
   }
   void joinStepDone(const JoinStep& step) override {
@@ -33,7 +35,9 @@ class Recorder : public RunObserver {
   void resultWritten(const Relation& result) override {
     events.push_back("result " + describe(result));
   }
-  void runStopped(MessageKind kind, LineNumber line) override {
+  void resultTidied(const TidyLineage&) override {}
+  void runStopped(MessageKind kind, LineNumber line, const Particulars& fields) override {
+    particulars = fields;
     events.push_back("stopped " + std::string(messageEntry(kind).id) + " " + std::to_string(line));
   }
 
@@ -49,7 +53,8 @@ class Recorder : public RunObserver {
   }
 };
 
-std::vector<std::string> eventsOfRun(const std::string& input, std::string& console) {
+std::vector<std::string> eventsOfRun(const std::string& input, std::string& console,
+                                     Particulars* particulars = nullptr) {
   const test::ScratchDirectory directory;
   const fs::path inputPath = directory.path() / "input";
   const fs::path outputPath = directory.path() / "output";
@@ -60,6 +65,7 @@ std::vector<std::string> eventsOfRun(const std::string& input, std::string& cons
   runJoinrel(
       args, out, out, [] {}, recorder);
   console = out.str();
+  if (particulars != nullptr) *particulars = recorder.particulars;
   return recorder.events;
 }
 
@@ -91,6 +97,83 @@ TEST(ObserverTest, HearsTheFatalMessage) {
   EXPECT_EQ(console, "Hibas fejlec: 6. sor!\n");
   const std::vector<std::string> expected = {"relation A(x:;) [1]", "stopped bad-header 6"};
   EXPECT_EQ(events, expected);
+}
+
+// The fields of `particulars` that are not left at their default.
+std::string describe(const Particulars& particulars) {
+  std::vector<std::string> fields;
+  if (!particulars.name.empty()) fields.push_back("name " + particulars.name);
+  if (particulars.step != 0) fields.push_back("step " + std::to_string(particulars.step));
+  if (particulars.limit != StepLimit::None) {
+    fields.push_back((particulars.limit == StepLimit::Rows ? "rows " : "attributes ") +
+                     std::to_string(particulars.found));
+  }
+  if (particulars.cells != 0) fields.push_back("cells " + std::to_string(particulars.cells));
+  if (particulars.headerFault != HeaderFault::None) {
+    fields.emplace_back(kHeaderFaultIds[static_cast<std::size_t>(particulars.headerFault)]);
+  }
+  std::string text;
+  for (const std::string& field : fields) text += (text.empty() ? "" : ", ") + field;
+  return text;
+}
+
+// A relation `name` of `attributes` attributes, the first named `first` and
+// the others `<name>1`, ..., with `rows` rows of "1" in every cell.
+std::string block(const std::string& name, const std::string& first, int attributes, int rows) {
+  std::string text = name + "(" + first;
+  std::string row = "1";
+  for (int k = 1; k < attributes; ++k) {
+    text += ", " + name + std::to_string(k);
+    row += ",1";
+  }
+  text += ")\n";
+  for (int r = 0; r < rows; ++r) text += row + "\n";
+  return text + "\n";
+}
+
+// Each message that has particulars gives them as fields, whatever line or
+// text shows them; a step too large names its number, the limit and the
+// count found, attributes before rows.
+TEST(ObserverTest, HearsTheParticularsOfEachMessage) {
+  const struct {
+    const char* label;
+    std::string input;
+    std::string console;
+    std::string want;  // the fields that are not left at their default
+  } cases[] = {
+      {"unknown relation", "Q(A, Xy)\n\n" + block("A", "x", 1, 1), "Ismeretlen relacio: Xy!",
+       "name Xy"},
+      {"join over 50 attributes: a + b - 1",
+       "Q(A, B)\n\n" + block("A", "k", 26, 1) + block("B", "k", 26, 1), "Tul nagy az eredmeny: B!",
+       "name B, step 1, attributes 51"},
+      {"product over 50 attributes: a + b, before its rows",
+       "Q(A, B)\n\n" + block("A", "x", 25, 101) + block("B", "y", 26, 100),
+       "Tul nagy az eredmeny: B!", "name B, step 1, attributes 51"},
+      {"join over 10000 rows: the matches",
+       "Q(A, B)\n\n" + block("A", "k", 1, 101) + block("B", "k", 2, 100),
+       "Tul nagy az eredmeny: B!", "name B, step 1, rows 10100"},
+      {"product over 10000 rows in step 2: a x b",
+       "Q(A, B, C)\n\n" + block("A", "k", 1, 101) + block("B", "k", 1, 1) + block("C", "y", 1, 100),
+       "Tul nagy az eredmeny: C!", "name C, step 2, rows 10100"},
+      {"too many cells", "Q(A)\n\nA(x)\n" + std::string(52, ',') + "\n", "Tul sok mezo: 4. sor!",
+       "cells 52"},
+      {"too many rows", "Q(B)\n\n" + block("A", "x", 1, 1) + block("B", "x", 1, 10001),
+       "Tul sok sor: 10007. sor!", "name B"},
+      {"a header without (", "Q(A)\n\n" + block("A", "x", 1, 1) + "B x\nC(y)\n",
+       "Hibas fejlec: 6. sor!", "no-parenthesis"},
+      {"a header whose list is not closed", "Q(A)\n\nA(x, y\n", "Hibas fejlec: 3. sor!",
+       "list-not-closed"},
+      {"a line after the last block", "Q(A)\n\nA(x)\n1\n\nstray\n", "Hibas fejlec: 6. sor!",
+       "line-after-last-block"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::string console;
+    Particulars got;
+    eventsOfRun(c.input, console, &got);
+    EXPECT_EQ(console, c.console + "\n");
+    EXPECT_EQ(describe(got), c.want);
+  }
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ class WrittenText : public ReadSink {
     writeLine(out_, line, scratch);
     writeLineEnd(out_);
   }
-  void relationRead(const Relation& relation) override {
+  void relationRead(const Relation& relation, LineNumber) override {
     writeRelation(relation, out_);
     writeLineEnd(out_);
   }

@@ -3,7 +3,9 @@
 // the shifting duplicate scan, with their exact pass counts).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <numeric>
 #include <random>
 #include <span>
 #include <string>
@@ -219,6 +221,102 @@ TEST(JoinRandomTest, LastStepInResultOrderThenNormalizeMatchesTheLiteralVersions
                                   << describe(gotTable) << "\nwant:\n"
                                   << describe(want);
   });
+}
+
+// The lineage against nested loops: every pair of rows whose join cells are
+// the same text (every pair, for a product), in the order joinPair builds its
+// rows; each built row is its pair joined; the rows without a partner are the
+// rest. Self-joins too, where every row has a partner.
+TEST(JoinRandomTest, LineageMatchesTheNestedLoops) {
+  int unmatched = 0;
+  forEachRandomPair([&](const Relation& left, const Relation& other) {
+    for (const Relation* right : {&other, &left}) {
+      const JoinKey key = findCommonAttribute(left, *right);
+      const StepLineage lineage = lineageOf(left, *right, key);
+      const Table l = toTable(left);
+      const Table r = toTable(*right);
+      std::vector<RowPair> pairs;
+      std::vector<bool> leftUsed(l.rows.size()), rightUsed(r.rows.size());
+      for (int i = 0; i < left.rowCount(); ++i) {
+        for (int j = 0; j < right->rowCount(); ++j) {
+          if (key && l.rows[i][key->left] != r.rows[j][key->right]) continue;
+          pairs.push_back({i, j});
+          leftUsed[i] = rightUsed[j] = true;
+        }
+      }
+      ASSERT_EQ(lineage.pairs, pairs);
+      const Table built = toTable(joinPair(left, *right, key));
+      for (std::size_t b = 0; b < pairs.size(); ++b) {
+        const Table one = literalJoin({l.name, l.attributes, {l.rows[pairs[b].left]}},
+                                      {r.name, r.attributes, {r.rows[pairs[b].right]}},
+                                      key.has_value(), key ? key->left : -1, key ? key->right : -1);
+        ASSERT_EQ(one.rows.front(), built.rows[b]) << "built row " << b;
+      }
+      std::vector<int> wantLeft, wantRight;
+      for (std::size_t i = 0; i < leftUsed.size(); ++i) {
+        if (!leftUsed[i]) wantLeft.push_back(static_cast<int>(i));
+      }
+      for (std::size_t j = 0; j < rightUsed.size(); ++j) {
+        if (!rightUsed[j]) wantRight.push_back(static_cast<int>(j));
+      }
+      ASSERT_EQ(lineage.unmatchedLeft, wantLeft);
+      ASSERT_EQ(lineage.unmatchedRight, wantRight);
+      unmatched += static_cast<int>(wantLeft.size() + wantRight.size());
+      std::vector<std::string_view> shared;
+      for (const TableAttribute& a : l.attributes) {
+        const std::string_view name = nameToString(a.name);
+        const bool inRight =
+            std::any_of(r.attributes.begin(), r.attributes.end(),
+                        [&](const TableAttribute& b) { return nameToString(b.name) == name; });
+        const bool isKey = key && name == nameToString(l.attributes[key->left].name);
+        if (inRight && !isKey && std::find(shared.begin(), shared.end(), name) == shared.end()) {
+          shared.push_back(name);
+        }
+      }
+      ASSERT_EQ(lineage.sharedNames, shared);
+    }
+  });
+  EXPECT_GT(unmatched, 300);  // rows without a partner are common enough to matter
+}
+
+// Each result row stands for the built rows that equal it once their cells
+// are in result's column order, every built row for exactly one, in result's
+// order; the columns are where result takes each column from. Steps in both
+// column orders, so that the columns move in some.
+TEST(JoinRandomTest, TidyLineageMatchesTheNormalisation) {
+  int merged = 0;
+  forEachRandomPair([&](const Relation& left, const Relation& right) {
+    for (const ColumnOrder order : {ColumnOrder::joined, ColumnOrder::byName}) {
+      const Relation built = joinPair(left, right, findCommonAttribute(left, right), order);
+      const TidyLineage tidy = tidyLineage(built);
+      Relation result = built;
+      normalizeResult(result);
+      const Table b = toTable(built);
+      const Table want = toTable(result);
+      ASSERT_EQ(tidy.columns.size(), b.attributes.size());
+      for (std::size_t c = 0; c < tidy.columns.size(); ++c) {
+        ASSERT_EQ(b.attributes[tidy.columns[c]], want.attributes[c]);
+      }
+      ASSERT_EQ(tidy.rowEnds.size(), want.rows.size());
+      std::vector<int> seen;
+      for (std::size_t row = 0; row < tidy.rowEnds.size(); ++row) {
+        const std::span<const int> sources = sourcesOf(tidy, row);
+        ASSERT_TRUE(std::is_sorted(sources.begin(), sources.end()));
+        for (const int source : sources) {
+          std::vector<std::string> cells;
+          for (const std::size_t c : tidy.columns) cells.push_back(b.rows[source][c]);
+          ASSERT_EQ(cells, want.rows[row]) << "result row " << row << ", built row " << source;
+          seen.push_back(source);
+        }
+        merged += static_cast<int>(sources.size()) - 1;
+      }
+      std::sort(seen.begin(), seen.end());
+      std::vector<int> all(b.rows.size());
+      std::iota(all.begin(), all.end(), 0);
+      ASSERT_EQ(seen, all);
+    }
+  });
+  EXPECT_GT(merged, 300);  // merges are common enough to matter
 }
 
 TEST(JoinRandomTest, NormalizeMatchesTheExchangeSorts) {

@@ -20,6 +20,7 @@ using test::makeRelation;
 // Hears the steps of a chain and keeps nothing of them.
 class IgnoredSteps : public JoinSink {
  public:
+  bool wantsLineage() const override { return false; }
   void stepBuilt(const JoinStep&) override {}
 };
 

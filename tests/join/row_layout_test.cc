@@ -70,9 +70,9 @@ TEST(RowLayoutTest, BuildsRowsFromTheRunsOfBothOperands) {
     const RowLayout layout(c.columns, c.left.attributeCount(), c.right.attributeCount());
     RowBuilder builder;
     if (c.key) {
-      appendMatchingRows(builder, layout, c.left, c.key->left, c.right, c.key->right);
+      appendMatchingRows(builder, layout, c.left, c.key->left, c.right, c.key->right, 1);
     } else {
-      appendProductRows(builder, layout, c.left, c.right);
+      appendProductRows(builder, layout, c.left, c.right, 1);
     }
     Relation built;
     built.attributes.resize(c.columns.size());

@@ -102,6 +102,7 @@
         output: result.output,
         messageKind: message ? message.kind : null,
         line: message ? message.line : null,
+        explain: result.report.explain,
       };
     },
   });

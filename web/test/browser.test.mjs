@@ -343,6 +343,53 @@ test('window.joinrel.run gives what the command line gives', async (t) => {
   assertClean();
 });
 
+// What the engine tells of each example's rows: every fact of a small run
+// (nothing truncated), each relation's rows on consecutive lines after its
+// header, every built row with its pair, every built row of the last step
+// in exactly one result row; then the facts a student asks about in company
+// and courses.
+test('window.joinrel.run explains where the rows of every example came from', async () => {
+  const page = await openPage();
+  const explained = {};
+  for (const stem of ['company', 'courses', 'library', 'staff']) {
+    const input = fs.readFileSync(path.join(repo, 'examples', `${stem}.txt`));
+    const { explain } = await runScript(page, input);
+    const lines = input.toString('latin1').split('\n');
+    assert.equal(explain.truncated, false, `${stem}: truncated`);
+    assert.equal(explain.particulars, null, `${stem}: particulars`);
+    for (const relation of explain.relations.filter((r) => r.lines.length > 0)) {
+      const header = relation.lines[0] - 2;  // from 0, the line before the first row
+      assert.ok(lines[header].startsWith(`${relation.name}(`), `${stem}: ${relation.name}'s header`);
+      relation.lines.forEach((line, row) => assert.equal(line, relation.lines[0] + row, `${stem}: ${relation.name}'s lines`));
+    }
+    for (const step of explain.steps) assert.ok(step.pairs.every((pair) => Array.isArray(pair)), `${stem}: every pair told`);
+    const last = explain.steps.at(-1);
+    const merged = explain.tidy.sources.flat().sort((a, b) => a - b);
+    assert.deepEqual(merged, last.pairs.map((_, row) => row), `${stem}: every built row in one result row`);
+    explained[stem] = explain;
+  }
+  const company = explained.company;
+  assert.equal(company.steps.length, 1);
+  assert.deepEqual(company.relations.map((r) => r.name), ['Emp', 'Note', 'Dept']);
+  assert.deepEqual(company.relations[0].lines, [4, 5, 6, 7]);
+  const join = company.steps[0];
+  assert.deepEqual([join.left, join.right, join.attribute, join.attributeColumns], ['Emp', 'Dept', 'dept', [1, 0]]);
+  assert.deepEqual([join.pairs, join.morePairs], [[[0, 0], [1, 0], [2, 1], [3, 0]], {}]);
+  assert.deepEqual([join.unmatchedLeft, join.unmatchedRight], [[], [2]], 'Legal without a partner');
+  assert.deepEqual(company.tidy.sources, [[1], [0, 3], [2]], "Cili's two built rows in one result row");
+  const courses = explained.courses;
+  assert.deepEqual(courses.steps[0].unmatchedRight, [3], 'Chemistry,Dr Weiss without a partner');
+  assert.equal(courses.steps[0].pairs.length, 6);
+  const product = courses.steps[1];
+  assert.deepEqual([product.left, product.right, product.attribute, product.attributeColumns], [null, 'Exam', null, null]);
+  assert.equal(product.pairs.length, 12, '6 x 2 built rows');
+  assert.equal(courses.tidy.sources.length, 10, '12 built rows become 10');
+  const failed = await runScript(page, Buffer.from('Q(Emp, Dpt)\n\nEmp(name)\nCili\n'));
+  assert.deepEqual(failed.explain.particulars, { name: 'Dpt' });
+  await page.close();
+  assertClean();
+});
+
 // Opens the input through the file input, runs it with Run and checks the
 // status line, the console, the marked line and the Download button's bytes.
 async function runControls(c) {
