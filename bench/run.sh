@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Runs joinrel and the I/O floor (bench/io_floor.cc) side by side on every
-# benchmark shape (bench/make_bench_input.cc), then the chain and wideproduct
-# shapes at three sizes to show how the time grows. Times are the best of RUNS
+# Runs joinrel and the I/O floor (bench/io_floor.cc: one read of the input,
+# one write per output line of joinrel's own output, the least a run can do)
+# side by side on every benchmark shape (bench/make_bench_input.cc), then the
+# chain and wideproduct shapes at three sizes to show how the time grows; the
+# ratio is joinrel's time over the floor's. Times are the best of RUNS
 # runs (default 5) after one warm-up, wall clock; peak RSS is /usr/bin/time's
 # maximum resident set size; writes/line is the number of write(2) and
 # writev(2) calls of one run, as strace counts them, per line of its output.
@@ -62,7 +64,7 @@ measure() {
   lines=$(wc -l <"$work/out")
   input_mib=$(awk "BEGIN { printf \"%.1f\", $(stat -c %s "$input") / 1048576 }")
   joinrel_ms=$(best_ms "$joinrel" "$input" "$work/out")
-  floor_ms=$(best_ms "$bin/io_floor" "$input" "$work/floor" "$lines")
+  floor_ms=$(best_ms "$bin/io_floor" "$input" "$work/out" "$work/floor")
   rss_mib=$(peak_mib "$joinrel" "$input" "$work/out")
   writes=$(writes_per_line "$joinrel" "$input" "$work/out" "$lines")
   awk -v label="$3" -v j="$joinrel_ms" -v f="$floor_ms" -v rss="$rss_mib" -v input="$input_mib" \

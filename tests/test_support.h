@@ -5,14 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "messages/messages.h"
+#include "output/output.h"
 #include "relation/relation.h"
 
 namespace joinrel::test {
@@ -58,6 +60,25 @@ class ScratchDirectory {
 
  private:
   std::filesystem::path path_;
+};
+
+// An output file in a scratch folder of its own, for code that writes one.
+class ScratchOutput {
+ public:
+  ScratchOutput() : path_(folder_.path() / "output"), file_(path_) {}
+
+  OutputFile& file() { return file_; }
+
+  // What the file holds so far: every line written has reached it.
+  std::string str() const {
+    std::ifstream in(path_, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+ private:
+  ScratchDirectory folder_;
+  std::filesystem::path path_;
+  OutputFile file_;
 };
 
 // All 30 bytes of `field`, blanks included.

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <new>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -126,26 +126,12 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 #endif
 }
 
-// Opens the output, created or truncated. A new file gets the mode 0664 less
-// the umask; the stream alone would give others write access under umask 0.
-std::ofstream openOutput(const std::filesystem::path& path) {
-  std::error_code error;
-  const bool existed = std::filesystem::exists(path, error);
-  std::ofstream outputFile(path);
-  if (!outputFile) throw FatalError(MessageKind::CannotCreateOutput);
-  if (!existed) {
-    std::filesystem::permissions(path, std::filesystem::perms::others_write,
-                                 std::filesystem::perm_options::remove, error);
-  }
-  return outputFile;
-}
-
 // Writes what the reader and the join hand up as soon as they hand it up,
 // each piece before the pass goes on, and tells `observer` once it is
 // written.
 class RunWriter final : public ReadSink, public JoinSink {
  public:
-  RunWriter(std::ostream& outputFile, RunObserver& observer)
+  RunWriter(OutputFile& outputFile, RunObserver& observer)
       : outputFile_(outputFile), observer_(observer) {}
 
   // The first line, then an empty line.
@@ -173,7 +159,7 @@ class RunWriter final : public ReadSink, public JoinSink {
   }
 
  private:
-  std::ostream& outputFile_;
+  OutputFile& outputFile_;
   RunObserver& observer_;
 };
 
@@ -183,7 +169,7 @@ void run(const std::filesystem::path& inputPath, const std::filesystem::path& ou
   InputFile inputFile(readInputFile(inputPath));
   // Checked before the output is opened, which would truncate the input.
   if (sameFile(inputPath, outputPath)) throw FatalError(MessageKind::SameFile);
-  std::ofstream outputFile = openOutput(outputPath);
+  OutputFile outputFile(outputPath);
   RunWriter writer(outputFile, observer);
 
   echoFirstLine(inputFile, writer);
@@ -201,7 +187,6 @@ void run(const std::filesystem::path& inputPath, const std::filesystem::path& ou
   writer.writeResult(result);
 
   outputFile.close();
-  if (!outputFile) throw FatalError(MessageKind::OutputWriteError);
 }
 
 }  // namespace

@@ -10,31 +10,17 @@ bool isTyped(const Attribute& attribute) {
   return !attribute.type.empty() && attribute.type.front() != ' ';
 }
 
-// Hands `line`, which ends with its line end, to the stream's buffer and
-// flushes it, as the stream's write and flush would, without their checks
-// around each call. Refuses a stream that failed before, and fails and
-// refuses it when its buffer takes less than the line or cannot flush.
-void putLine(std::ostream& outputFile, std::string_view line) {
-  if (!outputFile) throw FatalError(MessageKind::OutputWriteError);
-  std::streambuf& buffer = *outputFile.rdbuf();
-  const auto size = static_cast<std::streamsize>(line.size());
-  if (buffer.sputn(line.data(), size) != size || buffer.pubsync() == -1) {
-    outputFile.setstate(std::ios::badbit);
-    throw FatalError(MessageKind::OutputWriteError);
-  }
-}
-
 }  // namespace
 
-void writeLineEnd(std::ostream& outputFile) { putLine(outputFile, "\n"); }
+void writeLineEnd(OutputFile& outputFile) { outputFile.writeLine("\n"); }
 
-void writeLine(std::ostream& outputFile, std::string_view text, std::string& scratch) {
+void writeLine(OutputFile& outputFile, std::string_view text, std::string& scratch) {
   scratch.assign(text);
   scratch += '\n';
-  putLine(outputFile, scratch);
+  outputFile.writeLine(scratch);
 }
 
-void writeRelation(const Relation& relation, std::ostream& outputFile) {
+void writeRelation(const Relation& relation, OutputFile& outputFile) {
   std::string header(nameToString(relation.name));
   header += '(';
   bool typed = false;  // once a typed attribute is written, separators are ", "

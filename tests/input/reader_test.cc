@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,17 +28,17 @@ class WrittenText : public ReadSink {
  public:
   void firstLineRead(std::string_view line) override {
     std::string scratch;
-    writeLine(out_, line, scratch);
-    writeLineEnd(out_);
+    writeLine(out_.file(), line, scratch);
+    writeLineEnd(out_.file());
   }
   void relationRead(const Relation& relation, LineNumber) override {
-    writeRelation(relation, out_);
-    writeLineEnd(out_);
+    writeRelation(relation, out_.file());
+    writeLineEnd(out_.file());
   }
   std::string str() const { return out_.str(); }
 
  private:
-  std::ostringstream out_;
+  test::ScratchOutput out_;
 };
 
 std::string repeat(const std::string& piece, int times) {

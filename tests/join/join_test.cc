@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -226,8 +225,8 @@ TEST(JoinAllTest, BuildsResult) {
     IgnoredSteps steps;
     Relation result = joinAll(c.relations, joinList, steps);
     normalizeResult(result);
-    std::ostringstream out;
-    writeRelation(result, out);
+    test::ScratchOutput out;
+    writeRelation(result, out.file());
     EXPECT_EQ(out.str(), c.expected);
   }
 }
