@@ -49,8 +49,9 @@ function scriptSafe(text, what) {
 }
 
 // The page's script, in the order each part needs the ones before it: the
-// engine pool, the input and editor, rendering, the controls, sharing.
-const scriptParts = ['engine.js', 'input.js', 'render.js', 'controls.js', 'share.js'];
+// language, the engine pool, the input and editor, rendering, the controls,
+// sharing.
+const scriptParts = ['language.js', 'engine.js', 'input.js', 'render.js', 'controls.js', 'share.js'];
 
 const data =
   `const JOINREL_EXAMPLES = ${JSON.stringify(examples())};\n` +
