@@ -2,7 +2,7 @@
 # twice, as joinrel.js + joinrel.wasm for the served page and as one file
 # for the page that opens from disk; then web/build-page.mjs writes
 # index.html, worker.js and joinrel.html around them, with the examples and
-# the README's message explanations built in.
+# the message explanations of README.md and doc/messages.hu.md built in.
 #
 # Exceptions carry every fatal message, so they are on. Memory may grow, to a
 # ceiling, so that running out of it gives the program's own message.
@@ -43,7 +43,7 @@ add_custom_command(
   COMMAND ${JOINREL_NODE} ${CMAKE_SOURCE_DIR}/web/build-page.mjs
           ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR} $<TARGET_FILE:joinrel_single>
   DEPENDS ${CMAKE_SOURCE_DIR}/web/build-page.mjs ${page_sources} ${page_examples}
-          ${CMAKE_SOURCE_DIR}/README.md joinrel_single
+          ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/doc/messages.hu.md joinrel_single
   COMMENT "The page: index.html, worker.js and the single file joinrel.html"
 )
 add_custom_target(page ALL DEPENDS ${CMAKE_BINARY_DIR}/index.html joinrel)

@@ -5,8 +5,9 @@
 //   joinrel.html the page as one file that works opened from disk: the
 //                single-file engine and the worker inside it, started from a
 //                Blob URL.
-// Both pages carry the bundled examples and the message explanations of the
-// README's Messages table, so the README stays their one source.
+// Both pages carry the bundled examples and the message explanations: the
+// English ones of the README's Messages table and the Hungarian ones of
+// doc/messages.hu.md, so that each stays their one source.
 //
 // Usage: node build-page.mjs SOURCE_DIR BUILD_DIR SINGLE_FILE_ENGINE_JS
 import { readFileSync, readdirSync, writeFileSync } from 'node:fs';
@@ -25,12 +26,11 @@ function examples() {
     .map((name) => ({ name, base64: readFileSync(join(dir, name)).toString('base64') }));
 }
 
-// The Messages table of README.md: for each message, by its text without
-// the line number or name part ("Hibas fejlec" for `Hibas fejlec: N. sor!`),
-// its meaning and what to fix, as Markdown.
-function messageExplanations() {
-  const readme = read(join(sourceDir, 'README.md'));
-  const section = readme.split(/^## Messages$/m)[1].split(/^## /m)[0];
+// The message table in Markdown `section` (a row per message: the message,
+// its meaning, what to fix): for each message, by its text without the line
+// number or name part ("Hibas fejlec" for `Hibas fejlec: N. sor!`), its
+// meaning and what to fix, as Markdown. `source` names the file for an error.
+function messageExplanations(section, source) {
   const explanations = {};
   for (const line of section.split('\n')) {
     if (!line.startsWith('| `')) continue;
@@ -38,9 +38,16 @@ function messageExplanations() {
     const text = message.replace(/`/g, '').replace(/(: N\. sor!|: NAME!|!)$/, '');
     explanations[text] = { meaning, fix: fix === '—' ? '' : fix };
   }
-  if (Object.keys(explanations).length < 10) throw new Error('README.md: no Messages table found');
+  if (Object.keys(explanations).length < 10) throw new Error(`${source}: no message table found`);
   return explanations;
 }
+
+const readme = read(join(sourceDir, 'README.md'));
+const messagesEn = messageExplanations(readme.split(/^## Messages$/m)[1].split(/^## /m)[0], 'README.md');
+const messagesHu = messageExplanations(read(join(sourceDir, 'doc', 'messages.hu.md')), 'doc/messages.hu.md');
+// A message explained in one language only would be shown bare in the other.
+const onlyOne = Object.keys({ ...messagesEn, ...messagesHu }).filter((m) => !(m in messagesEn && m in messagesHu));
+if (onlyOne.length > 0) throw new Error(`explained in one language only: ${onlyOne.join(', ')}`);
 
 // Text inside a <script> element must not close it.
 function scriptSafe(text, what) {
@@ -55,7 +62,8 @@ const scriptParts = ['language.js', 'engine.js', 'input.js', 'render.js', 'contr
 
 const data =
   `const JOINREL_EXAMPLES = ${JSON.stringify(examples())};\n` +
-  `const JOINREL_MESSAGES = ${JSON.stringify(messageExplanations()).replace(/</g, '\\u003c')};\n`;
+  `const JOINREL_MESSAGES = ${JSON.stringify(messagesEn).replace(/</g, '\\u003c')};\n` +
+  `const JOINREL_MESSAGES_HU = ${JSON.stringify(messagesHu).replace(/</g, '\\u003c')};\n`;
 const template = read(join(pageDir, 'index.html'));
 const workerCode = read(join(pageDir, 'worker.js'));
 

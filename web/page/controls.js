@@ -3,24 +3,57 @@
 // decides when a run's outcome may be shown: only while its input is still
 // the chosen one.
 (() => {
+  const TEXTS = {
+    en: {
+      starting: 'Starting the engine\u2026',
+      ready: 'Ready.',
+      running: 'Running\u2026',
+      cancelled: 'Cancelled.',
+      changed: 'The input changed, so its run was cancelled. Press Run to run the new one.',
+      noEngine: 'The engine could not be loaded, so this page cannot run anything. Reloading the page may help. ' +
+        'What the browser said: {reason}',
+    },
+    hu: {
+      starting: 'A motor indul\u2026',
+      ready: 'Készen áll.',
+      running: 'Fut\u2026',
+      cancelled: 'Leállítva.',
+      changed: 'A bemenet megváltozott, ezért a futtatása leállt. Az új bemenetet a Futtatás gomb futtatja.',
+      noEngine: 'A motort nem sikerült betölteni, ezért ez az oldal semmit sem tud futtatni. Az oldal ' +
+        'újratöltése segíthet. Amit a böngésző mondott: {reason}',
+    },
+  };
   const $ = (id) => document.getElementById(id);
   const runButton = $('run');
 
   let shown = null;     // the run record on the page, or null
   let pageRun = null;   // the AbortController of the Run button's run going on
+  // While no run is shown, the status's kind and what words it in the page's
+  // language, so that a switch of language can word it again.
+  let said = null;
 
-  function showNothing(kind, statusText) {
+  // Shows no run, the status worded by `words()`.
+  function showNothing(kind, words) {
     shown = null;
-    Render.nothing(kind, statusText);
+    said = { kind, words };
+    Render.nothing(kind, words());
   }
+
+  const saying = (key) => () => Language.text(TEXTS, key);
+  showNothing('idle', saying('starting'));
+
+  Language.onChange(() => {
+    if (shown) Render.record(shown);
+    else Render.nothing(said.kind, said.words());
+  });
 
   // A new input: the run going on is for the old one, and so is what is shown.
   Input.onChange(() => {
     if (pageRun) {
       pageRun.abort();
-      showNothing('idle', 'The input changed, so its run was cancelled. Press Run to run the new one.');
+      showNothing('idle', saying('changed'));
     } else if (shown) {
-      showNothing('idle', 'Ready.');
+      showNothing('idle', saying('ready'));
     }
   });
 
@@ -36,7 +69,7 @@
     const run = new AbortController();
     pageRun = run;
     setRunning(true);
-    showNothing('running', 'Running\u2026');
+    showNothing('running', saying('running'));
     try {
       const input = await Input.current();
       const result = await Engine.run(input.bytes, run.signal);
@@ -44,7 +77,7 @@
       Render.record(shown);
     } catch (error) {
       // A cancelled run's outcome was shown already by whoever cancelled it.
-      if (!(error instanceof Engine.Cancelled)) showNothing('failed', error.message);
+      if (!(error instanceof Engine.Cancelled)) showNothing('failed', () => Engine.describe(error));
     } finally {
       if (pageRun === run) {
         pageRun = null;
@@ -63,7 +96,7 @@
   $('cancel').addEventListener('click', () => {
     pageRun?.abort();
     Engine.cancelAll();
-    showNothing('idle', 'Cancelled.');
+    showNothing('idle', saying('cancelled'));
   });
   Engine.onBusyChange((count) => {
     $('cancel').disabled = count === 0;
@@ -81,12 +114,11 @@
   Engine.ready.then(
     () => {
       runButton.disabled = false;
-      if ($('status').classList.contains('idle')) $('status').textContent = 'Ready.';
+      if (!shown && said.kind === 'idle') showNothing('idle', saying('ready'));
     },
     (failure) => {
       runButton.disabled = true;
-      showNothing('failed', 'The engine could not be loaded, so this page cannot run anything. ' +
-        `Reloading the page may help. What the browser said: ${failure.reason}`);
+      showNothing('failed', () => Language.text(TEXTS, 'noEngine', { reason: failure.reason }));
     },
   );
 

@@ -6,6 +6,22 @@
 // the next run, and a worker that ran goes back to being the idle one. An engine that cannot load fails every run, pending or
 // later, with the same reason.
 const Engine = (() => {
+  const TEXTS = {
+    en: {
+      notLoaded: 'The engine could not be loaded: {reason}',
+      failed: 'The engine failed: {reason}',
+      cancelled: 'The run was cancelled.',
+      outputTooLarge: 'The output file has {size} bytes, more than this page can hold ({limit} bytes).',
+      noMemory: 'This browser tab has not enough memory for this run: the files are too large to hold.',
+    },
+    hu: {
+      notLoaded: 'A motort nem sikerült betölteni: {reason}',
+      failed: 'A motor futás közben hibára futott: {reason}',
+      cancelled: 'A futtatás leállt.',
+      outputTooLarge: 'A kimeneti fájl {size} bájt, több, mint amennyit ez az oldal tárolni tud ({limit} bájt).',
+      noMemory: 'Ennek a böngészőlapnak nincs elég memóriája ehhez a futtatáshoz: a fájlok túl nagyok.',
+    },
+  };
   // What a run's report tells and what the page takes and keeps; the browser
   // test lowers the byte limits to try what happens beyond them.
   const limits = {
@@ -20,6 +36,19 @@ const Engine = (() => {
 
   // The reason a run did not end: Cancel, or a newer input for the page's run.
   class Cancelled extends Error {}
+
+  // An error worded in the page's language, which keeps its key and values
+  // so that describe() can word it again after a switch.
+  function pageError(key, values = {}, Kind = Error) {
+    const error = new Kind(Language.text(TEXTS, key, values));
+    error.words = { key, values };
+    return error;
+  }
+
+  // What `error` says, in the page's language as it is now.
+  function describe(error) {
+    return error.words ? Language.text(TEXTS, error.words.key, error.words.values) : error.message;
+  }
 
   const idle = [];           // workers waiting for a run
   const busy = new Map();    // worker -> {resolve, reject} of its run
@@ -69,7 +98,7 @@ const Engine = (() => {
 
   function fail(reason) {
     if (failure) return;
-    failure = new Error(`The engine could not be loaded: ${reason}`);
+    failure = pageError('notLoaded', { reason });
     failure.reason = reason;
     for (const worker of [...idle, ...busy.keys()]) forget(worker);
     for (const worker of [...busy.keys()]) endRun(worker, (waiting) => waiting.reject(failure));
@@ -90,7 +119,9 @@ const Engine = (() => {
         // A worker whose engine failed inside a run cannot run again.
         if (answer.broken || answer.heapBytes > limits.keptHeapBytes || idle.length > 0) forget(worker);
         else idle.push(worker);
-        endRun(worker, (waiting) => (answer.error ? waiting.reject(new Error(answer.error)) : waiting.resolve(answer.result)));
+        endRun(worker, (waiting) => (answer.error
+          ? waiting.reject(pageError(answer.error.key, answer.error.values))
+          : waiting.resolve(answer.result)));
         keepOneIdle();
       }
       // Anything else comes from a worker whose run was cancelled: dropped.
@@ -102,7 +133,7 @@ const Engine = (() => {
         return;
       }
       forget(worker);
-      endRun(worker, (waiting) => waiting.reject(new Error(`The engine failed: ${event.message}`)));
+      endRun(worker, (waiting) => waiting.reject(pageError('failed', { reason: event.message })));
       keepOneIdle();
     };
     return worker;
@@ -124,7 +155,7 @@ const Engine = (() => {
       return Promise.reject(new TypeError('joinrel.run takes the input file as a Uint8Array'));
     }
     if (failure) return Promise.reject(failure);
-    if (signal?.aborted) return Promise.reject(new Cancelled('The run was cancelled.'));
+    if (signal?.aborted) return Promise.reject(pageError('cancelled', {}, Cancelled));
     const worker = idle.pop() || makeWorker();
     const copy = new Uint8Array(bytes);
     const result = new Promise((resolve, reject) => {
@@ -148,7 +179,7 @@ const Engine = (() => {
   function cancel(worker) {
     if (!busy.has(worker)) return;
     forget(worker);
-    endRun(worker, (waiting) => waiting.reject(new Cancelled('The run was cancelled.')));
+    endRun(worker, (waiting) => waiting.reject(pageError('cancelled', {}, Cancelled)));
     keepOneIdle();
   }
 
@@ -166,6 +197,7 @@ const Engine = (() => {
     ready,
     run,
     cancelAll,
+    describe,
     // `listener(count)` hears the number of runs going on whenever it changes.
     onBusyChange(listener) {
       busyListener = listener;

@@ -9,6 +9,42 @@
 // always wins: a file read that ends after a newer choice is dropped.
 // JOINREL_EXAMPLES is written into the page when it is built.
 const Input = (() => {
+  const TEXTS = {
+    en: {
+      bom: 'it starts with a UTF-8 byte order mark: 3 bytes that the editor does not show, ' +
+        'which count as part of the first line\u2019s name',
+      cr: 'the editor shows a CR before a line end as nothing and any other CR as \u240d',
+      nel: 'the editor shows NEL, U+2028 and U+2029 as \u2424: only LF ends a line',
+      notUtf8: 'bytes that are not UTF-8 show as \ufffd in the editor',
+      size: '{size} bytes',
+      opened: '{name}: {size}, run exactly as opened{notes}. Changing it in the editor runs the editor\u2019s text instead.',
+      tooLarge: '{name}: {size}, too large to show in the editor ({lines} lines or {mib} MiB at most); it runs ' +
+        'exactly as opened{notes}, and a line that a message names is shown below Run.',
+      tooLargeHint: '{name} is too large to show here. Pick an example or open another file to type again.',
+      reading: 'Reading {name}\u2026',
+      readFailed: '{name} could not be read: {reason}',
+      edited: 'The editor\u2019s text runs, as UTF-8 with LF line ends.',
+    },
+    hu: {
+      bom: 'UTF-8 bájtsorrend-jelzővel (BOM) kezdődik: ez 3 bájt, amelyet a szerkesztő nem mutat, ' +
+        'és az első sor nevének része',
+      cr: 'a szerkesztő a sorvég előtti CR-t nem mutatja, minden más CR-t \u240d jellel mutat',
+      nel: 'a szerkesztő a NEL, U+2028 és U+2029 karaktert \u2424 jellel mutatja: sort csak az LF zár le',
+      notUtf8: 'a nem UTF-8 bájtok a szerkesztőben \ufffd jelként látszanak',
+      size: '{size} bájt',
+      opened: '{name}: {size}, pontosan úgy fut, ahogy megnyitottad{notes}. Ha a szerkesztőben módosítod, ' +
+        'a szerkesztő szövege fut helyette.',
+      tooLarge: '{name}: {size}, túl nagy a szerkesztőhöz (legfeljebb {lines} sor vagy {mib} MiB fér bele); ' +
+        'pontosan úgy fut, ahogy megnyitottad{notes}, és az üzenetben megnevezett sor a Futás részben látszik.',
+      tooLargeHint: '{name} túl nagy ahhoz, hogy itt látsszon. Válassz egy példát, vagy nyiss meg egy másik ' +
+        'fájlt, és újra írhatsz.',
+      reading: '{name} beolvasása\u2026',
+      readFailed: '{name} nem olvasható be: {reason}',
+      edited: 'A szerkesztő szövege fut, UTF-8 kódolással és LF sorvégekkel.',
+    },
+  };
+  const say = (key, values) => Language.text(TEXTS, key, values);
+
   // The largest file put into the editor. A textarea's every keystroke
   // costs time in proportion to its lines, so lines count as well as bytes:
   // 20,000 lines hold a relation at the format's 10,000-row limit twice over.
@@ -29,6 +65,25 @@ const Input = (() => {
   let reading = Promise.resolve();
   const changeListeners = [];
   const typingHint = editor.placeholder;
+  // The note and the editor's hint as words of the page's language, so
+  // that a switch can word them again.
+  let noteWords = () => '';
+  let hintWords = () => typingHint;
+
+  function setNote(words) {
+    noteWords = words;
+    note.textContent = words();
+  }
+
+  function setHint(words) {
+    hintWords = words;
+    editor.placeholder = words();
+  }
+
+  Language.onChange(() => {
+    note.textContent = noteWords();
+    editor.placeholder = hintWords();
+  });
 
   // A new choice: what was marked and shown belongs to the old one.
   function newChoice() {
@@ -57,20 +112,17 @@ const Input = (() => {
     return bytes[0] === 0xef && bytes[1] === 0xbb && bytes[2] === 0xbf;
   }
 
-  const BOM_NOTE = 'it starts with a UTF-8 byte order mark: 3 bytes that the editor does not show, ' +
-    'which count as part of the first line\u2019s name';
-
-  // What the editor shows differently from the file's bytes.
+  // What the editor shows differently from the file's bytes, as keys of TEXTS.
   function describeBytes(bytes, decoded) {
     const notes = [];
-    if (startsWithBom(bytes)) notes.push(BOM_NOTE);
-    if (bytes.includes(13)) notes.push('the editor shows a CR before a line end as nothing and any other CR as \u240d');
-    if (/[\u0085\u2028\u2029]/.test(decoded)) notes.push('the editor shows NEL, U+2028 and U+2029 as \u2424: only LF ends a line');
+    if (startsWithBom(bytes)) notes.push('bom');
+    if (bytes.includes(13)) notes.push('cr');
+    if (/[\u0085\u2028\u2029]/.test(decoded)) notes.push('nel');
     if (decoded.includes('\ufffd')) {
       try {
         new TextDecoder('utf-8', { fatal: true }).decode(bytes);
       } catch {
-        notes.push('bytes that are not UTF-8 show as \ufffd in the editor');
+        notes.push('notUtf8');
       }
     }
     return notes;
@@ -83,17 +135,17 @@ const Input = (() => {
     editor.value = editorText(decoded);
     // A file the editor does not hold is not replaced by typing over nothing.
     editor.readOnly = !inEditor;
-    editor.placeholder = inEditor ? typingHint : `${name} is too large to show here. Pick an example or open another file to type again.`;
+    setHint(inEditor ? () => typingHint : () => say('tooLargeHint', { name }));
     editor.scrollTop = 0;
     numberLines();
-    const size = `${bytes.length.toLocaleString('en')} bytes`;
-    const notes = inEditor ? describeBytes(bytes, decoded) : [];
-    note.textContent = inEditor
-      ? `${name}: ${size}, run exactly as opened${notes.length ? ` (${notes.join('; ')})` : ''}. ` +
-        'Changing it in the editor runs the editor\u2019s text instead.'
-      : `${name}: ${size}, too large to show in the editor (${EDITOR_LINES.toLocaleString('en')} lines ` +
-        `or ${EDITOR_BYTES >> 20} MiB at most); it runs exactly as opened` +
-        `${startsWithBom(bytes) ? ` (${BOM_NOTE})` : ''}, and a line that a message names is shown below Run.`;
+    const notes = inEditor ? describeBytes(bytes, decoded) : startsWithBom(bytes) ? ['bom'] : [];
+    setNote(() => say(inEditor ? 'opened' : 'tooLarge', {
+      name,
+      size: say('size', { size: bytes.length }),
+      notes: notes.length ? ` (${notes.map((key) => say(key)).join('; ')})` : '',
+      lines: EDITOR_LINES,
+      mib: EDITOR_BYTES >> 20,
+    }));
   }
 
   $('input-file').addEventListener('change', (event) => {
@@ -101,13 +153,13 @@ const Input = (() => {
     if (!file) return;
     examples.value = '';
     const mine = newChoice();
-    note.textContent = `Reading ${file.name}\u2026`;
+    setNote(() => say('reading', { name: file.name }));
     reading = file.arrayBuffer().then(
       (buffer) => {
         if (mine === choice) setInput(file.name, new Uint8Array(buffer));
       },
       (error) => {
-        if (mine === choice) note.textContent = `${file.name} could not be read: ${error.message}`;
+        if (mine === choice) setNote(() => say('readFailed', { name: file.name, reason: error.message }));
       },
     );
   });
@@ -130,7 +182,7 @@ const Input = (() => {
     numberLines();
     if (chosen.bytes) {
       chosen = { name: chosen.name, bytes: null, inEditor: true };
-      note.textContent = 'The editor\u2019s text runs, as UTF-8 with LF line ends.';
+      setNote(() => say('edited'));
     }
     newChoice();
   });

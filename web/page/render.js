@@ -5,9 +5,125 @@
 // A run record is {input: {name, bytes, inEditor}, status, console, output,
 // report}: the input the run took, and what the engine gave back (see
 // worker.js; the report's schema is src/wasm/report.h's). JOINREL_MESSAGES
-// is written into the page when it is built.
+// and JOINREL_MESSAGES_HU are written into the page when it is built.
 const Render = (() => {
   const OUTPUT_SHOWN = 1 << 20;  // bytes of the output file shown as text
+
+  // A key with a 1 after it is the word for a count of one.
+  const TEXTS = {
+    en: {
+      character: 'the character {code}',
+      emptyName: 'an empty name',
+      edgeBlank: 'a blank at the start or end',
+      cut: ' \u2026 cut here: {bytes} in all',
+      byte1: '1 byte', byte: '{n} bytes',
+      row1: '1 row', row: '{n} rows',
+      moreRow1: '1 more row', moreRow: '{n} more rows',
+      moreRelation1: '1 more relation', moreRelation: '{n} more relations',
+      moreStep1: '1 more join step', moreStep: '{n} more join steps',
+      tableOf: 'Table of {label}',
+      noAttributesRows: 'No attributes: its rows have no cells, so none is written.',
+      noAttributes: 'No attributes and no rows.',
+      moreRows: '\u2026 and {rows} not shown here.',
+      leftOut: 'This run is too large to show whole here, so some tables or join steps are left out. ' +
+        'The output file is complete: Download saves all of it.',
+      emptyNamed: 'the relation with an empty name',
+      moreRelations: '\u2026 and {relations} not shown here; the output file holds them.',
+      resultLeftOut: 'result is too large to show here; the output file holds it.',
+      noRelation: 'The run wrote no relation.',
+      outcomeOf: 'the outcome of step {step}',
+      product: 'a product: they share no attribute',
+      on: 'on {attribute}',
+      rowsInOut: ': {left} \u00d7 {right} in, {built} out',
+      step: 'step {step}',
+      moreSteps: '\u2026 and {steps}, too large to show here.',
+      noOutput: 'The run created no output file.',
+      outputCut: 'Shown: the first 1 MiB of {size} bytes. Download saves all of it.',
+      outputSize: '{size} bytes.',
+      done: 'done (exit status {status})',
+      meaning: 'Meaning: ',
+      fix: 'What to fix: ',
+      lineN: 'line N',
+      lineNumbered: 'line {line}',
+      exitStatus: 'Exit status {status}.',
+      lineMarked: ' Line {line} is marked in the editor.',
+      lineBelow: ' The file is too large for the editor; here is line {line} with the lines around it:',
+      excerpt: 'Line {line} of the input file and the lines around it',
+      consolePrints: 'The command line prints:',
+      emptyCell: '(empty)',
+      stepsHint: 'Each join step appears here after a run.',
+      noStep: 'No join step ran.',
+    },
+    hu: {
+      character: 'karakter: {code}',
+      emptyName: 'üres név',
+      edgeBlank: 'szóköz az elején vagy a végén',
+      cut: ' \u2026 itt levágva, összesen {bytes}',
+      byte1: '1 bájt', byte: '{n} bájt',
+      row1: '1 sor', row: '{n} sor',
+      moreRow1: 'még 1 sor', moreRow: 'még {n} sor',
+      moreRelation1: 'még 1 reláció', moreRelation: 'még {n} reláció',
+      moreStep1: 'még 1 összekapcsolási lépés', moreStep: 'még {n} összekapcsolási lépés',
+      tableOf: 'Táblázat: {label}',
+      noAttributesRows: 'Nincs attribútuma: a sorainak nincs cellájuk, így egyik sem íródik ki.',
+      noAttributes: 'Nincs se attribútuma, se sora.',
+      moreRows: '\u2026 és {rows}, amely itt nem látszik.',
+      leftOut: 'Ez a futás túl nagy ahhoz, hogy itt egészében látsszon, ezért néhány táblázat vagy ' +
+        'összekapcsolási lépés kimarad. A kimeneti fájl teljes: a Letöltés az egészet elmenti.',
+      emptyNamed: 'az üres nevű reláció',
+      moreRelations: '\u2026 és {relations}, amely itt nem látszik; a kimeneti fájlban benne van.',
+      resultLeftOut: 'A result túl nagy ahhoz, hogy itt látsszon; a kimeneti fájlban benne van.',
+      noRelation: 'A futás egyetlen relációt sem írt ki.',
+      outcomeOf: '{step}. lépés eredménye',
+      product: 'szorzat: nincs közös attribútumuk',
+      on: 'közös attribútum: {attribute}',
+      rowsInOut: ' \u2014 {left} \u00d7 {right}ból {built} lett',
+      step: '{step}. lépés',
+      moreSteps: '\u2026 és {steps}, amely túl nagy ahhoz, hogy itt látsszon.',
+      noOutput: 'A futás nem hozott létre kimeneti fájlt.',
+      outputCut: 'Látható: {size} bájtból az első 1 MiB. A Letöltés az egészet elmenti.',
+      outputSize: '{size} bájt.',
+      done: 'kész (kilépési kód: {status})',
+      meaning: 'Jelentése: ',
+      fix: 'Mit javíts: ',
+      lineN: 'N. sor',
+      lineNumbered: '{line}. sor',
+      exitStatus: 'Kilépési kód: {status}.',
+      lineMarked: ' A szerkesztőben megjelölve: {line}. sor.',
+      lineBelow: ' A fájl túl nagy a szerkesztőhöz; alább a megnevezett sor ({line}.) és a környezete:',
+      excerpt: 'A bemeneti fájl {line}. sora és a körülötte lévő sorok',
+      consolePrints: 'A parancssori program ezt írja ki:',
+      emptyCell: '(üres)',
+      stepsHint: 'Az összekapcsolás lépései egy futtatás után itt jelennek meg.',
+      noStep: 'Egyetlen összekapcsolási lépés sem futott.',
+    },
+  };
+  const say = (key, values) => Language.text(TEXTS, key, values);
+
+  // `key`'s text with `node` where it says {name}.
+  function sayWith(key, name, node) {
+    const [before, after] = say(key, { [name]: '\u0000' }).split('\u0000');
+    return [before, node, after].filter((part) => part !== '');
+  }
+
+  // The words that page.css shows around the content, drawn into custom
+  // properties that its `content` rules read.
+  function drawCssWords() {
+    const words = { consolePrints: '--console-prints', emptyCell: '--empty-cell', stepsHint: '--steps-hint', noStep: '--no-step' };
+    for (const [key, property] of Object.entries(words)) {
+      document.documentElement.style.setProperty(property, JSON.stringify(say(key)));
+    }
+  }
+  drawCssWords();
+  Language.onChange(drawCssWords);
+
+  // A message's meaning and what to fix, as Markdown, in `language`:
+  // {meaning, fix}, fix '' when there is nothing to fix; undefined for a
+  // text that is no message's. `messageText` is the message without its
+  // line number or name part ("Hibas fejlec" for `Hibas fejlec: N. sor!`).
+  function explanation(messageText, language = Language.current()) {
+    return (language === 'hu' ? JOINREL_MESSAGES_HU : JOINREL_MESSAGES)[messageText];
+  }
 
   const $ = (id) => document.getElementById(id);
   const utf8 = new TextDecoder('utf-8');
@@ -44,7 +160,7 @@ const Render = (() => {
 
   function markFor(char) {
     const code = `U+${char.codePointAt(0).toString(16).toUpperCase().padStart(4, '0')}`;
-    return mark(MARK_NAMES[char] || code, `the character ${code}`);
+    return mark(MARK_NAMES[char] || code, say('character', { code }));
   }
 
   // A name or cell from the report, as shown: isolated from the text around
@@ -56,7 +172,7 @@ const Render = (() => {
 
   // shown() for text already decoded.
   function shownText(value, { isName = false } = {}) {
-    if (value === '') return isName ? mark('an empty name') : element('bdi', '');
+    if (value === '') return isName ? mark(say('emptyName')) : element('bdi', '');
     const node = element('bdi', '');
     if (!INVISIBLE.test(value) && !/^ | $/.test(value)) {
       node.append(value);
@@ -67,7 +183,7 @@ const Render = (() => {
     const chars = [...value];
     chars.forEach((char, i) => {
       const edge = i < lead || i >= chars.length - trail;
-      if (char === ' ' && edge) node.append(mark('\u2423', 'a blank at the start or end'));
+      if (char === ' ' && edge) node.append(mark('\u2423', say('edgeBlank')));
       else if (INVISIBLE.test(char)) node.append(markFor(char));
       else if (node.lastChild?.nodeType === Node.TEXT_NODE) node.lastChild.appendData(char);
       else node.append(char);
@@ -78,7 +194,7 @@ const Render = (() => {
   // A cell: a string, or {start, length} for one cut short.
   function cellContent(cell) {
     if (typeof cell === 'string') return [shown(cell)];
-    return [shown(cell.start), element('span', 'cut', ` \u2026 cut here: ${plural(cell.length, 'byte')} in all`)];
+    return [shown(cell.start), element('span', 'cut', say('cut', { bytes: plural(cell.length, 'byte') }))];
   }
 
   // Markdown text from the README: `code` becomes <code>, the rest is text.
@@ -90,8 +206,9 @@ const Render = (() => {
     return fragment;
   }
 
-  function plural(count, word) {
-    return `${count.toLocaleString('en')} ${word}${count === 1 ? '' : 's'}`;
+  // `count` with the word of `key` (row, byte, ...) in its form for it.
+  function plural(count, key) {
+    return say(count === 1 ? `${key}1` : key, { n: count });
   }
 
   function relationTable(relation, label) {
@@ -114,16 +231,14 @@ const Render = (() => {
     const wrap = element('div', 'table-wrap', table);
     wrap.tabIndex = 0;
     wrap.setAttribute('role', 'region');
-    wrap.setAttribute('aria-label', `Table of ${label}`);
+    wrap.setAttribute('aria-label', say('tableOf', { label }));
     const more = relation.rowCount - relation.rows.length;
     const box = document.createDocumentFragment();
     box.append(wrap);
     if (relation.attributes.length === 0) {
-      box.append(element('p', 'more', relation.rowCount > 0
-        ? 'No attributes: its rows have no cells, so none is written.'
-        : 'No attributes and no rows.'));
+      box.append(element('p', 'more', say(relation.rowCount > 0 ? 'noAttributesRows' : 'noAttributes')));
     } else if (more > 0) {
-      box.append(element('p', 'more', `\u2026 and ${plural(more, 'more row')} not shown here.`));
+      box.append(element('p', 'more', say('moreRows', { rows: plural(more, 'moreRow') })));
     }
     return box;
   }
@@ -140,22 +255,20 @@ const Render = (() => {
   // What the report had to leave out, in words; null when nothing.
   function leftOutNote(report) {
     if (!report.incomplete) return null;
-    return element('p', 'note left-out',
-      'This run is too large to show whole here, so some tables or join steps are left out. ' +
-      'The output file is complete: Download saves all of it.');
+    return element('p', 'note left-out', say('leftOut'));
   }
 
   function showRelations(report) {
     const nodes = report.relations.map((r) => relationBlock(r, shown(r.name, { isName: true }), '',
-      r.name === '' ? 'the relation with an empty name' : text(r.name)));
+      r.name === '' ? say('emptyNamed') : text(r.name)));
     if (report.moreRelations > 0) {
-      nodes.push(element('p', 'note', `\u2026 and ${plural(report.moreRelations, 'more relation')} not shown here; the output file holds them.`));
+      nodes.push(element('p', 'note', say('moreRelations', { relations: plural(report.moreRelations, 'moreRelation') })));
     }
     if (report.result) nodes.push(relationBlock(report.result, 'result', 'result', 'result'));
     if (report.resultLeftOut) {
-      nodes.push(element('p', 'note', 'result is too large to show here; the output file holds it.'));
+      nodes.push(element('p', 'note', say('resultLeftOut')));
     }
-    if (nodes.length === 0) nodes.push(element('p', 'note', 'The run wrote no relation.'));
+    if (nodes.length === 0) nodes.push(element('p', 'note', say('noRelation')));
     const note = leftOutNote(report);
     if (note) nodes.unshift(note);
     $('relations').replaceChildren(...nodes);
@@ -164,22 +277,21 @@ const Render = (() => {
   function showSteps(report) {
     const items = report.steps.map((step, i) => {
       // After the first step, "" on the left is the outcome built so far.
-      const left = i === 0 || step.left ? shown(step.left, { isName: true }) : `the outcome of step ${i}`;
+      const left = i === 0 || step.left ? shown(step.left, { isName: true }) : say('outcomeOf', { step: i });
       const how = step.attribute === null
-        ? ['a product: they share no attribute']
-        : ['on ', shown(step.attribute, { isName: true })];
+        ? [say('product')]
+        : sayWith('on', 'attribute', shown(step.attribute, { isName: true }));
       const summary = element('summary', '', left, ' \u22c8 ', shown(step.right, { isName: true }), ', ', ...how,
-        `: ${step.leftRows.toLocaleString('en')} \u00d7 ${plural(step.rightRows, 'row')} in, ` +
-        `${plural(step.built.rowCount, 'row')} out`);
+        say('rowsInOut', { left: step.leftRows, right: plural(step.rightRows, 'row'), built: plural(step.built.rowCount, 'row') }));
       const details = element('details', '', summary);
-      details.append(relationBlock(step.built, `step ${i + 1}`, 'built', `the outcome of step ${i + 1}`));
+      details.append(relationBlock(step.built, say('step', { step: i + 1 }), 'built', say('outcomeOf', { step: i + 1 })));
       return element('li', '', details);
     });
     $('steps').replaceChildren(...items);
     $('steps').classList.add('shown');
     $('steps').classList.toggle('left-out', report.stepsLeftOut > 0);
     $('steps-note').textContent = report.stepsLeftOut > 0
-      ? `\u2026 and ${plural(report.stepsLeftOut, 'more join step')}, too large to show here.`
+      ? say('moreSteps', { steps: plural(report.stepsLeftOut, 'moreStep') })
       : '';
   }
 
@@ -187,13 +299,13 @@ const Render = (() => {
     $('download').disabled = !output;
     if (!output) {
       $('output').textContent = '';
-      $('output-note').textContent = 'The run created no output file.';
+      $('output-note').textContent = say('noOutput');
       return;
     }
     $('output').textContent = utf8.decode(output.subarray(0, OUTPUT_SHOWN));
     $('output-note').textContent = output.length > OUTPUT_SHOWN
-      ? `Shown: the first 1 MiB of ${output.length.toLocaleString('en')} bytes. Download saves all of it.`
-      : `${output.length.toLocaleString('en')} bytes.`;
+      ? say('outputCut', { size: output.length })
+      : say('outputSize', { size: output.length });
   }
 
   function setStatus(className, ...nodes) {
@@ -204,30 +316,27 @@ const Render = (() => {
   function showStatus(record, consoleText) {
     const message = record.report.message;
     if (!message) {
-      setStatus('done', `done (exit status ${record.status})`);
+      setStatus('done', say('done', { status: record.status }));
       return;
     }
     const nodes = [element('p', 'message', consoleText.replace(/\n$/, ''))];
-    const explanation = JOINREL_MESSAGES[text(message.text)];
-    if (explanation) {
-      // The README's N stands for the line number, which this run knows.
-      const atLine = (source) =>
-        message.line === null ? source : source.replace(/\bline N\b/g, `line ${message.line}`);
-      const meaning = element('p', '', element('span', 'label', 'Meaning: '));
-      meaning.append(markdown(atLine(explanation.meaning)));
+    const explained = explanation(text(message.text));
+    if (explained) {
+      // The tables' N stands for the line number, which this run knows.
+      const atLine = (source) => (message.line === null
+        ? source
+        : source.replaceAll(say('lineN'), say('lineNumbered', { line: String(message.line) })));
+      const meaning = element('p', '', element('span', 'label', say('meaning')));
+      meaning.append(markdown(atLine(explained.meaning)));
       nodes.push(meaning);
-      if (explanation.fix) {
-        const fix = element('p', '', element('span', 'label', 'What to fix: '));
-        fix.append(markdown(explanation.fix));
+      if (explained.fix) {
+        const fix = element('p', '', element('span', 'label', say('fix')));
+        fix.append(markdown(explained.fix));
         nodes.push(fix);
       }
     }
-    let where = `Exit status ${record.status}.`;
-    if (message.line !== null) {
-      where += record.input.inEditor
-        ? ` Line ${message.line} is marked in the editor.`
-        : ` The file is too large for the editor; here is line ${message.line} with the lines around it:`;
-    }
+    let where = say('exitStatus', { status: record.status });
+    if (message.line !== null) where += say(record.input.inEditor ? 'lineMarked' : 'lineBelow', { line: String(message.line) });
     nodes.push(element('p', 'note', where));
     if (message.line !== null && !record.input.inEditor) nodes.push(excerpt(record.input.bytes, message.line));
     setStatus('failed', ...nodes);
@@ -251,7 +360,7 @@ const Render = (() => {
       const row = element('span', n === line ? 'excerpt-line named' : 'excerpt-line',
         element('span', 'excerpt-number', String(n)), shownText(utf8.decode(lineBytes)));
       if (lineEnd - start > EXCERPT_LINE_BYTES) {
-        row.append(element('span', 'cut', ` \u2026 cut here: ${plural(lineEnd - start, 'byte')} in all`));
+        row.append(element('span', 'cut', say('cut', { bytes: plural(lineEnd - start, 'byte') })));
       }
       box.append(row);
       if (end < 0) break;
@@ -259,7 +368,7 @@ const Render = (() => {
     }
     box.tabIndex = 0;
     box.setAttribute('role', 'region');
-    box.setAttribute('aria-label', `Line ${line} of the input file and the lines around it`);
+    box.setAttribute('aria-label', say('excerpt', { line: String(line) }));
     return box;
   }
 
@@ -267,7 +376,9 @@ const Render = (() => {
   function clearResults() {
     Input.clearMark();
     $('console').textContent = '';
-    $('relations').replaceChildren(...relationsHint.map((node) => node.cloneNode(true)));
+    const hint = relationsHint.map((node) => node.cloneNode(true));
+    for (const node of hint) if (node.nodeType === Node.ELEMENT_NODE) Language.drawWords(node);
+    $('relations').replaceChildren(...hint);
     $('steps').replaceChildren();
     $('steps').classList.remove('shown', 'left-out');
     $('steps-note').textContent = '';
@@ -293,5 +404,6 @@ const Render = (() => {
       clearResults();
       setStatus(kind, statusText);
     },
+    explanation,
   };
 })();

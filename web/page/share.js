@@ -9,27 +9,51 @@
 // base64url. The number after "i" names the format, so that a later page
 // can still tell these links from its own.
 (() => {
-  // Every word this part shows, in one place, so that it can be translated.
+  // Every word this part shows.
   const TEXTS = {
-    button: 'Share',
-    linkLabel: 'Link to this input',
-    fragmentLabel: 'The part to put after the address of joinrel.html',
-    making: 'Making the link\u2026',
-    copied: 'The link is copied, ready to paste. It holds the whole input, so whoever opens it sees ' +
-      'this input and its run; nothing was sent anywhere.',
-    notCopied: 'Copy the link from the field above. It holds the whole input, so whoever opens it sees ' +
-      'this input and its run; nothing was sent anywhere.',
-    fromDisk: 'This page was opened from a file on this computer, so the link names that file, which ' +
-      'nobody else can open. Send them the part below instead: they open their own copy of ' +
-      'joinrel.html and put it right after its address in the address bar.',
-    tooLarge: 'This input is too large to share as a link: the link would be longer than 32,000 ' +
-      'characters. Send the file itself instead.',
-    noCompression: 'This browser cannot compress an input, so it cannot make or open a link with one.',
-    loaded: 'This input came with the link the page was opened with.',
-    broken: 'The input in this link is broken, perhaps cut short when it was copied, so nothing was ' +
-      'loaded. Ask for the whole link again.',
-    newer: 'This link was made by a newer version of the page, which this copy cannot read, so ' +
-      'nothing was loaded. Open it with a newer joinrel.html.',
+    en: {
+      button: 'Share',
+      linkLabel: 'Link to this input',
+      fragmentLabel: 'The part to put after the address of joinrel.html',
+      making: 'Making the link\u2026',
+      copied: 'The link is copied, ready to paste. It holds the whole input, so whoever opens it sees ' +
+        'this input and its run; nothing was sent anywhere.',
+      notCopied: 'Copy the link from the field above. It holds the whole input, so whoever opens it sees ' +
+        'this input and its run; nothing was sent anywhere.',
+      fromDisk: 'This page was opened from a file on this computer, so the link names that file, which ' +
+        'nobody else can open. Send them the part below instead: they open their own copy of ' +
+        'joinrel.html and put it right after its address in the address bar.',
+      tooLarge: 'This input is too large to share as a link: the link would be longer than 32,000 ' +
+        'characters. Send the file itself instead.',
+      noCompression: 'This browser cannot compress an input, so it cannot make or open a link with one.',
+      loaded: 'This input came with the link the page was opened with.',
+      broken: 'The input in this link is broken, perhaps cut short when it was copied, so nothing was ' +
+        'loaded. Ask for the whole link again.',
+      newer: 'This link was made by a newer version of the page, which this copy cannot read, so ' +
+        'nothing was loaded. Open it with a newer joinrel.html.',
+    },
+    hu: {
+      button: 'Megosztás',
+      linkLabel: 'Link erre a bemenetre',
+      fragmentLabel: 'A rész, amelyet a joinrel.html címe után kell írni',
+      making: 'A link készül\u2026',
+      copied: 'A link a vágólapra került, beillesztheted. A teljes bemenetet tartalmazza, így aki ' +
+        'megnyitja, ezt a bemenetet és a futtatását látja; semmit sem küldtünk el sehová.',
+      notCopied: 'Másold ki a linket a fenti mezőből. A teljes bemenetet tartalmazza, így aki megnyitja, ' +
+        'ezt a bemenetet és a futtatását látja; semmit sem küldtünk el sehová.',
+      fromDisk: 'Ezt az oldalt fájlként nyitottad meg erről a gépről, ezért a link ezt a fájlt nevezi meg, ' +
+        'amelyet más nem tud megnyitni. Küldd el inkább az alábbi részt: a címzett megnyitja a saját ' +
+        'joinrel.html-jét, és a címsorban közvetlenül a címe után illeszti.',
+      tooLarge: 'Ez a bemenet túl nagy ahhoz, hogy linkként oszd meg: a link hosszabb lenne 32 000 ' +
+        'karakternél. Küldd el inkább magát a fájlt.',
+      noCompression: 'Ez a böngésző nem tud bemenetet tömöríteni, ezért bemenetet hordozó linket sem ' +
+        'készíteni, sem megnyitni nem tud.',
+      loaded: 'Ez a bemenet azzal a linkkel érkezett, amellyel az oldalt megnyitottad.',
+      broken: 'A linkben lévő bemenet sérült, talán másoláskor megcsonkult, ezért semmi sem töltődött ' +
+        'be. Kérd el újra a teljes linket.',
+      newer: 'Ezt a linket az oldal egy újabb változata készítette, amelyet ez a példány nem tud ' +
+        'olvasni, ezért semmi sem töltődött be. Nyisd meg egy újabb joinrel.html-lel.',
+    },
   };
 
   // Longer links are cut or refused by mail programs, chats and browsers.
@@ -46,16 +70,32 @@
   const link = $('share-link');
   const note = $('share-note');
   const fragmentField = $('share-fragment');
-  button.textContent = TEXTS.button;
-  link.setAttribute('aria-label', TEXTS.linkLabel);
-  fragmentField.setAttribute('aria-label', TEXTS.fragmentLabel);
+  const say = (key) => Language.text(TEXTS, key);
+  // The keys of what the note says, one sentence or more, kept so that a
+  // switch of language can say it again.
+  let noteKeys = [];
+
+  function drawWords() {
+    button.textContent = say('button');
+    link.setAttribute('aria-label', say('linkLabel'));
+    fragmentField.setAttribute('aria-label', say('fragmentLabel'));
+    note.textContent = noteKeys.map(say).join(' ');
+  }
+  drawWords();
+  Language.onChange(drawWords);
+
+  function sayNote(...keys) {
+    noteKeys = keys;
+    note.textContent = keys.map(say).join(' ');
+  }
 
   // Counts the input's changes, so that a link made or a run started for an
   // input that has changed since is dropped.
   let changes = 0;
 
-  function show(text, { url = '', fragment = '' } = {}) {
-    note.textContent = text;
+  // Says `key` (or nothing for null) and shows the link and the fragment given.
+  function show(key, { url = '', fragment = '' } = {}) {
+    sayNote(...(key ? [key] : []));
     link.value = url;
     link.hidden = !url;
     fragmentField.value = fragment;
@@ -64,7 +104,7 @@
 
   Input.onChange(() => {
     changes += 1;
-    show('');
+    show(null);
   });
 
   const canCompress = typeof CompressionStream === 'function' && typeof DecompressionStream === 'function';
@@ -104,49 +144,49 @@
 
   button.addEventListener('click', async () => {
     if (!canCompress) {
-      show(TEXTS.noCompression);
+      show('noCompression');
       return;
     }
     const mine = changes;
-    show(TEXTS.making);
+    show('making');
     const input = await Input.current();
     if (input.bytes.length > MAX_SHARED_BYTES) {
-      if (mine === changes) show(TEXTS.tooLarge);
+      if (mine === changes) show('tooLarge');
       return;
     }
     const fragment = `#${FORMAT}${toBase64url(await through(input.bytes, new CompressionStream('deflate-raw')))}`;
     const url = location.href.split('#')[0] + fragment;
     if (mine !== changes) return;
     if (url.length > MAX_LINK) {
-      show(TEXTS.tooLarge);
+      show('tooLarge');
       return;
     }
     const fromDisk = location.protocol === 'file:';
-    show(TEXTS.making, { url, fragment: fromDisk ? fragment : '' });
+    show('making', { url, fragment: fromDisk ? fragment : '' });
     link.focus();
     link.select();
     const copied = await copy(url);
     if (mine !== changes) return;
-    note.textContent = `${copied ? TEXTS.copied : TEXTS.notCopied}${fromDisk ? ` ${TEXTS.fromDisk}` : ''}`;
+    sayNote(copied ? 'copied' : 'notCopied', ...(fromDisk ? ['fromDisk'] : []));
   });
 
-  // The input of the address's fragment, as {bytes} or {refusal: text};
+  // The input of the address's fragment, as {bytes} or {refusal: key of TEXTS};
   // null when there is no fragment.
   async function fragmentInput() {
     const fragment = location.hash.slice(1);
     if (!fragment) return null;
     const format = /^i(\d+)=/.exec(fragment);
-    if (!format) return { refusal: TEXTS.broken };
-    if (`i${format[1]}=` !== FORMAT) return { refusal: Number(format[1]) > 1 ? TEXTS.newer : TEXTS.broken };
-    if (!canCompress) return { refusal: TEXTS.noCompression };
+    if (!format) return { refusal: 'broken' };
+    if (`i${format[1]}=` !== FORMAT) return { refusal: Number(format[1]) > 1 ? 'newer' : 'broken' };
+    if (!canCompress) return { refusal: 'noCompression' };
     // No link made here is longer, and a longer one could inflate to more
     // than the tab holds.
     const compressed = fragment.length <= MAX_LINK ? fromBase64url(fragment.slice(FORMAT.length)) : null;
-    if (!compressed) return { refusal: TEXTS.broken };
+    if (!compressed) return { refusal: 'broken' };
     try {
       return { bytes: await through(compressed, new DecompressionStream('deflate-raw')) };
     } catch {
-      return { refusal: TEXTS.broken };
+      return { refusal: 'broken' };
     }
   }
 
@@ -160,7 +200,7 @@
       return;
     }
     Input.load(SHARED_NAME, shared.bytes);
-    show(TEXTS.loaded);
+    show('loaded');
     const loaded = changes;
     // Where the engine cannot load, the page says so already.
     Engine.ready.then(() => {

@@ -4,7 +4,8 @@
 //
 // Its answers: {ready: true} once the engine has loaded, or {loadFailed:
 // reason} when it cannot load; then for each run {result, heapBytes}, or
-// {error} (with `broken` when the engine cannot run again).
+// {error: {key, values}} (with `broken` when the engine cannot run again),
+// which the page words in its language (engine.js's TEXTS).
 //
 // The input and output files live in the engine's in-memory file system,
 // outside its heap: the input is the bytes the page sent, taken over without
@@ -54,10 +55,6 @@ function takeOutput(engine) {
   return bytes;
 }
 
-function plainBytes(count) {
-  return `${count.toLocaleString('en')} bytes`;
-}
-
 // A run that fails inside the engine leaves it in no state to run again:
 // the page then replaces this worker. `outputLimit` is the largest output
 // the page takes (the browser test lowers it).
@@ -73,17 +70,15 @@ function run(engine, { input, rowLimit, relationLimit, reportLimit, outputLimit 
   const result = readOutcome(engine, address);
   const output = takeOutput(engine);
   if (output && output.length > outputLimit) {
-    return { error: `The output file has ${plainBytes(output.length)}, more than this page can hold (${plainBytes(outputLimit)}).` };
+    return { error: { key: 'outputTooLarge', values: { size: output.length, limit: outputLimit } } };
   }
   return { result: { ...result, output }, heapBytes: engine.HEAPU8.buffer.byteLength };
 }
 
-// What a failure inside the engine means, in words.
+// What a failure inside the engine means.
 function failure(error) {
-  if (error instanceof RangeError) {
-    return 'This browser tab has not enough memory for this run: the files are too large to hold.';
-  }
-  return `The engine failed: ${error}`;
+  if (error instanceof RangeError) return { key: 'noMemory', values: {} };
+  return { key: 'failed', values: { reason: String(error) } };
 }
 
 onmessage = async (event) => {

@@ -168,9 +168,10 @@ before(async () => {
 });
 
 // A browser context that may reach only the page's own files, its errors
-// logged into `log`.
-async function newContext(log) {
-  const fresh = await browser.newContext({ acceptDownloads: true, viewport: { width: 1000, height: 800 } });
+// logged into `log`. The page speaks the browser's language: English, which
+// the tests read, unless `locale` says otherwise.
+async function newContext(log, { locale = 'en-US' } = {}) {
+  const fresh = await browser.newContext({ acceptDownloads: true, locale, viewport: { width: 1000, height: 800 } });
   fresh.setDefaultTimeout(hangGuard);
   const local = (url) => url.startsWith(`${origin}/`) || url === pathToFileURL(path.join(buildDir, 'joinrel.html')).href ||
     url.startsWith('blob:') || url.startsWith('data:');
@@ -299,7 +300,7 @@ function shownContent(page) {
 async function runExample(page, name) {
   await page.selectOption('#examples', name);
   await page.click('#run');
-  await guarded(page.waitForFunction(() => /^(done|Exit)|sor!/.test(document.getElementById('status').textContent)), `running ${name}`);
+  await guarded(page.waitForFunction(() => /^(done|kész|Exit|Kilépési)|sor!/.test(document.getElementById('status').textContent)), `running ${name}`);
 }
 
 // window.joinrel.run on `input`; its byte arrays, which must come as
@@ -974,5 +975,114 @@ test('an input too large for a link gets none, and a cut, foreign or newer link 
     assert.equal(await opened.inputValue('#editor'), '', `${address}: the editor holds an input`);
     await opened.close();
   }
+  assertClean();
+});
+
+// ---- English and Hungarian ------------------------------------------------------
+
+// Every word the page shows of its own, in order: the text nodes that hold a
+// letter, outside the input, the output and the names and cells of the
+// relations, then every aria-label and title, then the words page.css shows.
+// `engine` is the engine's message, which no language changes.
+function pageWords(page) {
+  return page.evaluate(() => {
+    const data = 'script, textarea, pre, table, code, bdi, .mono, h1, .message, label.language, #examples option:not([value=""])';
+    const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+    const words = [];
+    for (let node = walker.nextNode(); node; node = walker.nextNode()) {
+      if (/\p{L}/u.test(node.data) && !node.parentElement.closest(data)) words.push(node.data);
+    }
+    for (const node of document.body.querySelectorAll('[aria-label], [title]')) {
+      for (const name of ['aria-label', 'title']) if (node.hasAttribute(name)) words.push(node.getAttribute(name));
+    }
+    const style = getComputedStyle(document.documentElement);
+    for (const property of ['--console-prints', '--empty-cell', '--steps-hint', '--no-step']) words.push(style.getPropertyValue(property));
+    return { lang: document.documentElement.lang, words, engine: document.querySelector('#status .message')?.textContent ?? null };
+  });
+}
+
+// Switches the page's language with its control.
+async function switchTo(page, language) {
+  await page.selectOption('#language', language);
+  await page.waitForFunction((language) => document.documentElement.lang === language, language);
+}
+
+test('every word of the page switches to Hungarian and back, the engine\'s message stays as printed', async (t) => {
+  const page = await openPage();
+  const failing = caseNamed('case row_too_many_cells');
+  const states = {
+    'after a run': () => runExample(page, 'company.txt'),
+    'after a message': async () => {
+      await page.setInputFiles('#input-file', { name: failing.fileName, mimeType: 'text/plain', buffer: failing.input });
+      await page.waitForFunction((name) => document.getElementById('input-note').textContent.startsWith(name), failing.fileName);
+      await page.click('#run');
+      await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('sor!')), 'the run');
+    },
+  };
+  for (const [state, reach] of Object.entries(states)) {
+    await t.test(state, async () => {
+      await reach();
+      const english = await pageWords(page);
+      await switchTo(page, 'hu');
+      const hungarian = await pageWords(page);
+      assert.equal(english.lang, 'en');
+      assert.equal(hungarian.lang, 'hu');
+      assert.equal(hungarian.engine, english.engine, "the engine's message");
+      assert.equal(hungarian.words.length, english.words.length, `the words: ${hungarian.words.join(' | ')}`);
+      english.words.forEach((word, i) => {
+        assert.ok(hungarian.words[i].trim() !== '', `"${word}" has no Hungarian`);
+        assert.notEqual(hungarian.words[i], word, 'a word left in English');
+      });
+      await switchTo(page, 'en');
+      assert.deepEqual(await pageWords(page), english, 'back in English');
+    });
+  }
+  await page.close();
+  assertClean();
+});
+
+// Saves the page as it is, wide and narrow, as hu-NAME-wide.png and
+// hu-NAME-narrow.png; nothing may stick out sideways in either.
+async function shootBoth(page, name) {
+  for (const [width, size] of [[1000, 'wide'], [380, 'narrow']]) {
+    await page.setViewportSize({ width, height: 800 });
+    assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <= window.innerWidth), `${name}, ${size}: wider than the window`);
+    await page.screenshot({ path: path.join(shotsDir, `hu-${name}-${size}.png`), fullPage: true });
+  }
+}
+
+test('a Hungarian browser gets the page in Hungarian, and a choice is kept for the next visit', async () => {
+  const log = [];
+  const hungarian = await newContext(log, { locale: 'hu-HU' });
+  const page = await openPage(undefined, { within: hungarian });
+  assert.equal(await page.evaluate(() => document.documentElement.lang), 'hu');
+  assert.equal(await page.inputValue('#language'), 'hu');
+  await runExample(page, 'company.txt');
+  assert.match(await page.textContent('#status'), /^kész \(kilépési kód: 0\)/);
+  await shootBoth(page, 'company');
+  const failing = caseNamed('case row_too_many_cells');
+  await page.setInputFiles('#input-file', { name: failing.fileName, mimeType: 'text/plain', buffer: failing.input });
+  await page.waitForFunction((name) => document.getElementById('input-note').textContent.startsWith(name), failing.fileName);
+  await page.click('#run');
+  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('sor!')), 'the run');
+  await shootBoth(page, 'message');
+  await switchTo(page, 'en');
+  await page.reload();
+  await guarded(page.waitForFunction(() => typeof window.joinrel?.run === 'function'), 'the reload');
+  assert.equal(await page.evaluate(() => document.documentElement.lang), 'en', 'the choice after a reload');
+  await page.close();
+  // A page from disk may be refused localStorage: it then follows the browser.
+  const refused = await hungarian.newPage();
+  await refused.addInitScript(() => Object.defineProperty(window, 'localStorage', {
+    get() {
+      throw new DOMException('refused', 'SecurityError');
+    },
+  }));
+  await refused.goto(pathToFileURL(path.join(buildDir, 'joinrel.html')).href);
+  await guarded(refused.waitForFunction(() => typeof window.joinrel?.run === 'function'), 'opening without localStorage');
+  assert.equal(await refused.evaluate(() => document.documentElement.lang), 'hu');
+  await switchTo(refused, 'en');
+  await hungarian.close();
+  assert.deepEqual(log, [], 'errors in the page');
   assertClean();
 });
