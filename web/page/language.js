@@ -81,7 +81,7 @@ const Language = (() => {
     },
     hu: {
       about: 'Összekapcsolja egy relációs fájl relációit, itt a böngészőben: ugyanaz a program, mint a ' +
-        'parancssori, és semmi sem hagyja el ezt az oldalt.',
+        'parancssorban futó, és semmi sem hagyja el ezt az oldalt.',
       inputHeading: 'Bemeneti fájl',
       openFile: 'Fájl megnyitása',
       orExample: 'vagy egy példa',

@@ -65,7 +65,7 @@ const Render = (() => {
       moreRelation1: 'még 1 reláció', moreRelation: 'még {n} reláció',
       moreStep1: 'még 1 összekapcsolási lépés', moreStep: 'még {n} összekapcsolási lépés',
       tableOf: 'Táblázat: {label}',
-      noAttributesRows: 'Nincs attribútuma: a sorainak nincs cellájuk, így egyik sem íródik ki.',
+      noAttributesRows: 'Nincs attribútuma: a sorainak egyetlen cellája sincs, ezért egyik sor sem íródik ki.',
       noAttributes: 'Nincs se attribútuma, se sora.',
       moreRows: '\u2026 és {rows}, amely itt nem látszik.',
       leftOut: 'Ez a futás túl nagy ahhoz, hogy itt egészében látsszon, ezért néhány táblázat vagy ' +
@@ -90,7 +90,7 @@ const Render = (() => {
       lineNumbered: '{line}. sor',
       exitStatus: 'Kilépési kód: {status}.',
       lineMarked: ' A szerkesztőben megjelölve: {line}. sor.',
-      lineBelow: ' A fájl túl nagy a szerkesztőhöz; alább a megnevezett sor ({line}.) és a környezete:',
+      lineBelow: ' A fájl túl nagy a szerkesztőhöz; alább látható a megnevezett sor ({line}. sor) és a környezete:',
       excerpt: 'A bemeneti fájl {line}. sora és a körülötte lévő sorok',
       consolePrints: 'A parancssori program ezt írja ki:',
       emptyCell: '(üres)',
