@@ -3,7 +3,7 @@
 // decides when a run's outcome may be shown: only while its input is still
 // the chosen one.
 (() => {
-  const TEXTS = {
+  const TEXTS = Language.table({
     en: {
       starting: 'Starting the engine\u2026',
       ready: 'Ready.',
@@ -22,7 +22,7 @@
       noEngine: 'A motort nem sikerült betölteni, ezért ez az oldal semmit sem tud futtatni. Az oldal ' +
         'újratöltése segíthet. Amit a böngésző mondott: {reason}',
     },
-  };
+  });
   const $ = (id) => document.getElementById(id);
   const runButton = $('run');
 

@@ -6,7 +6,7 @@
 // the next run, and a worker that ran goes back to being the idle one. An engine that cannot load fails every run, pending or
 // later, with the same reason.
 const Engine = (() => {
-  const TEXTS = {
+  const TEXTS = Language.table({
     en: {
       notLoaded: 'The engine could not be loaded: {reason}',
       failed: 'The engine failed: {reason}',
@@ -21,7 +21,7 @@ const Engine = (() => {
       outputTooLarge: 'A kimeneti fájl {size} bájt, több, mint amennyit ez az oldal tárolni tud ({limit} bájt).',
       noMemory: 'Ennek a böngészőlapnak nincs elég memóriája ehhez a futtatáshoz: a fájlok túl nagyok.',
     },
-  };
+  });
   // What a run's report tells and what the page takes and keeps; the browser
   // test lowers the byte limits to try what happens beyond them.
   const limits = {

@@ -9,7 +9,7 @@
 // always wins: a file read that ends after a newer choice is dropped.
 // JOINREL_EXAMPLES is written into the page when it is built.
 const Input = (() => {
-  const TEXTS = {
+  const TEXTS = Language.table({
     en: {
       bom: 'it starts with a UTF-8 byte order mark: 3 bytes that the editor does not show, ' +
         'which count as part of the first line\u2019s name',
@@ -42,7 +42,7 @@ const Input = (() => {
       readFailed: '{name} nem olvasható be: {reason}',
       edited: 'A szerkesztő szövege fut, UTF-8 kódolással és LF sorvégekkel.',
     },
-  };
+  });
   const say = (key, values) => Language.text(TEXTS, key, values);
 
   // The largest file put into the editor. A textarea's every keystroke

@@ -41,6 +41,18 @@ const Language = (() => {
     return 'en';
   }
 
+  // `table`, once every language of it is found to have the same keys, each
+  // with the same {names}: a word missing in one language would otherwise
+  // show only when a run needs it, and throw then.
+  function table(words) {
+    const shape = (language) => Object.entries(words[language])
+      .map(([key, text]) => `${key}(${(text.match(/\{\w+\}/g) || []).sort().join()})`).sort().join(' ');
+    for (const language of LANGUAGES) {
+      if (shape(language) !== shape(LANGUAGES[0])) throw new Error(`the ${language} words differ: ${shape(language)}`);
+    }
+    return words;
+  }
+
   let current = LANGUAGES.includes(stored()) ? stored() : fromBrowser();
   const listeners = [];
 
@@ -59,7 +71,7 @@ const Language = (() => {
   // The words of index.html, by the key its elements name them with:
   // data-text for the element's text, data-label for its aria-label,
   // data-title for its title.
-  const WORDS = {
+  const WORDS = table({
     en: {
       about: 'Joins the relations held in a relation file, right here in the browser: the same program as ' +
         'the command line, nothing leaves this page.',
@@ -98,7 +110,7 @@ const Language = (() => {
       download: 'Letöltés',
       outputLabel: 'A kimeneti fájl',
     },
-  };
+  });
 
   // A word may hold {result}: the relation's name, set as code.
   function drawText(node, words) {
@@ -148,6 +160,8 @@ const Language = (() => {
     // Switches to `language` ('en' or 'hu'), keeps the choice for the next
     // visit and tells every listener.
     set,
+    // Checks a part's table of words (see table() above) and returns it.
+    table,
     // The text of `key` in `table` in the page's language, each {name} in it
     // replaced by values[name]. Throws where the table lacks the key, so that
     // a word missing in one language shows at once.

@@ -10,7 +10,7 @@ const Render = (() => {
   const OUTPUT_SHOWN = 1 << 20;  // bytes of the output file shown as text
 
   // A key with a 1 after it is the word for a count of one.
-  const TEXTS = {
+  const TEXTS = Language.table({
     en: {
       character: 'the character {code}',
       emptyName: 'an empty name',
@@ -97,7 +97,7 @@ const Render = (() => {
       stepsHint: 'Az összekapcsolás lépései egy futtatás után itt jelennek meg.',
       noStep: 'Egyetlen összekapcsolási lépés sem futott.',
     },
-  };
+  });
   const say = (key, values) => Language.text(TEXTS, key, values);
 
   // `key`'s text with `node` where it says {name}.

@@ -10,7 +10,7 @@
 // can still tell these links from its own.
 (() => {
   // Every word this part shows.
-  const TEXTS = {
+  const TEXTS = Language.table({
     en: {
       button: 'Share',
       linkLabel: 'Link to this input',
@@ -54,7 +54,7 @@
       newer: 'Ezt a linket az oldal egy újabb változata készítette, amelyet ez a példány nem tud ' +
         'olvasni, ezért semmi sem töltődött be. Nyisd meg egy újabb joinrel.html-lel.',
     },
-  };
+  });
 
   // Longer links are cut or refused by mail programs, chats and browsers.
   const MAX_LINK = 32000;
