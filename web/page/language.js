@@ -169,7 +169,5 @@ const Language = (() => {
     // Draws the words of index.html's keyed elements in `root`: for a copy
     // of one, made in another language.
     drawWords,
-    // `count` written with the digit grouping of the page's language.
-    number: format,
   };
 })();
