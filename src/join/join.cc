@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "join/row_layout.h"
+#include "join/similar_names.h"
 
 namespace joinrel {
 
@@ -34,7 +35,8 @@ std::vector<int> lookUpRelations(std::span<const Relation> relations,
   for (const Attribute& entry : joinList) {
     const auto found = firstByName.find(nameToString(entry.name));
     if (found == firstByName.end()) {
-      throw FatalError::withName(MessageKind::UnknownRelation, nameToString(entry.name));
+      const std::string_view unknown = nameToString(entry.name);
+      throw FatalError::unknownRelation(unknown, similarNames(unknown, relations));
     }
     indices.push_back(found->second);
   }
