@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "relation/relation.h"
+
 namespace joinrel {
 
 namespace {
@@ -40,26 +42,24 @@ int editsBetween(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::vector<std::string> similarNames(std::string_view name, std::span<const Relation> relations) {
+std::vector<std::string> similarNames(std::string_view name, std::span<const std::string> loaded) {
   struct Candidate {
     int edits;
     std::string_view name;
   };
-  std::vector<std::string_view> distinct;
-  for (const Relation& relation : relations) {
-    const std::string_view loaded = nameToString(relation.name);
-    if (loaded != name && std::find(distinct.begin(), distinct.end(), loaded) == distinct.end()) {
-      distinct.push_back(loaded);
-    }
-  }
   std::vector<Candidate> candidates;
-  for (const std::string_view loaded : distinct) {
-    if (equalApartFromCase(loaded, name)) candidates.push_back({0, loaded});
+  const auto offer = [&](int edits, std::string_view candidate) {
+    const bool known = std::any_of(candidates.begin(), candidates.end(),
+                                   [&](const Candidate& c) { return c.name == candidate; });
+    if (candidate != name && !known) candidates.push_back({edits, candidate});
+  };
+  for (const std::string& candidate : loaded) {
+    if (equalApartFromCase(candidate, name)) offer(0, candidate);
   }
   if (candidates.empty()) {
-    for (const std::string_view loaded : distinct) {
-      const int edits = editsBetween(name, loaded);
-      if (edits <= kMostEdits) candidates.push_back({edits, loaded});
+    for (const std::string& candidate : loaded) {
+      const int edits = editsBetween(name, candidate);
+      if (edits <= kMostEdits) offer(edits, candidate);
     }
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const Candidate& a, const Candidate& b) { return a.edits < b.edits; });

@@ -161,21 +161,10 @@ const Render = (() => {
     $('relations').replaceChildren(...nodes);
   }
 
-  function showSteps(report) {
-    const items = report.steps.map((step, i) => {
-      // After the first step, "" on the left is the outcome built so far.
-      const left = i === 0 || step.left ? shown(step.left, { isName: true }) : `the outcome of step ${i}`;
-      const how = step.attribute === null
-        ? ['a product: they share no attribute']
-        : ['on ', shown(step.attribute, { isName: true })];
-      const summary = element('summary', '', left, ' \u22c8 ', shown(step.right, { isName: true }), ', ', ...how,
-        `: ${step.leftRows.toLocaleString('en')} \u00d7 ${plural(step.rightRows, 'row')} in, ` +
-        `${plural(step.built.rowCount, 'row')} out`);
-      const details = element('details', '', summary);
-      details.append(relationBlock(step.built, `step ${i + 1}`, 'built', `the outcome of step ${i + 1}`));
-      return element('li', '', details);
-    });
-    $('steps').replaceChildren(...items);
+  // The walk-through draws the steps; the note says what it could not show.
+  function showSteps(record) {
+    const report = record.report;
+    Walk.show(record);
     $('steps').classList.add('shown');
     $('steps').classList.toggle('left-out', report.stepsLeftOut > 0);
     $('steps-note').textContent = report.stepsLeftOut > 0
@@ -209,16 +198,27 @@ const Render = (() => {
     }
     const nodes = [element('p', 'message', consoleText.replace(/\n$/, ''))];
     const explanation = JOINREL_MESSAGES[text(message.text)];
+    const particulars = record.report.explain.particulars;
     if (explanation) {
-      // The README's N stands for the line number, which this run knows.
-      const atLine = (source) =>
-        message.line === null ? source : source.replace(/\bline N\b/g, `line ${message.line}`);
+      // The README's N stands for the line number and NAME for the relation
+      // name, which this run knows.
+      const filled = (source) => {
+        const numbered = message.line === null ? source : source.replace(/\bN\b/g, String(message.line));
+        const fragment = document.createDocumentFragment();
+        numbered.split(/\bNAME\b/).forEach((piece, i) => {
+          if (i > 0) fragment.append(particulars?.name !== undefined ? shown(particulars.name, { isName: true }) : 'NAME');
+          fragment.append(markdown(piece));
+        });
+        return fragment;
+      };
       const meaning = element('p', '', element('span', 'label', 'Meaning: '));
-      meaning.append(markdown(atLine(explanation.meaning)));
+      meaning.append(filled(explanation.meaning));
       nodes.push(meaning);
+      const details = Walk.particulars(record);
+      if (details) nodes.push(details);
       if (explanation.fix) {
         const fix = element('p', '', element('span', 'label', 'What to fix: '));
-        fix.append(markdown(explanation.fix));
+        fix.append(filled(explanation.fix));
         nodes.push(fix);
       }
     }
@@ -232,6 +232,9 @@ const Render = (() => {
     if (message.line !== null && !record.input.inEditor) nodes.push(excerpt(record.input.bytes, message.line));
     setStatus('failed', ...nodes);
     if (message.line !== null && record.input.inEditor) Input.markLine(message.line);
+    // An unknown relation is named on the first line, the join list; the
+    // message itself names no line, as the command line's does not.
+    if (message.kind === 'unknown-relation' && record.input.inEditor) Input.markLines([1]);
   }
 
   const EXCERPT_AROUND = 3;          // lines shown before and after a named line
@@ -268,6 +271,7 @@ const Render = (() => {
     Input.clearMark();
     $('console').textContent = '';
     $('relations').replaceChildren(...relationsHint.map((node) => node.cloneNode(true)));
+    Walk.clear();
     $('steps').replaceChildren();
     $('steps').classList.remove('shown', 'left-out');
     $('steps-note').textContent = '';
@@ -284,9 +288,13 @@ const Render = (() => {
       $('console').textContent = consoleText;
       showStatus(record, consoleText);
       showRelations(record.report);
-      showSteps(record.report);
+      showSteps(record);
       showOutput(record.output);
     },
+    // A name or cell from the report as the page shows it (see shown()).
+    shown,
+    // A cell's content, cut short with its length when the report cut it.
+    cellContent,
     // Shows no run, with `statusText` as the status ('idle', 'running' or
     // 'failed' its kind).
     nothing(kind, statusText) {
