@@ -55,6 +55,7 @@ const Walk = (() => {
       resultCaption: 'result',
       whyGoes: 'Built row {n} becomes result row {to}.',
       trace: 'Result row {n} comes from these input rows:',
+      traceAlone: 'Result row {n} stands for rows {list} of the one relation that the first line names.',
       traceRow: '{name} row {r} (line {line})',
       traceMarked: 'Their lines are marked in the editor.',
       traceLines: 'The file is not in the editor: these are its line numbers.',
@@ -116,6 +117,7 @@ const Walk = (() => {
       resultCaption: 'eredmény (result)',
       whyGoes: 'Ebből a sorból ({n}.) az eredmény {to}. sora lesz.',
       trace: 'Az eredmény {n}. sora ezekből a bemeneti sorokból jön:',
+      traceAlone: 'Az eredmény {n}. sora az első sorban megnevezett egyetlen reláció ezen sorai helyett áll: {list}.',
       traceRow: '{name} {r}. sora ({line}. sor a fájlban)',
       traceMarked: 'A soraik meg vannak jelölve a szerkesztőben.',
       traceLines: 'A fájl nincs a szerkesztőben: ezek a sorszámai.',
@@ -336,7 +338,8 @@ const Walk = (() => {
 
   let run = null;        // factsOf the record shown, or null
   let current = 0;       // the panel shown: 0 .. steps, the last being Tidy
-  let selection = null;  // {table, row}: what the student picked, or null
+  let selection = null;  // {table, row, panel}: what the student picked, or null
+  let editorMarked = false;  // whether the editor's marks are a trace's
   const walk = element('div', '');
   walk.id = 'walk';
   walk.hidden = true;
@@ -344,6 +347,12 @@ const Walk = (() => {
 
   function panelCount() {
     return run.steps.length + (run.explain.tidy ? 1 : 0);
+  }
+
+  // A table with the sign that joins it to the one before: they wrap to a
+  // new line together, so that no sign is left at a line's end.
+  function term(sign, block) {
+    return element('div', 'walk-term', element('span', 'walk-sign', sign), block);
   }
 
   function stepPanel(entry, k) {
@@ -383,9 +392,8 @@ const Walk = (() => {
       pick: (r) => select({ table: 'built', row: r }),
     });
     built.classList.add('built');
-    const tables = element('div', 'walk-tables',
-      operand(entry.left, 0, entry.leftName), element('span', 'walk-sign', product ? '\u00d7' : '\u22c8'),
-      operand(entry.right, 1, entry.rightName), element('span', 'walk-sign', '='), built);
+    const tables = element('div', 'walk-tables', operand(entry.left, 0, entry.leftName),
+      term(product ? '\u00d7' : '\u22c8', operand(entry.right, 1, entry.rightName)), term('=', built));
     return [title, rule, tables];
   }
 
@@ -421,7 +429,7 @@ const Walk = (() => {
         extra: { head: Language.text(WORDS, 'goesHead'), cell: (i) => (goesTo.has(i) ? number(goesTo.get(i) + 1) : '') },
         id: 'tidy-built',
         pick: (r) => select({ table: 'tidy-built', row: r }),
-      }), element('span', 'walk-sign', '\u2192'));
+      }));
     }
     if (report.result) {
       const fromCell = (n) => {
@@ -434,7 +442,7 @@ const Walk = (() => {
         pick: (r) => select({ table: 'result', row: r }),
       });
       result.classList.add('result');
-      tables.push(result);
+      tables.push(tables.length > 0 ? term('\u2192', result) : result);
     }
     nodes.push(element('div', 'walk-tables', ...tables));
     return nodes;
@@ -473,7 +481,10 @@ const Walk = (() => {
     });
     $('steps').replaceChildren(...items);
     markResultTable();
-    if (selection) select(selection);
+    // A result row's trace runs through every panel; a row picked in one
+    // panel belongs to that panel alone.
+    if (selection?.table === 'result' || selection?.panel === current) select(selection);
+    else select(null);
   }
 
   // Shows panel `to`, the walk's focus kept on its buttons.
@@ -530,7 +541,10 @@ const Walk = (() => {
       node.classList.remove('selected', 'source');
     }
     for (const why of document.querySelectorAll('.walk-why')) why.replaceChildren();
-    Input.clearMark();
+    // The editor's marks are the trace's only when the trace made them: a
+    // message's marked line stays.
+    if (editorMarked) Input.clearMark();
+    editorMarked = false;
   }
 
   const mark = (rowList, indices, className = 'source') => {
@@ -620,12 +634,17 @@ const Walk = (() => {
       }
     }
     const inEditor = run.record.input.inEditor;
-    const words = [element('span', '', say('trace', { n: row + 1 })), element('ul', 'walk-trace', ...items)];
+    const words = run.steps.length === 0
+      ? [say('traceAlone', { n: row + 1, list: list(run.explain.tidy?.sources[row] ?? []) })]
+      : [element('span', '', say('trace', { n: row + 1 })), element('ul', 'walk-trace', ...items)];
     if (lines.length > 0) words.push(element('span', '', say(inEditor ? 'traceMarked' : 'traceLines')));
     for (const box of [why, selection.fromRelations ? document.querySelector('.result-why') : null]) {
       box?.replaceChildren(...words.map((node) => node.cloneNode(true)));
     }
-    if (inEditor && lines.length > 0) Input.markLines(lines);
+    if (inEditor && lines.length > 0) {
+      Input.markLines(lines);
+      editorMarked = true;
+    }
   }
 
   // ---- Messages in their particulars -----------------------------------------
@@ -686,6 +705,7 @@ const Walk = (() => {
     clear() {
       run = null;
       selection = null;
+      editorMarked = false;
       walk.hidden = true;
       walk.replaceChildren();
     },
