@@ -563,6 +563,9 @@ test('the walk-through shows each step, why a row is there or not, the tidying, 
   assert.equal(await why(), 'Row 3 of Dept made no built row: no row of Emp has dept = 3.');
   await pick('built', 3);
   assert.deepEqual([await sourceRows(page, 'left'), await sourceRows(page, 'right')], [[3], [0]], 'built row 4 comes from');
+  await pick('left', 0);
+  await page.keyboard.press('ArrowDown');
+  assert.deepEqual(await sourceRows(page, 'built'), [1], 'Emp row 2, reached by the arrow key, made built row 2');
   await page.focus('.walk-tab[aria-current]');
   await page.keyboard.press('ArrowRight');
   assert.match(await page.textContent(`${panel} .walk-title`), /^Tidy: 4 rows built by step 1 \u2192 3 rows of result/);
@@ -573,6 +576,10 @@ test('the walk-through shows each step, why a row is there or not, the tidying, 
   assert.deepEqual([await sourceRows(page, '', relations(0)), await sourceRows(page, '', relations(2))], [[0, 3], [0]], 'input rows');
   assert.deepEqual(await sourceRows(page, 'tidy-built'), [0, 3], 'built rows');
   assert.deepEqual(await page.$$eval('.marked-line', (nodes) => nodes.map((node) => Number(node.dataset.line))), [4, 7, 13], 'editor lines');
+  // Another language draws the walk again, the trace kept.
+  await page.evaluate(() => Language.set('hu'));
+  assert.match(await page.textContent(panel), /^Rendezés: a\(z\) 1\. lépés eredménye \(4 sor\) \u2192 az eredmény \(3 sor\).*Az eredmény 2\. sora ezekből/);
+  await page.evaluate(() => Language.set('en'));
   await runExample(page, 'courses.txt');
   assert.match(await page.textContent(`${panel} [data-table="right"] tbody tr >> nth=3`), /Chemistry.*Dr Weiss.*no partner/);
   await page.click('.walk-next');
