@@ -223,7 +223,7 @@ const Walk = (() => {
         rightName: nameNode(step.right),
       };
     });
-    return { record, report, explain, steps };
+    return { record, report, explain, steps, relationIndex };
   }
 
   // Built row `i` of step `facts`: [left row, right row], or undefined when
@@ -244,26 +244,28 @@ const Walk = (() => {
   // The rows every step and every input relation gave to result row `row`:
   // {built: [Set per step], input: Map(relation index -> Set)}.
   function sourcesOfResultRow(run, row) {
-    const built = run.steps.map(() => new Set());
+    const built = run.explain.steps.map(() => new Set());
     const input = new Map();
     const addInput = (index, r) => {
       if (index < 0) return;
       if (!input.has(index)) input.set(index, new Set());
       input.get(index).add(r);
     };
-    const sources = run.explain.tidy?.sources[row] ?? [];
-    const last = run.steps.length - 1;
-    if (last < 0) return { built, input };
-    for (const source of sources) built[last].add(source);
+    // The facts of every step, told or not, lead back; without the facts of
+    // the last step nothing does.
+    const { report, explain } = run;
+    const stepsDone = report.steps.length + report.stepsLeftOut;
+    if (explain.steps.length === 0 || explain.steps.length < stepsDone) return { built, input };
+    const last = explain.steps.length - 1;
+    built[last] = new Set(explain.tidy?.sources[row] ?? []);
     for (let k = last; k >= 0; k -= 1) {
-      const entry = run.steps[k];
-      if (!entry.facts) break;
+      const facts = explain.steps[k];
       for (const i of built[k]) {
-        const pair = pairOf(entry.facts, i);
+        const pair = pairOf(facts, i);
         if (!pair) continue;
         if (k > 0) built[k - 1].add(pair[0]);
-        else addInput(entry.leftIndex, pair[0]);
-        addInput(entry.rightIndex, pair[1]);
+        else addInput(run.relationIndex(facts.left), pair[0]);
+        addInput(run.relationIndex(facts.right), pair[1]);
       }
     }
     return { built, input };
@@ -403,7 +405,9 @@ const Walk = (() => {
     const last = run.steps.at(-1);
     const builtCount = tidy.sources.flat().length;
     const resultCount = report.result ? report.result.rowCount : tidy.sources.length;
-    const title = element('h3', 'walk-title', last
+    // Only when every step is shown is the last one shown the last one.
+    const whole = report.stepsLeftOut === 0;
+    const title = element('h3', 'walk-title', last && whole
       ? say('tidyTitle', { built: rows(last.step.built.rowCount), step: number(run.steps.length), result: rows(resultCount) })
       : say('tidyTitleAlone', { built: rows(builtCount), result: rows(resultCount) }));
     const nodes = [title];
@@ -424,7 +428,7 @@ const Walk = (() => {
     const goesTo = new Map();
     tidy.sources.forEach((sources, n) => sources.forEach((source) => goesTo.set(source, n)));
     const tables = [];
-    if (last && run.steps.length === report.steps.length && report.stepsLeftOut === 0) {
+    if (last && whole) {
       tables.push(table(last.step.built, element('span', '', say('builtCaption', { n: number(run.steps.length) })), {
         extra: { head: Language.text(WORDS, 'goesHead'), cell: (i) => (goesTo.has(i) ? number(goesTo.get(i) + 1) : '') },
         id: 'tidy-built',
@@ -616,11 +620,11 @@ const Walk = (() => {
     for (const rowList of resultRows) mark(rowList, [row], 'selected');
     run.steps.forEach((entry, k) => {
       const panel = panels[k];
-      mark(rowsOf('built', panel), built[k]);
-      mark(rowsOf('left', panel), k > 0 ? built[k - 1] : input.get(entry.leftIndex) ?? []);
+      mark(rowsOf('built', panel), built[k] ?? []);
+      mark(rowsOf('left', panel), k > 0 ? built[k - 1] ?? [] : input.get(entry.leftIndex) ?? []);
       mark(rowsOf('right', panel), input.get(entry.rightIndex) ?? []);
     });
-    if (run.steps.length > 0) mark(rowsOf('tidy-built', panels[run.steps.length]), built[run.steps.length - 1]);
+    if (built.length > 0) mark(rowsOf('tidy-built', panels[run.steps.length]), built.at(-1));
     const blocks = document.querySelectorAll('#relations > .relation:not(.result)');
     const lines = [];
     const items = [];
@@ -634,7 +638,7 @@ const Walk = (() => {
       }
     }
     const inEditor = run.record.input.inEditor;
-    const words = run.steps.length === 0
+    const words = run.report.steps.length + run.report.stepsLeftOut === 0
       ? [say('traceAlone', { n: row + 1, list: list(run.explain.tidy?.sources[row] ?? []) })]
       : [element('span', '', say('trace', { n: row + 1 })), element('ul', 'walk-trace', ...items)];
     if (lines.length > 0) words.push(element('span', '', say(inEditor ? 'traceMarked' : 'traceLines')));
