@@ -56,9 +56,9 @@ function scriptSafe(text, what) {
 }
 
 // The page's script, in the order each part needs the ones before it: the
-// language, the engine pool, the input and editor, rendering, the controls,
-// sharing.
-const scriptParts = ['language.js', 'engine.js', 'input.js', 'render.js', 'controls.js', 'share.js'];
+// language, the engine pool, the input and editor, rendering and the
+// walk-through of the join it calls, the controls, sharing.
+const scriptParts = ['language.js', 'engine.js', 'input.js', 'render.js', 'walk.js', 'controls.js', 'share.js'];
 
 const data =
   `const JOINREL_EXAMPLES = ${JSON.stringify(examples())};\n` +

@@ -145,9 +145,12 @@ class RunWriter final : public ReadSink, public JoinSink {
     writeRelation(relation, outputFile_);
     writeLineEnd(outputFile_);
     observer_.relationWritten(relation, firstRowLine);
+    if (observer_.explains() && keepingNames_) keepName(relation);
   }
   // The lineage is the watcher's to ask for.
   bool wantsLineage() const override { return observer_.explains(); }
+  // Kept only for a watcher who explains, as only it offers them.
+  std::span<const std::string> loadedNames() const override { return loadedNames_; }
   // A join step writes nothing; the watcher alone hears of it.
   void stepBuilt(const JoinStep& step) override { observer_.joinStepDone(step); }
   // `result`, in its final form, with no line end after it.
@@ -159,8 +162,21 @@ class RunWriter final : public ReadSink, public JoinSink {
   }
 
  private:
+  // Memory running out leaves the names untold, as it would the watcher's
+  // account, so that the run goes as the command line's does.
+  void keepName(const Relation& relation) noexcept {
+    try {
+      loadedNames_.emplace_back(nameToString(relation.name));
+    } catch (const std::bad_alloc&) {
+      loadedNames_.clear();
+      keepingNames_ = false;
+    }
+  }
+
   OutputFile& outputFile_;
   RunObserver& observer_;
+  std::vector<std::string> loadedNames_;
+  bool keepingNames_ = true;
 };
 
 // The run proper, from reading the input to closing the output.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "join/row_layout.h"
+#include "join/similar_names.h"
 
 namespace joinrel {
 
@@ -23,9 +24,11 @@ std::vector<T> permuted(const std::vector<T>& items, const std::vector<std::size
 }
 
 // Returns the index of the relation each name of `joinList` stands for: the
-// first one that carries it.
+// first one that carries it; a name none carries is refused with those of
+// `loadedNames` similar to it.
 std::vector<int> lookUpRelations(std::span<const Relation> relations,
-                                 std::span<const Attribute> joinList) {
+                                 std::span<const Attribute> joinList,
+                                 std::span<const std::string> loadedNames) {
   std::unordered_map<std::string_view, int> firstByName;
   for (std::size_t i = 0; i < relations.size(); ++i) {
     firstByName.try_emplace(nameToString(relations[i].name), static_cast<int>(i));
@@ -34,7 +37,8 @@ std::vector<int> lookUpRelations(std::span<const Relation> relations,
   for (const Attribute& entry : joinList) {
     const auto found = firstByName.find(nameToString(entry.name));
     if (found == firstByName.end()) {
-      throw FatalError::withName(MessageKind::UnknownRelation, nameToString(entry.name));
+      const std::string_view unknown = nameToString(entry.name);
+      throw FatalError::unknownRelation(unknown, similarNames(unknown, loadedNames));
     }
     indices.push_back(found->second);
   }
@@ -157,7 +161,7 @@ Relation joinPair(const Relation& left, const Relation& right, const JoinKey& ke
 
 Relation joinAll(std::span<const Relation> relations, std::span<const Attribute> joinList,
                  JoinSink& sink) {
-  const std::vector<int> chain = lookUpRelations(relations, joinList);
+  const std::vector<int> chain = lookUpRelations(relations, joinList, sink.loadedNames());
   Relation working;
   if (chain.size() == 1) working = relations[chain.front()];
   for (std::size_t s = 0; s + 1 < chain.size(); ++s) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -100,6 +101,9 @@ class JoinSink {
   virtual bool wantsLineage() const = 0;
   // A step, just built, before the next one starts.
   virtual void stepBuilt(const JoinStep& step) = 0;
+  // The names of every relation the input holds, in file order, to offer
+  // for a name that none carries; none when nobody asks for them.
+  virtual std::span<const std::string> loadedNames() const { return {}; }
 };
 
 // Joins the relations that `joinList` names, left-deep in list order, each
@@ -108,7 +112,7 @@ class JoinSink {
 // `sink` and returns the outcome named "result", not yet normalised. One name
 // gives a copy of that relation, none an empty relation. Refuses, before the
 // first step, a name that no relation carries ("Ismeretlen relacio:
-// <name>!").
+// <name>!", with the names of sink.loadedNames() similar to it).
 Relation joinAll(std::span<const Relation> relations, std::span<const Attribute> joinList,
                  JoinSink& sink);
 

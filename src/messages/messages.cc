@@ -41,6 +41,13 @@ FatalError FatalError::withName(MessageKind kind, std::string_view name) {
   return {kind, 0, std::string(messageEntry(kind).text) + std::string(name) + "!", fields};
 }
 
+FatalError FatalError::unknownRelation(std::string_view name, std::vector<std::string> similar) {
+  const FatalError named = withName(MessageKind::UnknownRelation, name);
+  Particulars fields = named.particulars();
+  fields.similarNames = std::move(similar);
+  return {MessageKind::UnknownRelation, 0, std::string(named.message()), fields};
+}
+
 FatalError FatalError::badHeader(LineNumber lineNumber, HeaderFault fault) {
   Particulars fields;
   fields.headerFault = fault;

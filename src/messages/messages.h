@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace joinrel {
 
@@ -110,6 +111,7 @@ struct Particulars {
   std::int64_t found = 0;  // the attributes or rows that step would have had
   std::int64_t cells = 0;  // the cells of a row with too many
   HeaderFault headerFault = HeaderFault::None;
+  std::vector<std::string> similarNames;  // loaded names close to an unknown one, best first
 };
 
 // The one fatal error of a run. Thrown where the fault is found and caught
@@ -123,6 +125,8 @@ class FatalError : public std::exception {
   // "<text><name>!", the message of a WithName `kind`; `name` may hold any
   // byte, a NUL too, and is its particulars' name.
   static FatalError withName(MessageKind kind, std::string_view name);
+  // "Ismeretlen relacio: <name>!", with the loaded names `similar` to it.
+  static FatalError unknownRelation(std::string_view name, std::vector<std::string> similar);
   // "Hibas fejlec" at `lineNumber`, for `fault`.
   static FatalError badHeader(LineNumber lineNumber, HeaderFault fault);
   // "Tul sok mezo" at `lineNumber`, a row of `cells` cells.

@@ -50,6 +50,15 @@ std::string particularsJson(MessageKind kind, const Particulars& particulars) {
   std::string json = "{";
   switch (kind) {
     case MessageKind::UnknownRelation:
+      json += "\"name\":";
+      appendJsonString(json, particulars.name);
+      json += ",\"similarNames\":[";
+      for (std::size_t i = 0; i < particulars.similarNames.size(); ++i) {
+        if (i > 0) json += ',';
+        appendJsonString(json, particulars.similarNames[i]);
+      }
+      json += ']';
+      break;
     case MessageKind::TooManyRows:
       json += "\"name\":";
       appendJsonString(json, particulars.name);

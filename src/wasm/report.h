@@ -49,7 +49,8 @@ inline constexpr std::size_t kCellByteLimit = 1000;
 //     "tidy": {"columns" (for each result column, the built relation's
 //       column it came from), "sources" (for each result row shown, the
 //       built rows it stands for)} or null;
-//     "particulars": the fatal message's fields or null;
+//     "particulars": the fatal message's fields or null; for an unknown
+//       relation, "name" and "similarNames", the loaded names it may mean;
 //     "truncated": whether any of these facts were left out.
 //   "incomplete": whether something was left out for want of memory.
 //   "incomplete": whether a relation, step or result was left out, for the

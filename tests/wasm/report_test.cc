@@ -127,7 +127,8 @@ TEST(ReportTest, ExplainsProductsChainsAndParticulars) {
             std::string::npos)
       << text;
   const std::string failed = reportOfRun("Q(A, Bc)\n\nA(x)\n1\n", 9, 9);
-  EXPECT_NE(failed.find(R"("tidy":null,"particulars":{"name":"Bc"},"truncated":false})"),
+  EXPECT_NE(failed.find(R"("tidy":null,"particulars":{"name":"Bc","similarNames":["A"]},)"
+                        R"("truncated":false})"),
             std::string::npos)
       << failed;
 }

@@ -227,14 +227,16 @@ const Input = (() => {
   }
 
   function placeMark() {
-    const mark = marks.firstElementChild;
-    if (!mark) return;
-    const box = lineBox(Math.min(Number(mark.dataset.line), gutterLines));
-    mark.style.top = `${box.top - editor.scrollTop}px`;
-    mark.style.height = `${box.height}px`;
+    for (const mark of marks.children) {
+      const box = lineBox(Math.min(Number(mark.dataset.line), gutterLines));
+      mark.style.top = `${box.top - editor.scrollTop}px`;
+      mark.style.height = `${box.height}px`;
+    }
   }
 
-  function markLine(line) {
+  // Marks `lines`, selects the first of them and scrolls it into view.
+  function markLines(lines) {
+    const line = lines[0];
     const shownLine = Math.min(line, gutterLines);
     // Select the line, so that the caret is there when the user edits.
     const text = editor.value;
@@ -242,10 +244,12 @@ const Input = (() => {
     for (let i = 1; i < shownLine; i += 1) start = text.indexOf('\n', start) + 1;
     const end = text.indexOf('\n', start);
     editor.setSelectionRange(start, end < 0 ? text.length : end);
-    const mark = document.createElement('div');
-    mark.className = 'marked-line';
-    mark.dataset.line = String(line);
-    marks.replaceChildren(mark);
+    marks.replaceChildren(...lines.map((marked) => {
+      const mark = document.createElement('div');
+      mark.className = 'marked-line';
+      mark.dataset.line = String(marked);
+      return mark;
+    }));
     editor.scrollTop = Math.max(0, lineBox(shownLine).top - editor.clientHeight / 3);
     gutter.scrollTop = editor.scrollTop;
     placeMark();
@@ -293,7 +297,9 @@ const Input = (() => {
       setInput(name, bytes);
     },
     // Marks line `line` (1-based) of the editor and scrolls it into view.
-    markLine,
+    markLine: (line) => markLines([line]),
+    // Marks each of `lines` (1-based, ascending), the first scrolled into view.
+    markLines,
     clearMark,
   };
 })();

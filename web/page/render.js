@@ -31,11 +31,6 @@ const Render = (() => {
       moreRelations: '\u2026 and {relations} not shown here; the output file holds them.',
       resultLeftOut: 'result is too large to show here; the output file holds it.',
       noRelation: 'The run wrote no relation.',
-      outcomeOf: 'the outcome of step {step}',
-      product: 'a product: they share no attribute',
-      on: 'on {attribute}',
-      rowsInOut: ': {left} \u00d7 {right} in, {built} out',
-      step: 'step {step}',
       moreSteps: '\u2026 and {steps}, too large to show here.',
       noOutput: 'The run created no output file.',
       outputCut: 'Shown: the first 1 MiB of {size} bytes. Download saves all of it.',
@@ -43,8 +38,6 @@ const Render = (() => {
       done: 'done (exit status {status})',
       meaning: 'Meaning: ',
       fix: 'What to fix: ',
-      lineN: 'line N',
-      lineNumbered: 'line {line}',
       exitStatus: 'Exit status {status}.',
       lineMarked: ' Line {line} is marked in the editor.',
       lineBelow: ' The file is too large for the editor; here is line {line} with the lines around it:',
@@ -74,11 +67,6 @@ const Render = (() => {
       moreRelations: '\u2026 és {relations}, amely itt nem látszik; a kimeneti fájlban benne van.',
       resultLeftOut: 'A result túl nagy ahhoz, hogy itt látsszon; a kimeneti fájlban benne van.',
       noRelation: 'A futás egyetlen relációt sem írt ki.',
-      outcomeOf: '{step}. lépés eredménye',
-      product: 'szorzat: nincs közös attribútumuk',
-      on: 'közös attribútum: {attribute}',
-      rowsInOut: ' \u2014 {left} \u00d7 {right}ból {built} lett',
-      step: '{step}. lépés',
       moreSteps: '\u2026 és {steps}, amely túl nagy ahhoz, hogy itt látsszon.',
       noOutput: 'A futás nem hozott létre kimeneti fájlt.',
       outputCut: 'Látható: {size} bájtból az első 1 MiB. A Letöltés az egészet elmenti.',
@@ -86,8 +74,6 @@ const Render = (() => {
       done: 'kész (kilépési kód: {status})',
       meaning: 'Jelentése: ',
       fix: 'Mit javíts: ',
-      lineN: 'N. sor',
-      lineNumbered: '{line}. sor',
       exitStatus: 'Kilépési kód: {status}.',
       lineMarked: ' A szerkesztőben megjelölve: {line}. sor.',
       lineBelow: ' A fájl túl nagy a szerkesztőhöz; alább látható a megnevezett sor ({line}. sor) és a környezete:',
@@ -100,11 +86,6 @@ const Render = (() => {
   });
   const say = (key, values) => Language.text(TEXTS, key, values);
 
-  // `key`'s text with `node` where it says {name}.
-  function sayWith(key, name, node) {
-    const [before, after] = say(key, { [name]: '\u0000' }).split('\u0000');
-    return [before, node, after].filter((part) => part !== '');
-  }
 
   // The words that page.css shows around the content, drawn into custom
   // properties that its `content` rules read.
@@ -274,20 +255,10 @@ const Render = (() => {
     $('relations').replaceChildren(...nodes);
   }
 
-  function showSteps(report) {
-    const items = report.steps.map((step, i) => {
-      // After the first step, "" on the left is the outcome built so far.
-      const left = i === 0 || step.left ? shown(step.left, { isName: true }) : say('outcomeOf', { step: i });
-      const how = step.attribute === null
-        ? [say('product')]
-        : sayWith('on', 'attribute', shown(step.attribute, { isName: true }));
-      const summary = element('summary', '', left, ' \u22c8 ', shown(step.right, { isName: true }), ', ', ...how,
-        say('rowsInOut', { left: step.leftRows, right: plural(step.rightRows, 'row'), built: plural(step.built.rowCount, 'row') }));
-      const details = element('details', '', summary);
-      details.append(relationBlock(step.built, say('step', { step: i + 1 }), 'built', say('outcomeOf', { step: i + 1 })));
-      return element('li', '', details);
-    });
-    $('steps').replaceChildren(...items);
+  // The walk-through draws the steps; the note says what it could not show.
+  function showSteps(record) {
+    const report = record.report;
+    Walk.show(record);
     $('steps').classList.add('shown');
     $('steps').classList.toggle('left-out', report.stepsLeftOut > 0);
     $('steps-note').textContent = report.stepsLeftOut > 0
@@ -321,17 +292,27 @@ const Render = (() => {
     }
     const nodes = [element('p', 'message', consoleText.replace(/\n$/, ''))];
     const explained = explanation(text(message.text));
+    const particulars = record.report.explain.particulars;
     if (explained) {
-      // The tables' N stands for the line number, which this run knows.
-      const atLine = (source) => (message.line === null
-        ? source
-        : source.replaceAll(say('lineN'), say('lineNumbered', { line: String(message.line) })));
+      // The tables' N stands for the line number and NAME for the relation
+      // name, which this run knows.
+      const filled = (source) => {
+        const numbered = message.line === null ? source : source.replace(/\bN\b/g, String(message.line));
+        const fragment = document.createDocumentFragment();
+        numbered.split(/\bNAME\b/).forEach((piece, i) => {
+          if (i > 0) fragment.append(particulars?.name !== undefined ? shown(particulars.name, { isName: true }) : 'NAME');
+          fragment.append(markdown(piece));
+        });
+        return fragment;
+      };
       const meaning = element('p', '', element('span', 'label', say('meaning')));
-      meaning.append(markdown(atLine(explained.meaning)));
+      meaning.append(filled(explained.meaning));
       nodes.push(meaning);
+      const details = Walk.particulars(record);
+      if (details) nodes.push(details);
       if (explained.fix) {
         const fix = element('p', '', element('span', 'label', say('fix')));
-        fix.append(markdown(explained.fix));
+        fix.append(filled(explained.fix));
         nodes.push(fix);
       }
     }
@@ -341,6 +322,9 @@ const Render = (() => {
     if (message.line !== null && !record.input.inEditor) nodes.push(excerpt(record.input.bytes, message.line));
     setStatus('failed', ...nodes);
     if (message.line !== null && record.input.inEditor) Input.markLine(message.line);
+    // An unknown relation is named on the first line, the join list; the
+    // message itself names no line, as the command line's does not.
+    if (message.kind === 'unknown-relation' && record.input.inEditor) Input.markLines([1]);
   }
 
   const EXCERPT_AROUND = 3;          // lines shown before and after a named line
@@ -379,6 +363,7 @@ const Render = (() => {
     const hint = relationsHint.map((node) => node.cloneNode(true));
     for (const node of hint) if (node.nodeType === Node.ELEMENT_NODE) Language.drawWords(node);
     $('relations').replaceChildren(...hint);
+    Walk.clear();
     $('steps').replaceChildren();
     $('steps').classList.remove('shown', 'left-out');
     $('steps-note').textContent = '';
@@ -395,9 +380,13 @@ const Render = (() => {
       $('console').textContent = consoleText;
       showStatus(record, consoleText);
       showRelations(record.report);
-      showSteps(record.report);
+      showSteps(record);
       showOutput(record.output);
     },
+    // A name or cell from the report as the page shows it (see shown()).
+    shown,
+    // A cell's content, cut short with its length when the report cut it.
+    cellContent,
     // Shows no run, with `statusText` as the status ('idle', 'running' or
     // 'failed' its kind).
     nothing(kind, statusText) {
