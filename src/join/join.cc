@@ -145,13 +145,11 @@ Relation joinPair(const Relation& left, const Relation& right, const JoinKey& ke
   }
 
   const RowLayout layout(columns, left.attributeCount(), right.attributeCount());
-  RowBuilder builder;
   if (key) {
-    appendMatchingRows(builder, layout, left, key->left, right, key->right, step);
+    buildMatchingRows(output, layout, left, key->left, right, key->right, step);
   } else {
-    appendProductRows(builder, layout, left, right, step);
+    buildProductRows(output, layout, left, right, step);
   }
-  builder.moveRowsInto(output);
   return output;
 }
 

@@ -67,14 +67,14 @@ RowLayout::RowLayout(const std::vector<SourceColumn>& columns, int leftWidth, in
   right_ = RowCutter(std::move(rightRuns), rightWidth);
 }
 
-void RowLayout::appendRow(RowBuilder& builder, std::span<const std::string_view> leftPieces,
+char* RowLayout::writeRow(char* cursor, std::span<const std::string_view> leftPieces,
                           std::span<const std::string_view> rightPieces) const {
-  std::string& text = builder.text();
   for (std::size_t i = 0; i < order_.size(); ++i) {
-    if (i > 0) text += ',';
-    text += (order_[i].fromRight ? rightPieces : leftPieces)[order_[i].run];
+    if (i > 0) *cursor++ = ',';
+    const std::string_view piece = (order_[i].fromRight ? rightPieces : leftPieces)[order_[i].run];
+    cursor = std::copy(piece.begin(), piece.end(), cursor);
   }
-  builder.endRow();
+  return cursor;
 }
 
 RightPieces::RightPieces(const Relation& right, const RowCutter& cutter)
@@ -84,8 +84,8 @@ RightPieces::RightPieces(const Relation& right, const RowCutter& cutter)
   }
 }
 
-void appendMatchingRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
-                        int leftColumn, const Relation& right, int rightColumn, int step) {
+void buildMatchingRows(Relation& output, const RowLayout& layout, const Relation& left,
+                       int leftColumn, const Relation& right, int rightColumn, int step) {
   std::vector<std::string_view> rightCells(right.rows.size());
   std::transform(right.rows.begin(), right.rows.end(), rightCells.begin(),
                  [&](Row row) { return cellAt(row, rightColumn, right.attributeCount()); });
@@ -107,20 +107,21 @@ void appendMatchingRows(RowBuilder& builder, const RowLayout& layout, const Rela
       textSize += layout.rowSize(left.rows[l], right.rows[r], index.cell(r).size());
     }
   }
-  builder.reserve(textSize, total);
+  SizedRowBuilder builder(textSize, total);
   const RightPieces rightPieces(right, layout.right());
   std::vector<std::string_view> leftPieces(layout.left().runCount());
   for (std::size_t l = 0; l < left.rows.size(); ++l) {
     if (firstMatch[l] == -1) continue;
     layout.left().cut(left.rows[l], leftPieces);
     for (int r = firstMatch[l]; r != -1; r = index.nextRow(r)) {
-      layout.appendRow(builder, leftPieces, rightPieces.of(r));
+      builder.endRowAt(layout.writeRow(builder.cursor(), leftPieces, rightPieces.of(r)));
     }
   }
+  std::move(builder).moveRowsInto(output);
 }
 
-void appendProductRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
-                       const Relation& right, int step) {
+void buildProductRows(Relation& output, const RowLayout& layout, const Relation& left,
+                      const Relation& right, int step) {
   const std::int64_t rows = static_cast<std::int64_t>(left.rowCount()) * right.rowCount();
   if (rows > MAX_ROWS) throw tooManyRows(right, step, rows);
   std::size_t textSize = 0;
@@ -129,15 +130,16 @@ void appendProductRows(RowBuilder& builder, const RowLayout& layout, const Relat
         right.rows.begin(), right.rows.end(), textSize,
         [&](std::size_t sum, Row rightRow) { return sum + layout.rowSize(leftRow, rightRow, 0); });
   }
-  builder.reserve(textSize, left.rows.size() * right.rows.size());
+  SizedRowBuilder builder(textSize, left.rows.size() * right.rows.size());
   const RightPieces rightPieces(right, layout.right());
   std::vector<std::string_view> leftPieces(layout.left().runCount());
   for (const Row leftRow : left.rows) {
     layout.left().cut(leftRow, leftPieces);
     for (std::size_t r = 0; r < right.rows.size(); ++r) {
-      layout.appendRow(builder, leftPieces, rightPieces.of(r));
+      builder.endRowAt(layout.writeRow(builder.cursor(), leftPieces, rightPieces.of(r)));
     }
   }
+  std::move(builder).moveRowsInto(output);
 }
 
 }  // namespace joinrel

@@ -79,9 +79,10 @@ class RowLayout {
     return cellBytes(left, leftWidth_) + cellBytes(right, rightWidth_) - joinCellSize + width_ - 1;
   }
 
-  // Appends to `builder` the output row made of the pieces of a left row and
-  // of a right row, as left() and right() cut them.
-  void appendRow(RowBuilder& builder, std::span<const std::string_view> leftPieces,
+  // Writes at `cursor` the output row made of the pieces of a left row and of
+  // a right row, as left() and right() cut them, and returns the position
+  // after it: rowSize() bytes on.
+  char* writeRow(char* cursor, std::span<const std::string_view> leftPieces,
                  std::span<const std::string_view> rightPieces) const;
 
  private:
@@ -166,20 +167,22 @@ class RowIndex {
   std::vector<int> slots_;
 };
 
-// Appends to `builder` the rows of the natural join of `left` and `right` on
-// left column `leftColumn` and right column `rightColumn`, laid out by
-// `layout`, in nested-loop order: for each left row, every right row whose
-// join cell is the same text, in ascending order. Refuses, before appending
-// any row, more than 10000 rows ("Tul nagy az eredmeny: <right's name>!",
-// naming join step `step` and the matches found).
-void appendMatchingRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
-                        int leftColumn, const Relation& right, int rightColumn, int step);
+// Gives `output` the rows of the natural join of `left` and `right` on left
+// column `leftColumn` and right column `rightColumn`, laid out by `layout`, in
+// nested-loop order: for each left row, every right row whose join cell is
+// the same text, in ascending order. The rows live in one text of exactly
+// their size, output's ownText. Refuses, before building any row, more than
+// 10000 rows ("Tul nagy az eredmeny: <right's name>!", naming join step
+// `step` and the matches found).
+void buildMatchingRows(Relation& output, const RowLayout& layout, const Relation& left,
+                       int leftColumn, const Relation& right, int rightColumn, int step);
 
-// Appends to `builder` the rows of the product of `left` and `right`, laid
-// out by `layout`: for each left row, one per right row, in order. Refuses,
-// before appending any row, more than 10000 rows, as appendMatchingRows does,
-// with the product of the row counts as the rows found.
-void appendProductRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
-                       const Relation& right, int step);
+// Gives `output` the rows of the product of `left` and `right`, laid out by
+// `layout`: for each left row, one per right row, in order, as
+// buildMatchingRows keeps them. Refuses, before building any row, more than
+// 10000 rows, as buildMatchingRows does, with the product of the row counts
+// as the rows found.
+void buildProductRows(Relation& output, const RowLayout& layout, const Relation& left,
+                      const Relation& right, int step);
 
 }  // namespace joinrel
