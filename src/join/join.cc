@@ -121,7 +121,7 @@ JoinKey findCommonAttribute(const Relation& left, const Relation& right) {
 }
 
 Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key,
-                  ColumnOrder order, int step) {
+                  ColumnOrder order, int step, RowSet rows) {
   const int rightColumn = key ? key->right : -1;
   std::vector<SourceColumn> columns;
   Relation output;
@@ -146,9 +146,9 @@ Relation joinPair(const Relation& left, const Relation& right, const JoinKey& ke
 
   const RowLayout layout(columns, left.attributeCount(), right.attributeCount());
   if (key) {
-    buildMatchingRows(output, layout, left, key->left, right, key->right, step);
+    buildMatchingRows(output, layout, left, key->left, right, key->right, step, rows);
   } else {
-    buildProductRows(output, layout, left, right, step);
+    buildProductRows(output, layout, left, right, step, rows);
   }
   return output;
 }
@@ -163,11 +163,14 @@ Relation joinAll(std::span<const Relation> relations, std::span<const Attribute>
     const Relation& left = s == 0 ? relations[chain[s]] : working;
     const Relation& right = relations[chain[s + 1]];
     const JoinKey key = findCommonAttribute(left, right);
-    // The last step builds its rows with the columns where result has them.
+    // The last step builds its rows with the columns where result has them,
+    // and, since result keeps one of each, each distinct row once; but a sink
+    // that wants lineage sees every step whole.
     const bool last = s + 2 == chain.size();
     const int step = static_cast<int>(s) + 1;
+    const RowSet rows = last && !sink.wantsLineage() ? RowSet::distinct : RowSet::all;
     Relation built =
-        joinPair(left, right, key, last ? ColumnOrder::byName : ColumnOrder::joined, step);
+        joinPair(left, right, key, last ? ColumnOrder::byName : ColumnOrder::joined, step, rows);
     const std::string_view attribute =
         key ? nameToString(left.attributes[key->left].name) : std::string_view();
     std::optional<StepLineage> lineage;

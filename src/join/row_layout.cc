@@ -17,6 +17,54 @@ FatalError tooManyRows(const Relation& joinedIn, int step, std::int64_t found) {
   return FatalError::resultTooLarge(nameToString(joinedIn.name), step, StepLimit::Rows, found);
 }
 
+// Returns, for each of `rows`, whether it is the first of its text. Equal rows
+// must have equal `groups` entries (numbers below `groupCount`, or -1 for rows
+// that need no answer): a row alone in its group has no twin and is not
+// hashed, so that rows already told apart by their join cell cost nothing.
+std::vector<char> firstOfEachText(const std::vector<Row>& rows, const std::vector<int>& groups,
+                                  std::size_t groupCount) {
+  std::vector<int> members(groupCount, 0);
+  for (const int group : groups) {
+    if (group != -1) ++members[static_cast<std::size_t>(group)];
+  }
+  const auto mayHaveTwin = [&](std::size_t r) {
+    return groups[r] != -1 && members[static_cast<std::size_t>(groups[r])] > 1;
+  };
+  std::size_t candidates = 0;
+  for (std::size_t r = 0; r < rows.size(); ++r) candidates += mayHaveTwin(r) ? 1 : 0;
+  // A hash set of the first rows seen, with linear probing, at most half full.
+  std::size_t size = 1;
+  while (size < 2 * candidates) size *= 2;
+  std::vector<int> slots(size, -1);
+  const std::size_t mask = size - 1;
+  std::vector<char> first(rows.size(), 1);
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (!mayHaveTwin(r)) continue;
+    std::size_t i = std::hash<std::string_view>{}(rows[r]) & mask;
+    while (slots[i] != -1 && rows[static_cast<std::size_t>(slots[i])] != rows[r]) {
+      i = (i + 1) & mask;
+    }
+    if (slots[i] == -1) {
+      slots[i] = static_cast<int>(r);
+    } else {
+      first[r] = 0;
+    }
+  }
+  return first;
+}
+
+// Returns, for each row that `index` holds, the first row of its chain: the
+// first row with its cell.
+std::vector<int> chainHeads(const RowIndex& index) {
+  std::vector<int> heads(index.rowCount(), -1);
+  for (std::size_t r = 0; r < heads.size(); ++r) {
+    if (heads[r] == -1) heads[r] = static_cast<int>(r);
+    const int next = index.nextRow(static_cast<int>(r));
+    if (next != -1) heads[static_cast<std::size_t>(next)] = heads[r];
+  }
+  return heads;
+}
+
 }  // namespace
 
 std::vector<ColumnRun> runsOf(const std::vector<SourceColumn>& columns) {
@@ -85,7 +133,8 @@ RightPieces::RightPieces(const Relation& right, const RowCutter& cutter)
 }
 
 void buildMatchingRows(Relation& output, const RowLayout& layout, const Relation& left,
-                       int leftColumn, const Relation& right, int rightColumn, int step) {
+                       int leftColumn, const Relation& right, int rightColumn, int step,
+                       RowSet rows) {
   std::vector<std::string_view> rightCells(right.rows.size());
   std::transform(right.rows.begin(), right.rows.end(), rightCells.begin(),
                  [&](Row row) { return cellAt(row, rightColumn, right.attributeCount()); });
@@ -101,19 +150,33 @@ void buildMatchingRows(Relation& output, const RowLayout& layout, const Relation
   }
   if (total > MAX_ROWS) throw tooManyRows(right, step, static_cast<std::int64_t>(total));
 
+  // Equal left rows have equal join cells and so the same first match; equal
+  // right rows lie in the same chain.
+  const bool distinct = rows == RowSet::distinct;
+  const std::vector<char> leftJoined =
+      distinct ? firstOfEachText(left.rows, firstMatch, right.rows.size())
+               : std::vector<char>(left.rows.size(), 1);
+  const std::vector<char> rightJoined =
+      distinct ? firstOfEachText(right.rows, chainHeads(index), right.rows.size())
+               : std::vector<char>(right.rows.size(), 1);
   std::size_t textSize = 0;
+  std::size_t rowCount = 0;
   for (std::size_t l = 0; l < left.rows.size(); ++l) {
+    if (leftJoined[l] == 0) continue;
     for (int r = firstMatch[l]; r != -1; r = index.nextRow(r)) {
+      if (rightJoined[static_cast<std::size_t>(r)] == 0) continue;
       textSize += layout.rowSize(left.rows[l], right.rows[r], index.cell(r).size());
+      ++rowCount;
     }
   }
-  SizedRowBuilder builder(textSize, total);
+  SizedRowBuilder builder(textSize, rowCount);
   const RightPieces rightPieces(right, layout.right());
   std::vector<std::string_view> leftPieces(layout.left().runCount());
   for (std::size_t l = 0; l < left.rows.size(); ++l) {
-    if (firstMatch[l] == -1) continue;
+    if (leftJoined[l] == 0 || firstMatch[l] == -1) continue;
     layout.left().cut(left.rows[l], leftPieces);
     for (int r = firstMatch[l]; r != -1; r = index.nextRow(r)) {
+      if (rightJoined[static_cast<std::size_t>(r)] == 0) continue;
       builder.endRowAt(layout.writeRow(builder.cursor(), leftPieces, rightPieces.of(r)));
     }
   }
@@ -121,21 +184,35 @@ void buildMatchingRows(Relation& output, const RowLayout& layout, const Relation
 }
 
 void buildProductRows(Relation& output, const RowLayout& layout, const Relation& left,
-                      const Relation& right, int step) {
-  const std::int64_t rows = static_cast<std::int64_t>(left.rowCount()) * right.rowCount();
-  if (rows > MAX_ROWS) throw tooManyRows(right, step, rows);
+                      const Relation& right, int step, RowSet rows) {
+  const std::int64_t found = static_cast<std::int64_t>(left.rowCount()) * right.rowCount();
+  if (found > MAX_ROWS) throw tooManyRows(right, step, found);
+  // Every row of an operand is in one group: any two may be twins.
+  const auto joined = [&](const std::vector<Row>& operandRows) {
+    return rows == RowSet::distinct
+               ? firstOfEachText(operandRows, std::vector<int>(operandRows.size(), 0), 1)
+               : std::vector<char>(operandRows.size(), 1);
+  };
+  const std::vector<char> leftJoined = joined(left.rows);
+  const std::vector<char> rightJoined = joined(right.rows);
   std::size_t textSize = 0;
-  for (const Row leftRow : left.rows) {
-    textSize = std::accumulate(
-        right.rows.begin(), right.rows.end(), textSize,
-        [&](std::size_t sum, Row rightRow) { return sum + layout.rowSize(leftRow, rightRow, 0); });
+  std::size_t rowCount = 0;
+  for (std::size_t l = 0; l < left.rows.size(); ++l) {
+    if (leftJoined[l] == 0) continue;
+    for (std::size_t r = 0; r < right.rows.size(); ++r) {
+      if (rightJoined[r] == 0) continue;
+      textSize += layout.rowSize(left.rows[l], right.rows[r], 0);
+      ++rowCount;
+    }
   }
-  SizedRowBuilder builder(textSize, left.rows.size() * right.rows.size());
+  SizedRowBuilder builder(textSize, rowCount);
   const RightPieces rightPieces(right, layout.right());
   std::vector<std::string_view> leftPieces(layout.left().runCount());
-  for (const Row leftRow : left.rows) {
-    layout.left().cut(leftRow, leftPieces);
+  for (std::size_t l = 0; l < left.rows.size(); ++l) {
+    if (leftJoined[l] == 0) continue;
+    layout.left().cut(left.rows[l], leftPieces);
     for (std::size_t r = 0; r < right.rows.size(); ++r) {
+      if (rightJoined[r] == 0) continue;
       builder.endRowAt(layout.writeRow(builder.cursor(), leftPieces, rightPieces.of(r)));
     }
   }

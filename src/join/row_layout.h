@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "join/join.h"
 #include "relation/relation.h"
 
 namespace joinrel {
@@ -150,6 +151,8 @@ class RowIndex {
   int rowsFrom(int row) const { return rowsFrom_[row]; }
   // Returns the join cell of `row`.
   std::string_view cell(int row) const { return cells_[row]; }
+  // Returns the number of rows held.
+  std::size_t rowCount() const { return cells_.size(); }
 
  private:
   // Returns the slot that holds `cell`'s first row, or the empty slot where it
@@ -170,19 +173,21 @@ class RowIndex {
 // Gives `output` the rows of the natural join of `left` and `right` on left
 // column `leftColumn` and right column `rightColumn`, laid out by `layout`, in
 // nested-loop order: for each left row, every right row whose join cell is
-// the same text, in ascending order. The rows live in one text of exactly
-// their size, output's ownText. Refuses, before building any row, more than
-// 10000 rows ("Tul nagy az eredmeny: <right's name>!", naming join step
-// `step` and the matches found).
+// the same text, in ascending order; of those, the rows that `rows` asks
+// for. The rows live in one text of exactly their size, output's ownText.
+// Refuses, before building any row, more than 10000 joined rows, twins
+// included ("Tul nagy az eredmeny: <right's name>!", naming join step `step`
+// and the matches found).
 void buildMatchingRows(Relation& output, const RowLayout& layout, const Relation& left,
-                       int leftColumn, const Relation& right, int rightColumn, int step);
+                       int leftColumn, const Relation& right, int rightColumn, int step,
+                       RowSet rows);
 
 // Gives `output` the rows of the product of `left` and `right`, laid out by
-// `layout`: for each left row, one per right row, in order, as
-// buildMatchingRows keeps them. Refuses, before building any row, more than
-// 10000 rows, as buildMatchingRows does, with the product of the row counts
-// as the rows found.
+// `layout`: for each left row, one per right row, in order; of those, the
+// rows that `rows` asks for, kept as buildMatchingRows keeps them. Refuses,
+// before building any row, more than 10000 rows, as buildMatchingRows does,
+// with the product of the row counts as the rows found.
 void buildProductRows(Relation& output, const RowLayout& layout, const Relation& left,
-                      const Relation& right, int step);
+                      const Relation& right, int step, RowSet rows);
 
 }  // namespace joinrel

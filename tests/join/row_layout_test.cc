@@ -71,9 +71,9 @@ TEST(RowLayoutTest, BuildsRowsFromTheRunsOfBothOperands) {
     Relation built;
     built.attributes.resize(c.columns.size());
     if (c.key) {
-      buildMatchingRows(built, layout, c.left, c.key->left, c.right, c.key->right, 1);
+      buildMatchingRows(built, layout, c.left, c.key->left, c.right, c.key->right, 1, RowSet::all);
     } else {
-      buildProductRows(built, layout, c.left, c.right, 1);
+      buildProductRows(built, layout, c.left, c.right, 1, RowSet::all);
     }
     EXPECT_EQ(std::vector<std::string>(built.rows.begin(), built.rows.end()), c.rows);
     // The size the text is reserved by is the size of the row made.
