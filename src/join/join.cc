@@ -165,12 +165,12 @@ Relation joinAll(std::span<const Relation> relations, std::span<const Attribute>
     const JoinKey key = findCommonAttribute(left, right);
     // The last step builds its rows with the columns where result has them,
     // and, since result keeps one of each, each distinct row once; but a sink
-    // that wants lineage sees every step whole.
-    const bool last = s + 2 == chain.size();
+    // that wants lineage sees every step whole and in the same column order,
+    // so that the tidying's lineage tells how result's columns moved.
+    const bool fast = s + 2 == chain.size() && !sink.wantsLineage();
     const int step = static_cast<int>(s) + 1;
-    const RowSet rows = last && !sink.wantsLineage() ? RowSet::distinct : RowSet::all;
-    Relation built =
-        joinPair(left, right, key, last ? ColumnOrder::byName : ColumnOrder::joined, step, rows);
+    Relation built = joinPair(left, right, key, fast ? ColumnOrder::byName : ColumnOrder::joined,
+                              step, fast ? RowSet::distinct : RowSet::all);
     const std::string_view attribute =
         key ? nameToString(left.attributes[key->left].name) : std::string_view();
     std::optional<StepLineage> lineage;

@@ -92,9 +92,10 @@ struct JoinStep {
   bool product = false;
   int leftRows = 0;
   int rightRows = 0;
-  // The step's outcome, its name still blank. The last step's columns are
-  // already in result's order, and, unless the sink wants lineage, its rows
-  // are each distinct joined row once.
+  // The step's outcome, its name still blank, with the columns of the left
+  // operand, then the right's without its join attribute. When the sink does
+  // not want lineage, the last step's columns are in result's order instead
+  // and its rows are each distinct joined row once.
   const Relation& built;
   JoinKey key;                           // the join attribute's column in each operand
   const StepLineage* lineage = nullptr;  // only when the sink asks for it
@@ -117,14 +118,13 @@ class JoinSink {
 };
 
 // Joins the relations that `joinList` names, left-deep in list order, each
-// name standing for the first relation of `relations` that carries it, the
-// last step laying its columns out as result has them and, unless the sink
-// wants lineage (it sees every step whole), building each distinct row
-// once; hands each step to
-// `sink` and returns the outcome named "result", not yet normalised. One name
-// gives a copy of that relation, none an empty relation. Refuses, before the
-// first step, a name that no relation carries ("Ismeretlen relacio:
-// <name>!").
+// name standing for the first relation of `relations` that carries it; hands
+// each step to `sink` and returns the outcome named "result", not yet
+// normalised. Unless the sink wants lineage, which sees every step whole and
+// as joined, the last step lays its columns out as result has them and builds
+// each distinct row once. One name gives a copy of that relation, none an
+// empty relation. Refuses, before the first step, a name that no relation
+// carries ("Ismeretlen relacio: <name>!").
 Relation joinAll(std::span<const Relation> relations, std::span<const Attribute> joinList,
                  JoinSink& sink);
 

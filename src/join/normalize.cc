@@ -70,7 +70,7 @@ void normalizeResult(Relation& relation) {
 // Each row's text with its cells in final column order is its final key;
 // the rows sorted by key, ties by index, fall into runs of equal keys, each
 // one final row in final order. A relation whose columns are already in
-// final order, as the last step builds them, is its own key.
+// final order is its own key.
 TidyLineage tidyLineage(const Relation& relation) {
   TidyLineage tidy{columnsByName(relation.attributes), {}, {}};
   std::vector<std::string> rebuilt;
