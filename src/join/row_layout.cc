@@ -30,8 +30,10 @@ std::vector<char> firstOfEachText(const std::vector<Row>& rows, const std::vecto
   const auto mayHaveTwin = [&](std::size_t r) {
     return groups[r] != -1 && members[static_cast<std::size_t>(groups[r])] > 1;
   };
-  std::size_t candidates = 0;
-  for (std::size_t r = 0; r < rows.size(); ++r) candidates += mayHaveTwin(r) ? 1 : 0;
+  const std::size_t candidates = std::accumulate(
+      members.begin(), members.end(), std::size_t{0}, [](std::size_t sum, int count) {
+        return count > 1 ? sum + static_cast<std::size_t>(count) : sum;
+      });
   // A hash set of the first rows seen, with linear probing, at most half full.
   std::size_t size = 1;
   while (size < 2 * candidates) size *= 2;
@@ -195,17 +197,26 @@ void buildProductRows(Relation& output, const RowLayout& layout, const Relation&
   };
   const std::vector<char> leftJoined = joined(left.rows);
   const std::vector<char> rightJoined = joined(right.rows);
-  std::size_t textSize = 0;
-  std::size_t rowCount = 0;
-  for (std::size_t l = 0; l < left.rows.size(); ++l) {
-    if (leftJoined[l] == 0) continue;
-    for (std::size_t r = 0; r < right.rows.size(); ++r) {
-      if (rightJoined[r] == 0) continue;
-      textSize += layout.rowSize(left.rows[l], right.rows[r], 0);
-      ++rowCount;
+  // Each left row's cells are in one row per right row joined, and the other
+  // way round, so the text's size adds up per operand: the rows joined and
+  // the bytes of their cells.
+  const auto share = [](const std::vector<Row>& rows, const std::vector<char>& joined,
+                        auto cellBytes) {
+    std::pair<std::size_t, std::size_t> rowsAndBytes{0, 0};
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      if (joined[r] == 0) continue;
+      ++rowsAndBytes.first;
+      rowsAndBytes.second += cellBytes(rows[r]);
     }
-  }
-  SizedRowBuilder builder(textSize, rowCount);
+    return rowsAndBytes;
+  };
+  const auto [leftRows, leftBytes] =
+      share(left.rows, leftJoined, [&](Row row) { return layout.leftBytes(row); });
+  const auto [rightRows, rightBytes] =
+      share(right.rows, rightJoined, [&](Row row) { return layout.rightBytes(row); });
+  const std::size_t rowCount = leftRows * rightRows;
+  SizedRowBuilder builder(
+      leftBytes * rightRows + rightBytes * leftRows + rowCount * layout.commas(), rowCount);
   const RightPieces rightPieces(right, layout.right());
   std::vector<std::string_view> leftPieces(layout.left().runCount());
   for (std::size_t l = 0; l < left.rows.size(); ++l) {

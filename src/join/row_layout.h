@@ -77,8 +77,13 @@ class RowLayout {
   // fewer than it has cells.
   std::size_t rowSize(Row left, Row right, std::size_t joinCellSize) const {
     if (width_ == 0) return 0;
-    return cellBytes(left, leftWidth_) + cellBytes(right, rightWidth_) - joinCellSize + width_ - 1;
+    return leftBytes(left) + rightBytes(right) - joinCellSize + width_ - 1;
   }
+  // The bytes of the cells of `row`, a row of the left operand; of the right.
+  std::size_t leftBytes(Row row) const { return cellBytes(row, leftWidth_); }
+  std::size_t rightBytes(Row row) const { return cellBytes(row, rightWidth_); }
+  // The commas of an output row: one fewer than its cells, none without any.
+  std::size_t commas() const { return width_ > 0 ? static_cast<std::size_t>(width_ - 1) : 0; }
 
   // Writes at `cursor` the output row made of the pieces of a left row and of
   // a right row, as left() and right() cut them, and returns the position
