@@ -145,11 +145,10 @@ Relation joinPair(const Relation& left, const Relation& right, const JoinKey& ke
   }
 
   const RowLayout layout(columns, left.attributeCount(), right.attributeCount());
-  if (key) {
-    buildMatchingRows(output, layout, left, key->left, right, key->right, step, rows);
-  } else {
-    buildProductRows(output, layout, left, right, step, rows);
-  }
+  SizedRowBuilder built =
+      key ? buildMatchingRows(layout, left, key->left, right, key->right, step, rows)
+          : buildProductRows(layout, left, right, step, rows);
+  std::move(built).moveRowsInto(output);
   return output;
 }
 

@@ -134,9 +134,8 @@ RightPieces::RightPieces(const Relation& right, const RowCutter& cutter)
   }
 }
 
-void buildMatchingRows(Relation& output, const RowLayout& layout, const Relation& left,
-                       int leftColumn, const Relation& right, int rightColumn, int step,
-                       RowSet rows) {
+SizedRowBuilder buildMatchingRows(const RowLayout& layout, const Relation& left, int leftColumn,
+                                  const Relation& right, int rightColumn, int step, RowSet rows) {
   std::vector<std::string_view> rightCells(right.rows.size());
   std::transform(right.rows.begin(), right.rows.end(), rightCells.begin(),
                  [&](Row row) { return cellAt(row, rightColumn, right.attributeCount()); });
@@ -182,11 +181,11 @@ void buildMatchingRows(Relation& output, const RowLayout& layout, const Relation
       builder.endRowAt(layout.writeRow(builder.cursor(), leftPieces, rightPieces.of(r)));
     }
   }
-  std::move(builder).moveRowsInto(output);
+  return builder;
 }
 
-void buildProductRows(Relation& output, const RowLayout& layout, const Relation& left,
-                      const Relation& right, int step, RowSet rows) {
+SizedRowBuilder buildProductRows(const RowLayout& layout, const Relation& left,
+                                 const Relation& right, int step, RowSet rows) {
   const std::int64_t found = static_cast<std::int64_t>(left.rowCount()) * right.rowCount();
   if (found > MAX_ROWS) throw tooManyRows(right, step, found);
   // Every row of an operand is in one group: any two may be twins.
@@ -227,7 +226,7 @@ void buildProductRows(Relation& output, const RowLayout& layout, const Relation&
       builder.endRowAt(layout.writeRow(builder.cursor(), leftPieces, rightPieces.of(r)));
     }
   }
-  std::move(builder).moveRowsInto(output);
+  return builder;
 }
 
 }  // namespace joinrel

@@ -175,24 +175,25 @@ class RowIndex {
   std::vector<int> slots_;
 };
 
-// Gives `output` the rows of the natural join of `left` and `right` on left
-// column `leftColumn` and right column `rightColumn`, laid out by `layout`, in
+// Returns the rows of the natural join of `left` and `right` on left column
+// `leftColumn` and right column `rightColumn`, laid out by `layout`, in
 // nested-loop order: for each left row, every right row whose join cell is
 // the same text, in ascending order; of those, the rows that `rows` asks
-// for. The rows live in one text of exactly their size, output's ownText.
-// Refuses, before building any row, more than 10000 joined rows, twins
-// included ("Tul nagy az eredmeny: <right's name>!", naming join step `step`
-// and the matches found).
-void buildMatchingRows(Relation& output, const RowLayout& layout, const Relation& left,
-                       int leftColumn, const Relation& right, int rightColumn, int step,
-                       RowSet rows);
+// for. They are written into one text of exactly their size, for the caller
+// to hand over once the step's other memory is freed. Refuses, before
+// building any row, more than 10000 joined rows, twins included ("Tul nagy
+// az eredmeny: <right's name>!", naming join step `step` and the matches
+// found).
+SizedRowBuilder buildMatchingRows(const RowLayout& layout, const Relation& left, int leftColumn,
+                                  const Relation& right, int rightColumn, int step, RowSet rows);
 
-// Gives `output` the rows of the product of `left` and `right`, laid out by
+// Returns the rows of the product of `left` and `right`, laid out by
 // `layout`: for each left row, one per right row, in order; of those, the
-// rows that `rows` asks for, kept as buildMatchingRows keeps them. Refuses,
-// before building any row, more than 10000 rows, as buildMatchingRows does,
-// with the product of the row counts as the rows found.
-void buildProductRows(Relation& output, const RowLayout& layout, const Relation& left,
-                      const Relation& right, int step, RowSet rows);
+// rows that `rows` asks for, written as buildMatchingRows writes them.
+// Refuses, before building any row, more than 10000 rows, as
+// buildMatchingRows does, with the product of the row counts as the rows
+// found.
+SizedRowBuilder buildProductRows(const RowLayout& layout, const Relation& left,
+                                 const Relation& right, int step, RowSet rows);
 
 }  // namespace joinrel
