@@ -19,16 +19,24 @@
 
 namespace joinrel {
 
+// The bytes of a file, as read: `size` bytes at `bytes`.
+struct InputText {
+  Bytes bytes;
+  std::size_t size = 0;
+};
+
 // Reads the whole file at `path`. Refuses, with FatalError, a path that cannot
 // be opened or names a directory ("Hibas fajlnev!") and a read error ("Hiba az
 // input fajl olvasasakor!").
-std::string readInputFile(const std::filesystem::path& path);
+InputText readInputFile(const std::filesystem::path& path);
 
 // The input text with a read position. Views it hands out stay valid as long
 // as the object lives, which is why it can be neither copied nor moved.
 class InputFile {
  public:
-  explicit InputFile(std::string text);
+  explicit InputFile(InputText text);
+  // A copy of `text`, for a text made in memory.
+  explicit InputFile(std::string_view text);
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
@@ -45,6 +53,18 @@ class InputFile {
   // a line end this is false until the next read, which yields "".
   bool atEnd() const { return atEnd_; }
 
+  // True when the line read last holds a "(". Where the next "(" lies is
+  // kept, so that a pass searches the text for it once in all rather than
+  // once a line: rows hold none. Asked of every row, hence inline.
+  bool lineHoldsParenthesis() {
+    const auto start = static_cast<std::size_t>(lineBuffer_.data() - text_.data());
+    // A "(" before the line belongs to a line read earlier, and one at its
+    // start may not have been searched for yet: search on from here. When
+    // there is none left, npos stays past every line.
+    if (nextParenthesis_ <= start) nextParenthesis_ = text_.find('(', start);
+    return nextParenthesis_ < start + lineBuffer_.size();
+  }
+
   // The line read last, and its 1-based physical line number.
   std::string_view lineBuffer() const { return lineBuffer_; }
   LineNumber lineNumber() const { return lineNumber_; }
@@ -57,11 +77,13 @@ class InputFile {
   std::int64_t linesAfterFirstHolding(char byte) const;
 
  private:
-  const std::string text_;
+  const InputText input_;
+  const std::string_view text_;  // all of input_
   std::size_t next_ = 0;
   bool atEnd_ = false;
   LineNumber lineNumber_ = 0;
   std::string_view lineBuffer_;
+  std::size_t nextParenthesis_ = 0;  // the first "(" from where the last search began
 };
 
 // Receives what the reader finishes, as soon as it is finished, so that it

@@ -6,41 +6,53 @@
 
 namespace joinrel {
 
-std::string readInputFile(const std::filesystem::path& path) {
+// The bytes go straight from the file into memory that nothing filled
+// before, as a string's resize would. The size is only a hint: a pipe has
+// none, and a file may change under us. Reading into the room made for it
+// takes a regular file in one read, with one byte to spare for seeing its
+// end; a text that fills its room moves to one twice the size.
+InputText readInputFile(const std::filesystem::path& path) {
   std::error_code error;
   if (std::filesystem::is_directory(path, error)) throw FatalError(MessageKind::BadFileName);
   std::ifstream in(path, std::ios::binary);
   if (!in) throw FatalError(MessageKind::BadFileName);
 
-  // The size is only a hint: a pipe has none, and a file may change under us.
-  // Reading into the room reserved for it takes a regular file in one read,
-  // with one byte to spare for seeing its end.
   constexpr std::size_t chunk = std::size_t{1} << 20;
-  std::string text;
   const auto size = std::filesystem::file_size(path, error);
-  if (!error) text.reserve(size + 1);
+  std::size_t room = error ? chunk : static_cast<std::size_t>(size) + 1;
+  InputText text{Bytes(new char[room]), 0};
   while (in) {
-    const std::size_t used = text.size();
-    const std::size_t room = text.capacity() > used ? text.capacity() - used : chunk;
-    text.resize(used + room);
-    in.read(text.data() + used, static_cast<std::streamsize>(room));
-    text.resize(used + static_cast<std::size_t>(in.gcount()));
+    if (text.size == room) {
+      room *= 2;
+      Bytes larger(new char[room]);
+      std::copy_n(text.bytes.get(), text.size, larger.get());
+      text.bytes = std::move(larger);
+    }
+    in.read(text.bytes.get() + text.size, static_cast<std::streamsize>(room - text.size));
+    text.size += static_cast<std::size_t>(in.gcount());
   }
   if (in.bad()) throw FatalError(MessageKind::InputReadError);
   return text;
 }
 
-InputFile::InputFile(std::string text) : text_(std::move(text)) {}
+InputFile::InputFile(InputText text)
+    : input_(std::move(text)), text_(input_.bytes.get(), input_.size) {}
+
+InputFile::InputFile(std::string_view text)
+    : InputFile(InputText{Bytes(new char[text.size()]), text.size()}) {
+  std::copy(text.begin(), text.end(), input_.bytes.get());
+}
 
 void InputFile::rewind() {
   next_ = 0;
   atEnd_ = false;
   lineNumber_ = 0;
   lineBuffer_ = {};
+  nextParenthesis_ = 0;
 }
 
 std::string_view InputFile::readLine() {
-  const std::string_view rest = std::string_view(text_).substr(std::min(next_, text_.size()));
+  const std::string_view rest = text_.substr(std::min(next_, text_.size()));
   const std::size_t feed = rest.find('\n');
   ++lineNumber_;
   if (feed == std::string_view::npos) {
@@ -62,11 +74,10 @@ LineNumber InputFile::lineAfterLast() const {
 }
 
 std::int64_t InputFile::linesAfterFirstHolding(char byte) const {
-  const std::string_view text(text_);
   std::int64_t count = 0;
   // From each line end, on to the next line holding the byte, then past its end.
-  for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at)) {
-    at = text.find(byte, at + 1);
+  for (std::size_t at = text_.find('\n'); at != std::string_view::npos; at = text_.find('\n', at)) {
+    at = text_.find(byte, at + 1);
     if (at == std::string_view::npos) break;
     ++count;
   }

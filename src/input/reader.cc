@@ -143,8 +143,7 @@ void readRows(InputFile& inputFile, Relation& relation) {
     const std::string_view line = inputFile.readLine();
     if (line.empty()) break;
     const LineNumber lineNumber = inputFile.lineNumber();
-    if (line.find('(') != std::string_view::npos)
-      throw FatalError::atLine(MessageKind::BadRow, lineNumber);
+    if (inputFile.lineHoldsParenthesis()) throw FatalError::atLine(MessageKind::BadRow, lineNumber);
     if (relation.rowCount() == MAX_ROWS)
       throw FatalError::tooManyRows(lineNumber, nameToString(relation.name));
     const std::ptrdiff_t commas = commasIn(line);

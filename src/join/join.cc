@@ -125,7 +125,7 @@ JoinKey findCommonAttribute(const Relation& left, const Relation& right) {
 }
 
 Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key,
-                  ColumnOrder order, int step) {
+                  ColumnOrder order, int step, RowSet rows) {
   const int rightColumn = key ? key->right : -1;
   std::vector<SourceColumn> columns;
   Relation output;
@@ -149,13 +149,10 @@ Relation joinPair(const Relation& left, const Relation& right, const JoinKey& ke
   }
 
   const RowLayout layout(columns, left.attributeCount(), right.attributeCount());
-  RowBuilder builder;
-  if (key) {
-    appendMatchingRows(builder, layout, left, key->left, right, key->right, step);
-  } else {
-    appendProductRows(builder, layout, left, right, step);
-  }
-  builder.moveRowsInto(output);
+  SizedRowBuilder built =
+      key ? buildMatchingRows(layout, left, key->left, right, key->right, step, rows)
+          : buildProductRows(layout, left, right, step, rows);
+  std::move(built).moveRowsInto(output);
   return output;
 }
 
@@ -169,11 +166,14 @@ Relation joinAll(std::span<const Relation> relations, std::span<const Attribute>
     const Relation& left = s == 0 ? relations[chain[s]] : working;
     const Relation& right = relations[chain[s + 1]];
     const JoinKey key = findCommonAttribute(left, right);
-    // The last step builds its rows with the columns where result has them.
-    const bool last = s + 2 == chain.size();
+    // The last step builds its rows with the columns where result has them,
+    // and, since result keeps one of each, each distinct row once; but a sink
+    // that wants lineage sees every step whole and in the same column order,
+    // so that the tidying's lineage tells how result's columns moved.
+    const bool fast = s + 2 == chain.size() && !sink.wantsLineage();
     const int step = static_cast<int>(s) + 1;
-    Relation built =
-        joinPair(left, right, key, last ? ColumnOrder::byName : ColumnOrder::joined, step);
+    Relation built = joinPair(left, right, key, fast ? ColumnOrder::byName : ColumnOrder::joined,
+                              step, fast ? RowSet::distinct : RowSet::all);
     const std::string_view attribute =
         key ? nameToString(left.attributes[key->left].name) : std::string_view();
     std::optional<StepLineage> lineage;

@@ -38,16 +38,28 @@ enum class ColumnOrder {
   byName,  // those columns as normalizeResult orders them: stably by name
 };
 
+// The rows a join step builds.
+enum class RowSet {
+  all,  // every joined row
+  // Each distinct joined row once: only the first row of each distinct text
+  // of either operand is joined. Every left cell is in a joined row, and
+  // every right cell but the join cell, which equals the left's, so two
+  // joined rows are equal exactly when their left rows are equal and their
+  // right rows are; for a product likewise.
+  distinct,
+};
+
 // Returns the natural join of `left` and `right` on `key`, or their product
 // when `key` holds none; its name is blank and its rows live in its ownText.
 // Columns: those of both operands, right's join attribute left out, in
 // `order`. Rows: for each left row in order, one per matching right row in
-// order; cells compare as exact text. Refuses, before building any row, an
-// output over 50 attributes or 10000 rows ("Tul nagy az eredmeny: <right's
-// name>!", naming `step`, the step's number from 1, the limit and the count
-// found; the attributes are checked first).
+// order, of those that `rows` asks for; cells compare as exact text. Refuses,
+// before building any row, an output over 50 attributes or, counting every
+// joined row whatever `rows` asks for, over 10000 rows ("Tul nagy az
+// eredmeny: <right's name>!", naming `step`, the step's number from 1, the
+// limit and the count found; the attributes are checked first).
 Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key,
-                  ColumnOrder order = ColumnOrder::joined, int step = 1);
+                  ColumnOrder order = ColumnOrder::joined, int step = 1, RowSet rows = RowSet::all);
 
 // A built row's origin: the index of its left operand's row and of its right
 // operand's row.
@@ -81,8 +93,11 @@ struct JoinStep {
   bool product = false;
   int leftRows = 0;
   int rightRows = 0;
-  const Relation& built;                 // the step's outcome, its name still blank; the last
-                                         // step's columns already in result's order
+  // The step's outcome, its name still blank, with the columns of the left
+  // operand, then the right's without its join attribute. When the sink does
+  // not want lineage, the last step's columns are in result's order instead
+  // and its rows are each distinct joined row once.
+  const Relation& built;
   JoinKey key;                           // the join attribute's column in each operand
   const StepLineage* lineage = nullptr;  // only when the sink asks for it
 };
@@ -107,12 +122,14 @@ class JoinSink {
 };
 
 // Joins the relations that `joinList` names, left-deep in list order, each
-// name standing for the first relation of `relations` that carries it, the
-// last step laying its columns out as result has them; hands each step to
-// `sink` and returns the outcome named "result", not yet normalised. One name
-// gives a copy of that relation, none an empty relation. Refuses, before the
-// first step, a name that no relation carries ("Ismeretlen relacio:
-// <name>!", with the names of sink.loadedNames() similar to it).
+// name standing for the first relation of `relations` that carries it; hands
+// each step to `sink` and returns the outcome named "result", not yet
+// normalised. Unless the sink wants lineage, which sees every step whole and
+// as joined, the last step lays its columns out as result has them and builds
+// each distinct row once. One name gives a copy of that relation, none an
+// empty relation. Refuses, before the first step, a name that no relation
+// carries ("Ismeretlen relacio: <name>!", with the names of
+// sink.loadedNames() similar to it).
 Relation joinAll(std::span<const Relation> relations, std::span<const Attribute> joinList,
                  JoinSink& sink);
 

@@ -20,22 +20,21 @@ void reorderColumns(Relation& relation, const std::vector<std::size_t>& columns)
 
   std::array<std::string_view, MAX_ATTRIBUTES> cells;
   const std::span<std::string_view> rowCells = std::span(cells).first(columns.size());
-  RowBuilder builder;
   // The same cells and commas, in another order.
   const std::size_t textSize =
       std::accumulate(relation.rows.begin(), relation.rows.end(), std::size_t{0},
                       [](std::size_t sum, Row row) { return sum + row.size(); });
-  builder.reserve(textSize, relation.rows.size());
-  std::string& text = builder.text();
+  SizedRowBuilder builder(textSize, relation.rows.size());
   for (const Row row : relation.rows) {
     splitRow(row, rowCells);
+    char* cursor = builder.cursor();
     for (std::size_t i = 0; i < columns.size(); ++i) {
-      if (i > 0) text += ',';
-      text += rowCells[columns[i]];
+      if (i > 0) *cursor++ = ',';
+      cursor = std::copy(rowCells[columns[i]].begin(), rowCells[columns[i]].end(), cursor);
     }
-    builder.endRow();
+    builder.endRowAt(cursor);
   }
-  builder.moveRowsInto(relation);
+  std::move(builder).moveRowsInto(relation);
   relation.attributes = std::move(attributes);
 }
 
@@ -71,7 +70,7 @@ void normalizeResult(Relation& relation) {
 // Each row's text with its cells in final column order is its final key;
 // the rows sorted by key, ties by index, fall into runs of equal keys, each
 // one final row in final order. A relation whose columns are already in
-// final order, as the last step builds them, is its own key.
+// final order is its own key.
 TidyLineage tidyLineage(const Relation& relation) {
   TidyLineage tidy{columnsByName(relation.attributes), {}, {}};
   std::vector<std::string> rebuilt;

@@ -17,6 +17,56 @@ FatalError tooManyRows(const Relation& joinedIn, int step, std::int64_t found) {
   return FatalError::resultTooLarge(nameToString(joinedIn.name), step, StepLimit::Rows, found);
 }
 
+// Returns, for each of `rows`, whether it is the first of its text. Equal rows
+// must have equal `groups` entries (numbers below `groupCount`, or -1 for rows
+// that need no answer): a row alone in its group has no twin and is not
+// hashed, so that rows already told apart by their join cell cost nothing.
+std::vector<char> firstOfEachText(const std::vector<Row>& rows, const std::vector<int>& groups,
+                                  std::size_t groupCount) {
+  std::vector<int> members(groupCount, 0);
+  for (const int group : groups) {
+    if (group != -1) ++members[static_cast<std::size_t>(group)];
+  }
+  const auto mayHaveTwin = [&](std::size_t r) {
+    return groups[r] != -1 && members[static_cast<std::size_t>(groups[r])] > 1;
+  };
+  const std::size_t candidates = std::accumulate(
+      members.begin(), members.end(), std::size_t{0}, [](std::size_t sum, int count) {
+        return count > 1 ? sum + static_cast<std::size_t>(count) : sum;
+      });
+  // A hash set of the first rows seen, with linear probing, at most half full.
+  std::size_t size = 1;
+  while (size < 2 * candidates) size *= 2;
+  std::vector<int> slots(size, -1);
+  const std::size_t mask = size - 1;
+  std::vector<char> first(rows.size(), 1);
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (!mayHaveTwin(r)) continue;
+    std::size_t i = std::hash<std::string_view>{}(rows[r]) & mask;
+    while (slots[i] != -1 && rows[static_cast<std::size_t>(slots[i])] != rows[r]) {
+      i = (i + 1) & mask;
+    }
+    if (slots[i] == -1) {
+      slots[i] = static_cast<int>(r);
+    } else {
+      first[r] = 0;
+    }
+  }
+  return first;
+}
+
+// Returns, for each row that `index` holds, the first row of its chain: the
+// first row with its cell.
+std::vector<int> chainHeads(const RowIndex& index) {
+  std::vector<int> heads(index.rowCount(), -1);
+  for (std::size_t r = 0; r < heads.size(); ++r) {
+    if (heads[r] == -1) heads[r] = static_cast<int>(r);
+    const int next = index.nextRow(static_cast<int>(r));
+    if (next != -1) heads[static_cast<std::size_t>(next)] = heads[r];
+  }
+  return heads;
+}
+
 }  // namespace
 
 std::vector<ColumnRun> runsOf(const std::vector<SourceColumn>& columns) {
@@ -67,14 +117,14 @@ RowLayout::RowLayout(const std::vector<SourceColumn>& columns, int leftWidth, in
   right_ = RowCutter(std::move(rightRuns), rightWidth);
 }
 
-void RowLayout::appendRow(RowBuilder& builder, std::span<const std::string_view> leftPieces,
+char* RowLayout::writeRow(char* cursor, std::span<const std::string_view> leftPieces,
                           std::span<const std::string_view> rightPieces) const {
-  std::string& text = builder.text();
   for (std::size_t i = 0; i < order_.size(); ++i) {
-    if (i > 0) text += ',';
-    text += (order_[i].fromRight ? rightPieces : leftPieces)[order_[i].run];
+    if (i > 0) *cursor++ = ',';
+    const std::string_view piece = (order_[i].fromRight ? rightPieces : leftPieces)[order_[i].run];
+    cursor = std::copy(piece.begin(), piece.end(), cursor);
   }
-  builder.endRow();
+  return cursor;
 }
 
 RightPieces::RightPieces(const Relation& right, const RowCutter& cutter)
@@ -84,8 +134,8 @@ RightPieces::RightPieces(const Relation& right, const RowCutter& cutter)
   }
 }
 
-void appendMatchingRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
-                        int leftColumn, const Relation& right, int rightColumn, int step) {
+SizedRowBuilder buildMatchingRows(const RowLayout& layout, const Relation& left, int leftColumn,
+                                  const Relation& right, int rightColumn, int step, RowSet rows) {
   std::vector<std::string_view> rightCells(right.rows.size());
   std::transform(right.rows.begin(), right.rows.end(), rightCells.begin(),
                  [&](Row row) { return cellAt(row, rightColumn, right.attributeCount()); });
@@ -101,43 +151,82 @@ void appendMatchingRows(RowBuilder& builder, const RowLayout& layout, const Rela
   }
   if (total > MAX_ROWS) throw tooManyRows(right, step, static_cast<std::int64_t>(total));
 
+  // Equal left rows have equal join cells and so the same first match; equal
+  // right rows lie in the same chain.
+  const bool distinct = rows == RowSet::distinct;
+  const std::vector<char> leftJoined =
+      distinct ? firstOfEachText(left.rows, firstMatch, right.rows.size())
+               : std::vector<char>(left.rows.size(), 1);
+  const std::vector<char> rightJoined =
+      distinct ? firstOfEachText(right.rows, chainHeads(index), right.rows.size())
+               : std::vector<char>(right.rows.size(), 1);
   std::size_t textSize = 0;
+  std::size_t rowCount = 0;
   for (std::size_t l = 0; l < left.rows.size(); ++l) {
+    if (leftJoined[l] == 0) continue;
     for (int r = firstMatch[l]; r != -1; r = index.nextRow(r)) {
+      if (rightJoined[static_cast<std::size_t>(r)] == 0) continue;
       textSize += layout.rowSize(left.rows[l], right.rows[r], index.cell(r).size());
+      ++rowCount;
     }
   }
-  builder.reserve(textSize, total);
+  SizedRowBuilder builder(textSize, rowCount);
   const RightPieces rightPieces(right, layout.right());
   std::vector<std::string_view> leftPieces(layout.left().runCount());
   for (std::size_t l = 0; l < left.rows.size(); ++l) {
-    if (firstMatch[l] == -1) continue;
+    if (leftJoined[l] == 0 || firstMatch[l] == -1) continue;
     layout.left().cut(left.rows[l], leftPieces);
     for (int r = firstMatch[l]; r != -1; r = index.nextRow(r)) {
-      layout.appendRow(builder, leftPieces, rightPieces.of(r));
+      if (rightJoined[static_cast<std::size_t>(r)] == 0) continue;
+      builder.endRowAt(layout.writeRow(builder.cursor(), leftPieces, rightPieces.of(r)));
     }
   }
+  return builder;
 }
 
-void appendProductRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
-                       const Relation& right, int step) {
-  const std::int64_t rows = static_cast<std::int64_t>(left.rowCount()) * right.rowCount();
-  if (rows > MAX_ROWS) throw tooManyRows(right, step, rows);
-  std::size_t textSize = 0;
-  for (const Row leftRow : left.rows) {
-    textSize = std::accumulate(
-        right.rows.begin(), right.rows.end(), textSize,
-        [&](std::size_t sum, Row rightRow) { return sum + layout.rowSize(leftRow, rightRow, 0); });
-  }
-  builder.reserve(textSize, left.rows.size() * right.rows.size());
+SizedRowBuilder buildProductRows(const RowLayout& layout, const Relation& left,
+                                 const Relation& right, int step, RowSet rows) {
+  const std::int64_t found = static_cast<std::int64_t>(left.rowCount()) * right.rowCount();
+  if (found > MAX_ROWS) throw tooManyRows(right, step, found);
+  // Every row of an operand is in one group: any two may be twins.
+  const auto joined = [&](const std::vector<Row>& operandRows) {
+    return rows == RowSet::distinct
+               ? firstOfEachText(operandRows, std::vector<int>(operandRows.size(), 0), 1)
+               : std::vector<char>(operandRows.size(), 1);
+  };
+  const std::vector<char> leftJoined = joined(left.rows);
+  const std::vector<char> rightJoined = joined(right.rows);
+  // Each left row's cells are in one row per right row joined, and the other
+  // way round, so the text's size adds up per operand: the rows joined and
+  // the bytes of their cells.
+  const auto share = [](const std::vector<Row>& rows, const std::vector<char>& joined,
+                        auto cellBytes) {
+    std::pair<std::size_t, std::size_t> rowsAndBytes{0, 0};
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      if (joined[r] == 0) continue;
+      ++rowsAndBytes.first;
+      rowsAndBytes.second += cellBytes(rows[r]);
+    }
+    return rowsAndBytes;
+  };
+  const auto [leftRows, leftBytes] =
+      share(left.rows, leftJoined, [&](Row row) { return layout.leftBytes(row); });
+  const auto [rightRows, rightBytes] =
+      share(right.rows, rightJoined, [&](Row row) { return layout.rightBytes(row); });
+  const std::size_t rowCount = leftRows * rightRows;
+  SizedRowBuilder builder(
+      leftBytes * rightRows + rightBytes * leftRows + rowCount * layout.commas(), rowCount);
   const RightPieces rightPieces(right, layout.right());
   std::vector<std::string_view> leftPieces(layout.left().runCount());
-  for (const Row leftRow : left.rows) {
-    layout.left().cut(leftRow, leftPieces);
+  for (std::size_t l = 0; l < left.rows.size(); ++l) {
+    if (leftJoined[l] == 0) continue;
+    layout.left().cut(left.rows[l], leftPieces);
     for (std::size_t r = 0; r < right.rows.size(); ++r) {
-      layout.appendRow(builder, leftPieces, rightPieces.of(r));
+      if (rightJoined[r] == 0) continue;
+      builder.endRowAt(layout.writeRow(builder.cursor(), leftPieces, rightPieces.of(r)));
     }
   }
+  return builder;
 }
 
 }  // namespace joinrel

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "join/join.h"
 #include "relation/relation.h"
 
 namespace joinrel {
@@ -76,12 +77,18 @@ class RowLayout {
   // fewer than it has cells.
   std::size_t rowSize(Row left, Row right, std::size_t joinCellSize) const {
     if (width_ == 0) return 0;
-    return cellBytes(left, leftWidth_) + cellBytes(right, rightWidth_) - joinCellSize + width_ - 1;
+    return leftBytes(left) + rightBytes(right) - joinCellSize + width_ - 1;
   }
+  // The bytes of the cells of `row`, a row of the left operand; of the right.
+  std::size_t leftBytes(Row row) const { return cellBytes(row, leftWidth_); }
+  std::size_t rightBytes(Row row) const { return cellBytes(row, rightWidth_); }
+  // The commas of an output row: one fewer than its cells, none without any.
+  std::size_t commas() const { return width_ > 0 ? static_cast<std::size_t>(width_ - 1) : 0; }
 
-  // Appends to `builder` the output row made of the pieces of a left row and
-  // of a right row, as left() and right() cut them.
-  void appendRow(RowBuilder& builder, std::span<const std::string_view> leftPieces,
+  // Writes at `cursor` the output row made of the pieces of a left row and of
+  // a right row, as left() and right() cut them, and returns the position
+  // after it: rowSize() bytes on.
+  char* writeRow(char* cursor, std::span<const std::string_view> leftPieces,
                  std::span<const std::string_view> rightPieces) const;
 
  private:
@@ -149,6 +156,8 @@ class RowIndex {
   int rowsFrom(int row) const { return rowsFrom_[row]; }
   // Returns the join cell of `row`.
   std::string_view cell(int row) const { return cells_[row]; }
+  // Returns the number of rows held.
+  std::size_t rowCount() const { return cells_.size(); }
 
  private:
   // Returns the slot that holds `cell`'s first row, or the empty slot where it
@@ -166,20 +175,25 @@ class RowIndex {
   std::vector<int> slots_;
 };
 
-// Appends to `builder` the rows of the natural join of `left` and `right` on
-// left column `leftColumn` and right column `rightColumn`, laid out by
-// `layout`, in nested-loop order: for each left row, every right row whose
-// join cell is the same text, in ascending order. Refuses, before appending
-// any row, more than 10000 rows ("Tul nagy az eredmeny: <right's name>!",
-// naming join step `step` and the matches found).
-void appendMatchingRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
-                        int leftColumn, const Relation& right, int rightColumn, int step);
+// Returns the rows of the natural join of `left` and `right` on left column
+// `leftColumn` and right column `rightColumn`, laid out by `layout`, in
+// nested-loop order: for each left row, every right row whose join cell is
+// the same text, in ascending order; of those, the rows that `rows` asks
+// for. They are written into one text of exactly their size, for the caller
+// to hand over once the step's other memory is freed. Refuses, before
+// building any row, more than 10000 joined rows, twins included ("Tul nagy
+// az eredmeny: <right's name>!", naming join step `step` and the matches
+// found).
+SizedRowBuilder buildMatchingRows(const RowLayout& layout, const Relation& left, int leftColumn,
+                                  const Relation& right, int rightColumn, int step, RowSet rows);
 
-// Appends to `builder` the rows of the product of `left` and `right`, laid
-// out by `layout`: for each left row, one per right row, in order. Refuses,
-// before appending any row, more than 10000 rows, as appendMatchingRows does,
-// with the product of the row counts as the rows found.
-void appendProductRows(RowBuilder& builder, const RowLayout& layout, const Relation& left,
-                       const Relation& right, int step);
+// Returns the rows of the product of `left` and `right`, laid out by
+// `layout`: for each left row, one per right row, in order; of those, the
+// rows that `rows` asks for, written as buildMatchingRows writes them.
+// Refuses, before building any row, more than 10000 rows, as
+// buildMatchingRows does, with the product of the row counts as the rows
+// found.
+SizedRowBuilder buildProductRows(const RowLayout& layout, const Relation& left,
+                                 const Relation& right, int step, RowSet rows);
 
 }  // namespace joinrel

@@ -26,7 +26,8 @@ class RunObserver {
   // order, the ones the join does not read included. Its row i is input line
   // `firstRowLine` + i.
   virtual void relationWritten(const Relation& relation, LineNumber firstRowLine) = 0;
-  // A join step, just done; with its lineage when the watcher explains().
+  // A join step, just done; with its lineage, and the last step's rows
+  // whole, when the watcher explains().
   virtual void joinStepDone(const JoinStep& step) = 0;
   // How `result` is tidied from the last step's outcome (from the only
   // relation a one-name join list names; from an empty relation when it

@@ -70,18 +70,49 @@ void RowBuilder::reserve(std::size_t textSize, std::size_t rowCount) {
   rowEnds_.reserve(rowCount);
 }
 
-void RowBuilder::moveRowsInto(Relation& relation) {
-  auto built = std::make_shared<const std::string>(std::move(text_));
+namespace {
+
+// Makes the rows of `relation` the pieces of `text` that end at `rowEnds`, the
+// first starting at the text's first byte.
+void setRows(Relation& relation, const char* text, const std::vector<std::size_t>& rowEnds) {
   relation.rows.clear();
-  relation.rows.reserve(rowEnds_.size());
+  relation.rows.reserve(rowEnds.size());
   std::size_t begin = 0;
-  for (const std::size_t end : rowEnds_) {
-    relation.rows.push_back(std::string_view(*built).substr(begin, end - begin));
+  for (const std::size_t end : rowEnds) {
+    relation.rows.emplace_back(text + begin, end - begin);
     begin = end;
   }
+}
+
+}  // namespace
+
+void RowBuilder::moveRowsInto(Relation& relation) {
+  auto built = std::make_shared<const std::string>(std::move(text_));
+  setRows(relation, built->data(), rowEnds_);
   relation.ownText = std::move(built);
   text_.clear();
   rowEnds_.clear();
+  checkRowShapes(relation);
+}
+
+// `new char[]` rather than a string's resize: the bytes are written once, by
+// the rows, not filled with zeros first.
+SizedRowBuilder::SizedRowBuilder(std::size_t textSize, std::size_t rowCount)
+    : text_(new char[textSize]), textSize_(textSize), cursor_(text_.get()) {
+  rowEnds_.reserve(rowCount);
+}
+
+void SizedRowBuilder::moveRowsInto(Relation& relation) && {
+#ifdef JOINREL_CHECK_ROWS
+  // A row size reckoned wrongly beforehand leaves bytes unwritten.
+  if ((rowEnds_.empty() ? 0 : rowEnds_.back()) != textSize_) {
+    std::fprintf(stderr, "joinrel: rows of %zu bytes in a text of %zu\n",
+                 rowEnds_.empty() ? 0 : rowEnds_.back(), textSize_);
+    std::abort();
+  }
+#endif
+  setRows(relation, text_.get(), rowEnds_);
+  relation.ownText = std::shared_ptr<const void>(std::move(text_));
   checkRowShapes(relation);
 }
 

@@ -17,6 +17,10 @@ inline constexpr int MAX_NAME = 30;
 inline constexpr int MAX_ATTRIBUTES = 50;
 inline constexpr int MAX_ROWS = 10000;
 
+// Bytes that nothing fills when they are allocated, for a text that is read
+// or written whole right after; std::array's size is fixed when compiling.
+using Bytes = std::unique_ptr<char[]>;  // NOLINT(modernize-avoid-c-arrays)
+
 // A fixed name field: the name from its first byte on, blanks after it. The
 // name ends at the first blank, so a field that starts with one holds "".
 using Name = std::array<char, MAX_NAME>;
@@ -62,12 +66,13 @@ std::string_view cellAt(Row row, int column, int width);
 // the run, or `ownText`, which holds the rows built during the run (by the
 // reader for lines that are not yet their rows' texts, by a join or by the
 // normalisation) and is shared by copies and never changed. A copy therefore
-// costs 16 bytes a row, never the texts.
+// costs 16 bytes a row, never the texts. The rows are read through their
+// views only, so ownText just keeps a text alive, whichever builder made it.
 struct Relation {
   Name name = blankName();
   std::vector<Attribute> attributes;  // in column order
   std::vector<Row> rows;
-  std::shared_ptr<const std::string> ownText;
+  std::shared_ptr<const void> ownText;
 
   int attributeCount() const { return static_cast<int>(attributes.size()); }
   int rowCount() const { return static_cast<int>(rows.size()); }
@@ -95,6 +100,34 @@ class RowBuilder {
 
  private:
   std::string text_;
+  std::vector<std::size_t> rowEnds_;
+};
+
+// Builds rows whose sizes are known beforehand into one text of exactly their
+// total size, written in place through a cursor: no piece is appended with a
+// check for room, and the text is not filled before it is written. Write a
+// row's bytes from cursor() on, then end it with endRowAt(); the rows must
+// fill the text. moveRowsInto() hands them over.
+class SizedRowBuilder {
+ public:
+  // For `rowCount` rows of `textSize` bytes in all.
+  SizedRowBuilder(std::size_t textSize, std::size_t rowCount);
+
+  // Where the open row's next byte goes.
+  char* cursor() const { return cursor_; }
+  // Ends the open row before `end`, which lies between cursor() and the end
+  // of the text, and opens the next one there.
+  void endRowAt(char* end) {
+    cursor_ = end;
+    rowEnds_.push_back(static_cast<std::size_t>(end - text_.get()));
+  }
+  // Replaces the rows of `relation` with the rows built.
+  void moveRowsInto(Relation& relation) &&;
+
+ private:
+  Bytes text_;
+  [[maybe_unused]] std::size_t textSize_;  // checked where rows are checked
+  char* cursor_;
   std::vector<std::size_t> rowEnds_;
 };
 

@@ -340,6 +340,16 @@ TEST(ReaderRowsTest, RefusesBadRows) {
   InputFile header("H(a)\n1\nNext(b)\n2\n");
   Relation other;
   expectFatal([&] { readBlock(header, other); }, "Hibas sor: 3. sor!");
+
+  // Rows from the text's first byte on: the first search starts there.
+  for (const std::string_view text : {"1\n(2\n", "(\n"}) {
+    SCOPED_TRACE(text);
+    InputFile rowsOnly(text);
+    Relation bare;
+    bare.attributes = {test::attr("a")};
+    const std::string message = text.front() == '(' ? "Hibas sor: 1. sor!" : "Hibas sor: 2. sor!";
+    expectFatal([&] { readRows(rowsOnly, bare); }, message);
+  }
 }
 
 TEST(ReaderRowsTest, ReadsAtMostTenThousandRows) {

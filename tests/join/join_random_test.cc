@@ -203,24 +203,32 @@ TEST(JoinRandomTest, JoinPairMatchesTheNestedLoopJoin) {
   EXPECT_GT(naturalJoins, 100);  // the seeds exercise both kinds of step
 }
 
-// The last step of a chain lays its rows out in result's column order, and the
-// normalisation then only sorts and drops repeats; together they must give
-// what the literal join and the exchange sorts give.
+// The last step of a chain lays its rows out in result's column order and
+// builds every joined row (when the steps are watched) or each distinct one
+// once; the normalisation then only sorts and drops repeats. Either way they
+// must give what the literal join and the exchange sorts give.
 TEST(JoinRandomTest, LastStepInResultOrderThenNormalizeMatchesTheLiteralVersions) {
-  forEachRandomPair([](const Relation& left, const Relation& right) {
+  int duplicates = 0;
+  forEachRandomPair([&](const Relation& left, const Relation& right) {
     const JoinKey key = findCommonAttribute(left, right);
-    Relation got = joinPair(left, right, key, ColumnOrder::byName);
-    got.name = stringToName("result");
-    normalizeResult(got);
     Table want = literalJoin(toTable(left), toTable(right), key.has_value(), key ? key->left : -1,
                              key ? key->right : -1);
     want.name = stringToName("result");
+    const std::size_t joinedRows = want.rows.size();
     literalNormalize(want);
-    const Table gotTable = toTable(got);
-    ASSERT_TRUE(gotTable == want) << "got:\n"
-                                  << describe(gotTable) << "\nwant:\n"
-                                  << describe(want);
+    duplicates += static_cast<int>(joinedRows - want.rows.size());
+    for (const RowSet rows : {RowSet::all, RowSet::distinct}) {
+      SCOPED_TRACE(rows == RowSet::all ? "every row" : "distinct rows");
+      Relation got = joinPair(left, right, key, ColumnOrder::byName, 1, rows);
+      got.name = stringToName("result");
+      normalizeResult(got);
+      const Table gotTable = toTable(got);
+      ASSERT_TRUE(gotTable == want) << "got:\n"
+                                    << describe(gotTable) << "\nwant:\n"
+                                    << describe(want);
+    }
   });
+  EXPECT_GT(duplicates, 10000);  // most joined rows are repeats
 }
 
 // The lineage against nested loops: every pair of rows whose join cells are
@@ -279,44 +287,118 @@ TEST(JoinRandomTest, LineageMatchesTheNestedLoops) {
   EXPECT_GT(unmatched, 300);  // rows without a partner are common enough to matter
 }
 
-// Each result row stands for the built rows that equal it once their cells
-// are in result's column order, every built row for exactly one, in result's
-// order; the columns are where result takes each column from. Steps in both
-// column orders, so that the columns move in some.
+// Checks that `tidy` tells how `built` became `result`: each result row
+// stands for the built rows that equal it once their cells are in result's
+// column order, every built row for exactly one, in result's order; the
+// columns are where result takes each column from. Returns the number of
+// built rows merged into another.
+int checkTidyLineage(const Relation& built, const TidyLineage& tidy, const Relation& result) {
+  const Table b = toTable(built);
+  const Table want = toTable(result);
+  int merged = 0;
+  EXPECT_EQ(tidy.columns.size(), b.attributes.size());
+  for (std::size_t c = 0; c < tidy.columns.size(); ++c) {
+    EXPECT_EQ(b.attributes[tidy.columns[c]], want.attributes[c]);
+  }
+  EXPECT_EQ(tidy.rowEnds.size(), want.rows.size());
+  std::vector<int> seen;
+  for (std::size_t row = 0; row < tidy.rowEnds.size(); ++row) {
+    const std::span<const int> sources = sourcesOf(tidy, row);
+    EXPECT_TRUE(std::is_sorted(sources.begin(), sources.end()));
+    for (const int source : sources) {
+      std::vector<std::string> cells;
+      for (const std::size_t c : tidy.columns) cells.push_back(b.rows[source][c]);
+      EXPECT_EQ(cells, want.rows[row]) << "result row " << row << ", built row " << source;
+      seen.push_back(source);
+    }
+    merged += static_cast<int>(sources.size()) - 1;
+  }
+  std::sort(seen.begin(), seen.end());
+  std::vector<int> all(b.rows.size());
+  std::iota(all.begin(), all.end(), 0);
+  EXPECT_EQ(seen, all);
+  return merged;
+}
+
+// Steps in both column orders, so that the columns move in some.
 TEST(JoinRandomTest, TidyLineageMatchesTheNormalisation) {
   int merged = 0;
   forEachRandomPair([&](const Relation& left, const Relation& right) {
     for (const ColumnOrder order : {ColumnOrder::joined, ColumnOrder::byName}) {
       const Relation built = joinPair(left, right, findCommonAttribute(left, right), order);
-      const TidyLineage tidy = tidyLineage(built);
       Relation result = built;
       normalizeResult(result);
-      const Table b = toTable(built);
-      const Table want = toTable(result);
-      ASSERT_EQ(tidy.columns.size(), b.attributes.size());
-      for (std::size_t c = 0; c < tidy.columns.size(); ++c) {
-        ASSERT_EQ(b.attributes[tidy.columns[c]], want.attributes[c]);
-      }
-      ASSERT_EQ(tidy.rowEnds.size(), want.rows.size());
-      std::vector<int> seen;
-      for (std::size_t row = 0; row < tidy.rowEnds.size(); ++row) {
-        const std::span<const int> sources = sourcesOf(tidy, row);
-        ASSERT_TRUE(std::is_sorted(sources.begin(), sources.end()));
-        for (const int source : sources) {
-          std::vector<std::string> cells;
-          for (const std::size_t c : tidy.columns) cells.push_back(b.rows[source][c]);
-          ASSERT_EQ(cells, want.rows[row]) << "result row " << row << ", built row " << source;
-          seen.push_back(source);
-        }
-        merged += static_cast<int>(sources.size()) - 1;
-      }
-      std::sort(seen.begin(), seen.end());
-      std::vector<int> all(b.rows.size());
-      std::iota(all.begin(), all.end(), 0);
-      ASSERT_EQ(seen, all);
+      merged += checkTidyLineage(built, tidyLineage(built), result);
+      ASSERT_FALSE(HasFailure());
     }
   });
   EXPECT_GT(merged, 300);  // merges are common enough to matter
+}
+
+// Keeps the last step a chain hands over; wants lineage when it explains.
+class LastStepKept final : public JoinSink {
+ public:
+  explicit LastStepKept(bool explains) : explains_(explains) {}
+  bool wantsLineage() const override { return explains_; }
+  void stepBuilt(const JoinStep& step) override { built = step.built; }
+  Relation built;
+
+ private:
+  bool explains_;
+};
+
+// A chain's result is the same whether the steps are watched (the last step
+// built whole, in the column order of every step) or not (each distinct row
+// once, in result's column order), and is what the literal joins and the
+// exchange sorts give; the watched last step is the literal join, and the
+// tidying's lineage tells how result comes of it. Chains of two and of three
+// relations, the left operand named twice in the longer one.
+TEST(JoinRandomTest, WatchedAndUnwatchedChainsGiveTheLiteralResult) {
+  int moved = 0;
+  forEachRandomPair([&](const Relation& left, const Relation& right) {
+    const std::vector<Relation> relations = {left, right};
+    const Attribute leftName{left.name, ""};
+    const Attribute rightName{right.name, ""};
+    for (const std::vector<Attribute>& joinList :
+         {std::vector<Attribute>{leftName, rightName},
+          std::vector<Attribute>{leftName, rightName, leftName}}) {
+      SCOPED_TRACE(testing::Message() << joinList.size() << " relations");
+      Table chain = toTable(left);
+      bool tooLarge = false;
+      for (std::size_t s = 1; s < joinList.size(); ++s) {
+        const Table next = toTable(s == 1 ? right : left);
+        int lA = -1, rA = -1;
+        const bool found = literalSearch(chain, next, lA, rA);
+        chain = literalJoin(chain, next, found, lA, rA);
+        tooLarge = tooLarge || chain.rows.size() > MAX_ROWS;
+      }
+      LastStepKept fast(false);
+      LastStepKept watched(true);
+      if (tooLarge) {
+        test::expectFatal([&] { joinAll(relations, joinList, fast); }, "Tul nagy az eredmeny: L!");
+        continue;
+      }
+      if (chain.rows.size() > 1000) continue;  // the exchange sorts take quadratic time
+      Relation fastResult = joinAll(relations, joinList, fast);
+      Relation watchedResult = joinAll(relations, joinList, watched);
+      const Table built = toTable(watched.built);
+      ASSERT_TRUE(built == chain) << "got:\n" << describe(built) << "\nwant:\n" << describe(chain);
+      const TidyLineage tidy = tidyLineage(watchedResult);
+      normalizeResult(fastResult);
+      normalizeResult(watchedResult);
+      Table want = chain;
+      want.name = stringToName("result");
+      literalNormalize(want);
+      for (const Relation* result : {&fastResult, &watchedResult}) {
+        const Table got = toTable(*result);
+        ASSERT_TRUE(got == want) << "got:\n" << describe(got) << "\nwant:\n" << describe(want);
+      }
+      checkTidyLineage(watched.built, tidy, watchedResult);
+      ASSERT_FALSE(HasFailure());
+      moved += std::is_sorted(tidy.columns.begin(), tidy.columns.end()) ? 0 : 1;
+    }
+  });
+  EXPECT_GT(moved, 100);  // result's columns move in many chains
 }
 
 TEST(JoinRandomTest, NormalizeMatchesTheExchangeSorts) {

@@ -234,7 +234,8 @@ TEST(JoinAllTest, BuildsResult) {
 TEST(JoinAllTest, RefusesUnknownNamesAndOversizedSteps) {
   const Relation a = makeRelation("A", {attr("x")}, {{"1"}, {"2"}});
   const Relation big = makeRelation("Big", {attr("y")}, test::Rows(5001, {"v"}));
-  const std::vector<Relation> relations = {a, big};
+  const Relation twice = makeRelation("T", {attr("y")}, {{"v"}, {"v"}});
+  const std::vector<Relation> relations = {a, big, twice};
   struct {
     std::vector<const char*> names;
     std::string message;
@@ -243,6 +244,8 @@ TEST(JoinAllTest, RefusesUnknownNamesAndOversizedSteps) {
       {{"A", "X", "Y"}, "Ismeretlen relacio: X!"},
       {{"A", "Big", "a"}, "Ismeretlen relacio: a!"},  // before the oversized step
       {{"A", "A", "Big"}, "Tul nagy az eredmeny: Big!"},
+      // 10002 joined rows, though one distinct row.
+      {{"T", "Big"}, "Tul nagy az eredmeny: Big!"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);

@@ -68,15 +68,11 @@ TEST(RowLayoutTest, BuildsRowsFromTheRunsOfBothOperands) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     const RowLayout layout(c.columns, c.left.attributeCount(), c.right.attributeCount());
-    RowBuilder builder;
-    if (c.key) {
-      appendMatchingRows(builder, layout, c.left, c.key->left, c.right, c.key->right, 1);
-    } else {
-      appendProductRows(builder, layout, c.left, c.right, 1);
-    }
     Relation built;
     built.attributes.resize(c.columns.size());
-    builder.moveRowsInto(built);
+    (c.key ? buildMatchingRows(layout, c.left, c.key->left, c.right, c.key->right, 1, RowSet::all)
+           : buildProductRows(layout, c.left, c.right, 1, RowSet::all))
+        .moveRowsInto(built);
     EXPECT_EQ(std::vector<std::string>(built.rows.begin(), built.rows.end()), c.rows);
     // The size the text is reserved by is the size of the row made.
     const std::size_t joinCell =
