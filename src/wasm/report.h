@@ -52,7 +52,6 @@ inline constexpr std::size_t kCellByteLimit = 1000;
 //     "particulars": the fatal message's fields or null; for an unknown
 //       relation, "name" and "similarNames", the loaded names it may mean;
 //     "truncated": whether any of these facts were left out.
-//   "incomplete": whether something was left out for want of memory.
 //   "incomplete": whether a relation, step or result was left out, for the
 //     byte limit or for want of memory.
 // A relation is {"name", "attributes": [[name, type], ...], "rowCount",
