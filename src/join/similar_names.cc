@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_set>
 
 #include "relation/relation.h"
 
@@ -48,10 +49,12 @@ std::vector<std::string> similarNames(std::string_view name, std::span<const std
     std::string_view name;
   };
   std::vector<Candidate> candidates;
+  // A set, not a search of the candidates, so that a file of many names
+  // alike stays linear.
+  std::unordered_set<std::string_view> known;
   const auto offer = [&](int edits, std::string_view candidate) {
-    const bool known = std::any_of(candidates.begin(), candidates.end(),
-                                   [&](const Candidate& c) { return c.name == candidate; });
-    if (candidate != name && !known) candidates.push_back({edits, candidate});
+    if (candidate != name && known.insert(candidate).second)
+      candidates.push_back({edits, candidate});
   };
   for (const std::string& candidate : loaded) {
     if (equalApartFromCase(candidate, name)) offer(0, candidate);
