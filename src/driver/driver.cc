@@ -36,14 +36,28 @@ void showMessage(std::ostream& console, std::string_view message) {
 // first-time user learns how to call the program.
 constexpr std::string_view kUsageHint = "usage: joinrel INPUT OUTPUT (joinrel --help for more)\n";
 
-// Shows `message` on `console` (and, for a missing argument, the usage hint on
-// `errors`), tells `observer` its kind, line and particulars, then calls
-// `pause`; returns
-// the status of a run that stops there.
+// For a relation that no relation carries, the names the user may have
+// meant, as one line: "did you mean A?", "did you mean A or B?", "did you
+// mean A, B or C?". Nothing when there are none.
+void showSimilarNames(std::ostream& errors, const std::vector<std::string>& names) {
+  if (names.empty()) return;
+  errors << "did you mean ";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) errors << (i + 1 == names.size() ? " or " : ", ");
+    errors << names[i];
+  }
+  errors << "?\n" << std::flush;
+}
+
+// Shows `message` on `console` (and on `errors` the usage hint for a missing
+// argument, the similar names for an unknown relation), tells `observer` its
+// kind, line and particulars, then calls `pause`; returns the status of a run
+// that stops there.
 int stop(std::ostream& console, std::ostream& errors, std::string_view message, MessageKind kind,
          LineNumber line, const Particulars& particulars, void (*pause)(), RunObserver& observer) {
   showMessage(console, message);
   if (kind == MessageKind::MissingParameter) errors << kUsageHint << std::flush;
+  showSimilarNames(errors, particulars.similarNames);
   observer.runStopped(kind, line, particulars);
   pause();
   return 1;
@@ -145,11 +159,12 @@ class RunWriter final : public ReadSink, public JoinSink {
     writeRelation(relation, outputFile_);
     writeLineEnd(outputFile_);
     observer_.relationWritten(relation, firstRowLine);
-    if (observer_.explains() && keepingNames_) keepName(relation);
+    if (keepingNames_) keepName(relation);
   }
   // The lineage is the watcher's to ask for.
   bool wantsLineage() const override { return observer_.explains(); }
-  // Kept only for a watcher who explains, as only it offers them.
+  // Offered, on the standard error and to the watcher, for a join list name
+  // that no relation carries.
   std::span<const std::string> loadedNames() const override { return loadedNames_; }
   // A join step writes nothing; the watcher alone hears of it.
   void stepBuilt(const JoinStep& step) override { observer_.joinStepDone(step); }
@@ -162,8 +177,8 @@ class RunWriter final : public ReadSink, public JoinSink {
   }
 
  private:
-  // Memory running out leaves the names untold, as it would the watcher's
-  // account, so that the run goes as the command line's does.
+  // Memory running out leaves the names untold rather than stop a run that
+  // may need none of them.
   void keepName(const Relation& relation) noexcept {
     try {
       loadedNames_.emplace_back(nameToString(relation.name));

@@ -29,8 +29,11 @@ using Argument = const std::filesystem::path::value_type*;
 // "joinrel <version>"; both return 0 and do not pause. Any other single
 // argument is a missing argument. After the missing-argument message, and
 // before the pause, writes the line
-// "usage: joinrel INPUT OUTPUT (joinrel --help for more)" to `errors`, which
-// gets nothing else. Tells `observer` what the run writes, each piece once it
+// "usage: joinrel INPUT OUTPUT (joinrel --help for more)" to `errors`; after
+// "Ismeretlen relacio: <name>!", and before the pause, the line
+// "did you mean A, B or C?" naming the relations of the file similar to it
+// (see join/similar_names.h), when there are any. `errors` gets nothing else.
+// Tells `observer` what the run writes, each piece once it
 // is written, and, before the pause, its fatal message.
 int runJoinrel(std::span<const Argument> args, std::ostream& console, std::ostream& errors,
                void (*pause)(), RunObserver& observer);

@@ -142,8 +142,8 @@ TEST(ObserverTest, HearsTheParticularsOfEachMessage) {
     std::string console;
     std::string want;  // the fields that are not left at their default
   } cases[] = {
-      {"unknown relation", "Q(A, Xy)\n\n" + block("A", "x", 1, 1), "Ismeretlen relacio: Xy!",
-       "name Xy"},
+      {"unknown relation", "Q(A, Xyz)\n\n" + block("A", "x", 1, 1), "Ismeretlen relacio: Xyz!",
+       "name Xyz"},
       {"join over 50 attributes: a + b - 1",
        "Q(A, B)\n\n" + block("A", "k", 26, 1) + block("B", "k", 26, 1), "Tul nagy az eredmeny: B!",
        "name B, step 1, attributes 51"},
