@@ -2,11 +2,13 @@
 # Builds joinrel on a Debian machine, installing the tools it needs first.
 #   ./build.sh example   build, run joinrel on examples/company.txt, show the output
 #   ./build.sh test      build and run every test
+#   ./build.sh package   build, and make the Debian package in build/dev
+#                        (and the page's package when the page is built)
 set -euo pipefail
 cd "$(dirname "$0")"
 
 # What the build and the tests run, each beside the Debian package that brings
-# it. A thing counts as missing when it is not there, whatever the package
+# it; cmark-gfm makes the guides that an install and a package hold. A thing counts as missing when it is not there, whatever the package
 # database says, so a machine left half-installed by an earlier run is mended
 # by the next one.
 needs=(
@@ -26,9 +28,17 @@ isPresent() {
   esac
 }
 
+# What cpack runs to work out the package's dependencies.
+packageNeeds=(
+  "file file"
+  "dpkg-shlibdeps dpkg-dev"
+)
+
+# installTools NEED...: installs the package of each NEED ("thing package")
+# whose thing is missing.
 installTools() {
   local missing=() need thing package
-  for need in "${needs[@]}"; do
+  for need in "$@"; do
     read -r thing package <<<"$need"
     isPresent "$thing" || missing+=("$package")
   done
@@ -43,7 +53,7 @@ installTools() {
 
 case "${1:-}" in
   example)
-    installTools
+    installTools "${needs[@]}"
     cmake --preset dev >/dev/null
     cmake --build --preset dev --target example
     echo
@@ -51,11 +61,20 @@ case "${1:-}" in
     echo "  build/dev/joinrel INPUT OUTPUT"
     ;;
   test)
-    installTools
+    installTools "${needs[@]}"
     cmake --workflow --preset dev
     ;;
+  package)
+    installTools "${needs[@]}" "${packageNeeds[@]}"
+    cmake --preset dev >/dev/null
+    cmake --build --preset dev
+    (cd build/dev && cpack -G DEB)
+    echo
+    echo "The Debian package is in build/dev; install it there with"
+    echo "  sudo apt-get install ./joinrel_*_amd64.deb man-db"
+    ;;
   *)
-    echo "usage: $0 example|test" >&2
+    echo "usage: $0 example|test|package" >&2
     exit 2
     ;;
 esac

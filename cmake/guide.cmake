@@ -1,15 +1,22 @@
-# Makes README.html, the user's guide: README.md as one complete HTML page
-# that works wherever it is copied, beside the license file it links to.
+# Makes README.html, a user's guide: the parts of README.md for the users of
+# one platform, as one complete HTML page that works wherever it is copied,
+# beside the license file it links to.
+#   - README.md is written once for everyone. A block between the lines
+#     "<!-- for linux -->", "<!-- for windows -->" or "<!-- for sources -->"
+#     and "<!-- end -->" goes only into the guide of that platform, or, for
+#     "sources" (building from the sources, the developer's documents), into
+#     no guide at all; the rest goes into both. The markers do not nest.
 #   - cmark-gfm, with its table extension, renders the Markdown;
 #   - each heading gets the id that the README's in-page links use (the
-#     lower-case heading text, punctuation dropped, blanks as "-");
-#   - a paragraph that links to a developer's document (another .md file) is
-#     left out, since the user's copy holds no such document;
+#     lower-case heading text, punctuation dropped, blanks as "-"), and every
+#     in-page link must lead to a heading of this guide;
+#   - a guide must not link to a developer's document (another .md file),
+#     which its user does not have;
 #   - a link to LICENSE leads to LICENSE_LINK, the license file's name beside
 #     the guide;
 #   - each picture is built into the page as a data: address.
-# Usage: cmake -DSOURCE_DIR=<repository> -DCMARK_GFM=<cmark-gfm> -DLICENSE_LINK=<name>
-#              -DOUTPUT=<file> -P guide.cmake
+# Usage: cmake -DSOURCE_DIR=<repository> -DCMARK_GFM=<cmark-gfm> -DPLATFORM=linux|windows
+#              -DLICENSE_LINK=<name> -DOUTPUT=<file> -P guide.cmake
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -47,23 +54,63 @@ function(give_headings_ids html out)
   set(${out} "${done}${html}" PARENT_SCOPE)
 endfunction()
 
-# `html` without the paragraphs that link to a .md file other than the guide.
-function(drop_developer_paragraphs html out)
-  while(html MATCHES "<a href=\"[^\"#:]*\\.md[\"#]")
-    string(FIND "${html}" "${CMAKE_MATCH_0}" link)
-    string(SUBSTRING "${html}" 0 ${link} before)
-    string(SUBSTRING "${html}" ${link} -1 after)
-    string(FIND "${before}" "<p>" start REVERSE)
-    string(FIND "${after}" "</p>\n" end)
-    if(start EQUAL -1 OR end EQUAL -1)
-      message(FATAL_ERROR "README.md: a link to a developer's document outside a paragraph")
+# Stops the build when `html` links to a .md file, or in-page to a heading
+# it does not have.
+function(check_links html)
+  if(html MATCHES "<a href=\"([^\"#:]*\\.md)[\"#]")
+    message(FATAL_ERROR "README.md: the ${PLATFORM} guide links to ${CMAKE_MATCH_1}, which its "
+                        "user does not have: put that paragraph between <!-- for sources --> "
+                        "and <!-- end -->")
+  endif()
+  string(REGEX MATCHALL "<a href=\"#[^\"]*\"" links "${html}")
+  foreach(link IN LISTS links)
+    string(REGEX REPLACE "^<a href=\"#(.*)\"$" "\\1" id "${link}")
+    string(FIND "${html}" " id=\"${id}\">" found)
+    if(found EQUAL -1)
+      message(FATAL_ERROR "README.md: the ${PLATFORM} guide links to #${id}, a heading it "
+                          "does not have")
     endif()
-    string(SUBSTRING "${before}" 0 ${start} before)
-    math(EXPR end "${end} + 5")
-    string(SUBSTRING "${after}" ${end} -1 after)
-    set(html "${before}${after}")
+  endforeach()
+endfunction()
+
+# The text of README.md `markdown` that the guide for PLATFORM holds.
+function(select_platform markdown out)
+  set(kept "")
+  set(rest "${markdown}")
+  while(TRUE)
+    string(REGEX MATCH "\n<!-- (for [a-z]+|end) -->\n" marker "${rest}")
+    if(NOT marker)
+      break()
+    endif()
+    string(FIND "${rest}" "${marker}" start)
+    string(LENGTH "${marker}" length)
+    math(EXPR end "${start} + ${length}")
+    string(SUBSTRING "${rest}" 0 ${start} before)
+    string(SUBSTRING "${rest}" ${end} -1 rest)
+    if(marker STREQUAL "\n<!-- end -->\n")
+      message(FATAL_ERROR "README.md: an <!-- end --> that ends no block")
+    endif()
+    string(REGEX REPLACE "^\n<!-- for ([a-z]+) -->\n$" "\\1" audience "${marker}")
+    if(NOT audience MATCHES "^(linux|windows|sources)$")
+      message(FATAL_ERROR "README.md: <!-- for ${audience} -->: the blocks are for linux, "
+                          "windows or sources")
+    endif()
+    string(APPEND kept "${before}\n")
+    string(FIND "${rest}" "\n<!-- end -->\n" close)
+    if(close EQUAL -1)
+      message(FATAL_ERROR "README.md: <!-- for ${audience} --> has no <!-- end -->")
+    endif()
+    string(SUBSTRING "${rest}" 0 ${close} block)
+    math(EXPR close "${close} + 13")  # the line end after it stays
+    string(SUBSTRING "${rest}" ${close} -1 rest)
+    if(block MATCHES "\n<!-- for ")
+      message(FATAL_ERROR "README.md: a block inside the <!-- for ${audience} --> block")
+    endif()
+    if(audience STREQUAL PLATFORM)
+      string(APPEND kept "${block}\n")
+    endif()
   endwhile()
-  set(${out} "${html}" PARENT_SCOPE)
+  set(${out} "${kept}${rest}" PARENT_SCOPE)
 endfunction()
 
 # `html` with each <img> of a PNG file of the repository built in.
@@ -84,22 +131,34 @@ function(embed_pictures html out)
   set(${out} "${html}" PARENT_SCOPE)
 endfunction()
 
-execute_process(COMMAND "${CMARK_GFM}" --extension table "${SOURCE_DIR}/README.md"
+if(NOT PLATFORM MATCHES "^(linux|windows)$")
+  message(FATAL_ERROR "PLATFORM must be linux or windows, not \"${PLATFORM}\"")
+endif()
+file(READ "${SOURCE_DIR}/README.md" readme)
+select_platform("${readme}" markdown)
+file(WRITE "${OUTPUT}.md" "${markdown}")
+execute_process(COMMAND "${CMARK_GFM}" --extension table "${OUTPUT}.md"
                 OUTPUT_VARIABLE body RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "cmark-gfm could not render README.md: ${status}")
 endif()
+file(REMOVE "${OUTPUT}.md")
 give_headings_ids("${body}" body)
-drop_developer_paragraphs("${body}" body)
+check_links("${body}")
 string(REPLACE "<a href=\"LICENSE\">" "<a href=\"${LICENSE_LINK}\">" body "${body}")
 embed_pictures("${body}" body)
+if(PLATFORM STREQUAL "linux")
+  set(title "joinrel on Linux: the user's guide")
+else()
+  set(title "joinrel on Windows: the user's guide")
+endif()
 
 file(WRITE "${OUTPUT}" [=[<!DOCTYPE html>
 <html lang="en">
 <head>
 <meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
-<title>joinrel: the guide</title>
+<title>]=] "${title}" [=[</title>
 <style>
 body { font-family: sans-serif; line-height: 1.5; max-width: 48em; margin: 0 auto; padding: 1em; }
 pre, code { font-family: monospace; background: #f3f3f3; }
