@@ -3,7 +3,10 @@
 # as a new user would on a minimal Debian 12: in a root made by debootstrap
 # with only Debian's essential packages, as root and with a clean environment,
 # on the committed tree (git archive HEAD, so a build folder of this checkout
-# cannot stand in). build.sh must install all the rest itself. CXXFLAGS, when
+# cannot stand in). build.sh must install all the rest itself. Then, as the
+# README goes on: `./build.sh package`, the program's package installed with
+# man-db from build/dev, `man joinrel`, and the installed program on an
+# installed example. CXXFLAGS, when
 # set, goes in with the commands, as the build's extra compiler flags.
 # The packages come from the mirror that this machine's apt reads. Needs root,
 # debootstrap and that mirror; takes several minutes. Prints how long
@@ -88,13 +91,22 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-# in_root COMMAND...: runs COMMAND in the tree's copy in the root, with only
+# in_folder FOLDER COMMAND...: runs COMMAND in FOLDER of the root, with only
 # the environment that a root shell in a fresh container has.
-in_root() {
-  chroot "$root" /usr/bin/env -i -C /root/joinrel HOME=/root \
+in_folder() {
+  local folder=$1
+  shift
+  chroot "$root" /usr/bin/env -i -C "$folder" HOME=/root \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     ${CXXFLAGS:+"CXXFLAGS=$CXXFLAGS"} "$@"
 }
+# in_root COMMAND...: runs COMMAND in the tree's copy in the root.
+in_root() {
+  in_folder /root/joinrel "$@"
+}
+
+version=$(sed -n 's/^project(joinrel VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || { echo "$0: no version in CMakeLists.txt's project()" >&2; exit 2; }
 
 start=$SECONDS
 echo "== debootstrap --variant=minbase bookworm from $mirror"
@@ -120,5 +132,18 @@ echo "== ./build.sh test"
 in_root ./build.sh test
 test_seconds=$((SECONDS - start))
 
+start=$SECONDS
+echo "== ./build.sh package, the package installed with man-db, man joinrel"
+in_root ./build.sh package
+# As root, so without sudo; apt's question is answered yes.
+in_folder /root/joinrel/build/dev apt-get install "./joinrel_${version}_amd64.deb" man-db < <(yes)
+in_folder /root man joinrel > "$work/man.txt"
+grep -q 'joinrel - join the relations held in a small text file' "$work/man.txt" ||
+  { head -n 20 "$work/man.txt"; echo "$0: man joinrel does not show the manual page" >&2; exit 1; }
+in_folder /root joinrel /usr/share/doc/joinrel/examples/company.txt company.out
+in_folder /root cmp company.out /usr/share/doc/joinrel/examples/company.expected.txt
+package_seconds=$((SECONDS - start))
+
 echo "Minimal Debian 12: debootstrap ${debootstrap_seconds} s," \
-  "./build.sh example ${example_seconds} s, ./build.sh test ${test_seconds} s"
+  "./build.sh example ${example_seconds} s, ./build.sh test ${test_seconds} s," \
+  "./build.sh package and installing ${package_seconds} s"

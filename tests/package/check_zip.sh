@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Checks the Windows ZIP as a user meets it. Unpacked into a fresh folder, it
-# must hold one folder named as the ZIP, with the page and the guide, whose
-# links all lead somewhere inside that folder (check_guide.sh); in that
-# folder, joinrel.exe run under Wine on each example must print nothing, exit
-# with status 0 and write exactly the bytes of the example's expected output
-# in the ZIP.
+# must hold one folder named as the ZIP, with the page and the guide and no
+# other web page; every link of the guide must lead somewhere inside that
+# folder (check_guide.sh); in that folder, joinrel.exe run under Wine on each
+# example must print nothing, exit with status 0 and write exactly the bytes
+# of the example's expected output in the ZIP.
 # Usage: tests/package/check_zip.sh path/to/joinrel-VERSION-win64.zip
 set -euo pipefail
 
@@ -29,6 +29,13 @@ fi
 folder="$work/unpacked/$top"
 
 [ -s "$folder/joinrel.html" ] || { echo "FAIL: the ZIP holds no page, joinrel.html"; exit 1; }
+# A Windows user opens what the ZIP holds: two web pages, the guide and the
+# page, and no other.
+pages=$(cd "$folder" && find . -iname '*.htm*' | sort | tr '\n' ' ')
+if [ "$pages" != "./README.html ./joinrel.html " ]; then
+  echo "FAIL: the ZIP should hold README.html and joinrel.html as its web pages, not: $pages"
+  exit 1
+fi
 bash "$(dirname "$0")/check_guide.sh" "$folder"
 
 # mscoree and mshtml off: no offer to install .NET or a web engine.
