@@ -70,7 +70,8 @@ case "${1:-}" in
     cmake --build --preset dev
     (cd build/dev && cpack -G DEB)
     echo
-    echo "The Debian package is in build/dev; install it there with"
+    echo "Made in build/dev:" build/dev/*.deb
+    echo "Install the program's package there, with man-db for its manual page:"
     echo "  sudo apt-get install ./joinrel_*_amd64.deb man-db"
     ;;
   *)
