@@ -19,6 +19,7 @@
 
 #include "input/input.h"
 #include "join/join.h"
+#include "join/similar_names.h"
 #include "messages/messages.h"
 #include "observe/observer.h"
 #include "output/output.h"
@@ -159,12 +160,11 @@ class RunWriter final : public ReadSink, public JoinSink {
     writeRelation(relation, outputFile_);
     writeLineEnd(outputFile_);
     observer_.relationWritten(relation, firstRowLine);
-    if (keepingNames_) keepName(relation);
+    if (observer_.explains() && keepingNames_) keepName(relation);
   }
   // The lineage is the watcher's to ask for.
   bool wantsLineage() const override { return observer_.explains(); }
-  // Offered, on the standard error and to the watcher, for a join list name
-  // that no relation carries.
+  // Kept only for a watcher who explains, as only it offers them.
   std::span<const std::string> loadedNames() const override { return loadedNames_; }
   // A join step writes nothing; the watcher alone hears of it.
   void stepBuilt(const JoinStep& step) override { observer_.joinStepDone(step); }
@@ -177,8 +177,8 @@ class RunWriter final : public ReadSink, public JoinSink {
   }
 
  private:
-  // Memory running out leaves the names untold rather than stop a run that
-  // may need none of them.
+  // Memory running out leaves the names untold, as it would the watcher's
+  // account, so that the run goes as the command line's does.
   void keepName(const Relation& relation) noexcept {
     try {
       loadedNames_.emplace_back(nameToString(relation.name));
@@ -193,6 +193,73 @@ class RunWriter final : public ReadSink, public JoinSink {
   std::vector<std::string> loadedNames_;
   bool keepingNames_ = true;
 };
+
+// From the relations handed to it in file order, picks the names that
+// similarNames would offer for `name` among all of them, in memory that does
+// not grow with the file: the best so far are offered again with each batch
+// of names, which picks what one offer of every name would, ties included,
+// since the best so far come before every later name.
+class SimilarNameScout final : public ReadSink {
+ public:
+  explicit SimilarNameScout(std::string_view name) : name_(name) {}
+
+  void firstLineRead(std::string_view /*line*/) override {}
+  void relationRead(const Relation& relation, LineNumber /*firstRowLine*/) override {
+    batch_.emplace_back(nameToString(relation.name));
+    if (batch_.size() == kBatch) offerBatch();
+  }
+  // The names picked from every relation handed over.
+  std::vector<std::string> picked() {
+    offerBatch();
+    return best_;
+  }
+
+ private:
+  void offerBatch() {
+    batch_.insert(batch_.begin(), best_.begin(), best_.end());
+    best_ = similarNames(name_, batch_);
+    batch_.clear();
+  }
+
+  static constexpr std::size_t kBatch = 4096;  // names read between two offers
+  std::string name_;
+  std::vector<std::string> batch_;
+  std::vector<std::string> best_;
+};
+
+// The names of the relations of `inputFile` that `name` may have meant, read
+// in one more pass that keeps no relation; none when memory runs out, which
+// must not hide the message they go with.
+std::vector<std::string> namesSimilarTo(std::string_view name, InputFile& inputFile,
+                                        std::int64_t relationCount) {
+  try {
+    SimilarNameScout scout(name);
+    inputFile.rewind();
+    Name firstLineName = blankName();
+    std::vector<Attribute> firstLineList;
+    parseHeader(inputFile, firstLineName, firstLineList);
+    static_cast<void>(loadRelations(inputFile, relationCount, {}, scout));
+    return scout.picked();
+  } catch (const std::bad_alloc&) {
+    return {};
+  } catch (const std::length_error&) {
+    return {};
+  }
+}
+
+// joinAll, but where a name of `joinList` is unknown to a run that keeps no
+// names, refused with the names of `inputFile`'s relations similar to it.
+Relation joinOrNameSimilar(InputFile& inputFile, std::int64_t relationCount,
+                           std::span<const Relation> relations, std::span<const Attribute> joinList,
+                           RunWriter& writer, const RunObserver& observer) {
+  try {
+    return joinAll(relations, joinList, writer);
+  } catch (const FatalError& error) {
+    if (error.kind() != MessageKind::UnknownRelation || observer.explains()) throw;
+    const std::string& name = error.particulars().name;
+    throw FatalError::unknownRelation(name, namesSimilarTo(name, inputFile, relationCount));
+  }
+}
 
 // The run proper, from reading the input to closing the output.
 void run(const std::filesystem::path& inputPath, const std::filesystem::path& outputPath,
@@ -214,7 +281,8 @@ void run(const std::filesystem::path& inputPath, const std::filesystem::path& ou
   parseHeader(inputFile, joinListName, joinList);
   const std::vector<Relation> relations = loadRelations(inputFile, relationCount, joinList, writer);
 
-  Relation result = joinAll(relations, joinList, writer);
+  Relation result =
+      joinOrNameSimilar(inputFile, relationCount, relations, joinList, writer, observer);
   writer.writeResult(result);
 
   outputFile.close();
