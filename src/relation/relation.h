@@ -149,7 +149,7 @@ inline std::size_t countCommas(std::string_view text) {
   // words; multiplying adds the eight bytes into the top one.
   for (; end - at >= 64; at += 64) {
     std::uint64_t lanes = 0;
-    for (int w = 0; w < 8; ++w) lanes += commaBits(loadWord(at + 8 * w)) >> 7;
+    for (const char* word = at; word != at + 64; word += 8) lanes += commaBits(loadWord(word)) >> 7;
     count += (lanes * 0x0101010101010101) >> 56;
   }
   for (; end - at >= 8; at += 8)
