@@ -19,6 +19,15 @@
 //            of them named
 //   unnamed  1,000,000 one-row relations the join list does not name, and one
 //            small one that it does
+//   interleaved  2 relations of 10000 rows x 25 attributes joined on a unique
+//            key, the left's middle column and the right's last; the other
+//            names alternate between the two in result's column order
+//   longcells  2000 rows with a cell of 1 to 10 KB joined on a unique key
+//            with 4000 rows, half of which have a partner
+//   wide50   a relation of 10000 rows x 50 attributes joined on its key with
+//            a relation of that one attribute
+//   disjoint 2 relations of 10000 rows x 10 attributes whose keys differ: an
+//            empty result
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -87,6 +96,10 @@ class Generator {
   void onebyte();
   void empties();
   void unnamed();
+  void interleaved();
+  void longcells();
+  void wide50();
+  void disjoint();
 
  private:
   std::ostream& out_;
@@ -166,10 +179,11 @@ void Generator::wideproduct() {
 
 void Generator::echo() {
   out_ << "Q(S1, S2)\n\n";
-  for (int i = 0; i < scaled(200); ++i) {
+  const int relations = scaled(200);
+  for (int i = 0; i < relations; ++i) {
     randomRelation("E" + std::to_string(i), "e", 8, scaled(1000));
     out_ << '\n';
-    if (i == 50) {
+    if (i == relations / 4) {
       header("S1", {"k int", "a"});
       for (int r = 0; r < 10; ++r) row({std::to_string(r % 5), word("a", 10)});
       out_ << "\nS2(k int, b)\n";
@@ -226,12 +240,97 @@ void Generator::unnamed() {
     out_ << 'U' << i % 10 << "(a)\n" << rng_() % 10 << "\n\n";
 }
 
+// Left's attributes a00, a02, ... with k in the middle, Right's a01, a03, ...
+// with k last: sorted by name, result's columns take turns.
+void Generator::interleaved() {
+  const int rows = scaled(10000);
+  out_ << "Q(Left, Right)\n\n";
+  for (int side = 0; side < 2; ++side) {
+    const int keyColumn = side == 0 ? 12 : 24;
+    std::vector<std::string> attributes;
+    for (int k = 0, other = 0; k < 25; ++k) {
+      if (k == keyColumn) {
+        attributes.emplace_back("k int");
+        continue;
+      }
+      const int number = 2 * other++ + side;
+      attributes.push_back((number < 10 ? "a0" : "a") + std::to_string(number));
+    }
+    header(side == 0 ? "Left" : "Right", attributes);
+    const std::vector<int> keys = permutation(rows);
+    std::vector<std::string> cells(25);
+    for (int r = 0; r < rows; ++r) {
+      for (int k = 0; k < 25; ++k)
+        cells[k] = k == keyColumn ? std::to_string(keys[r]) : word("v", 977);
+      row(cells);
+    }
+    out_ << '\n';
+  }
+}
+
+// Result's columns are author, body, id, size, year: the long body comes
+// before the join cell, and Doc's columns change places.
+void Generator::longcells() {
+  const int docs = scaled(2000);
+  out_ << "Q(Doc, Ref)\n\n";
+  header("Doc", {"id int", "body", "size"});
+  std::uniform_int_distribution<int> length(1024, 10240);
+  std::uniform_int_distribution<int> letter(0, 26);
+  for (const int id : permutation(docs)) {
+    std::string body(static_cast<std::size_t>(length(rng_)), ' ');
+    for (char& byte : body) {
+      const int pick = letter(rng_);
+      byte = pick == 26 ? ' ' : static_cast<char>('a' + pick);
+    }
+    row({std::to_string(id), body, std::to_string(body.size())});
+  }
+  out_ << "\nRef(id int, author, year)\n";
+  for (const int id : permutation(2 * docs))
+    row({std::to_string(id), word("w", 500), word("", 60)});
+  out_ << '\n';
+}
+
+void Generator::wide50() {
+  const int rows = scaled(10000);
+  out_ << "Q(Big, Keys)\n\n";
+  std::vector<std::string> attributes = {"id int"};
+  for (int k = 1; k < 50; ++k) attributes.push_back((k < 10 ? "a0" : "a") + std::to_string(k));
+  header("Big", attributes);
+  std::vector<std::string> cells(50);
+  for (const int id : permutation(rows)) {
+    cells[0] = std::to_string(id);
+    for (int k = 1; k < 50; ++k) cells[k] = word("v", 977);
+    row(cells);
+  }
+  out_ << "\nKeys(id int)\n";
+  for (const int id : permutation(rows)) row({std::to_string(id)});
+  out_ << '\n';
+}
+
+// Left's keys are even, Right's odd.
+void Generator::disjoint() {
+  const int rows = scaled(10000);
+  out_ << "Q(Left, Right)\n\n";
+  for (int side = 0; side < 2; ++side) {
+    std::vector<std::string> attributes = {"id int"};
+    for (int k = 1; k < 10; ++k) attributes.push_back((side == 0 ? "l" : "r") + std::to_string(k));
+    header(side == 0 ? "Left" : "Right", attributes);
+    std::vector<std::string> cells(10);
+    for (const int key : permutation(rows)) {
+      cells[0] = std::to_string(2 * key + side);
+      for (int k = 1; k < 10; ++k) cells[k] = word("v", 977);
+      row(cells);
+    }
+    out_ << '\n';
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string_view usage =
-      "usage: make_bench_input chain|wide|product|wideproduct|echo|dups|onebyte|empties|unnamed "
-      "SEED SCALE FILE\n";
+      "usage: make_bench_input chain|wide|product|wideproduct|echo|dups|onebyte|empties|unnamed|"
+      "interleaved|longcells|wide50|disjoint SEED SCALE FILE\n";
   if (argc != 5) {
     std::cerr << usage;
     return 2;
@@ -262,6 +361,14 @@ int main(int argc, char** argv) {
     generator.empties();
   } else if (shape == "unnamed") {
     generator.unnamed();
+  } else if (shape == "interleaved") {
+    generator.interleaved();
+  } else if (shape == "longcells") {
+    generator.longcells();
+  } else if (shape == "wide50") {
+    generator.wide50();
+  } else if (shape == "disjoint") {
+    generator.disjoint();
   } else {
     std::cerr << usage;
     return 2;

@@ -78,7 +78,7 @@ header() {
 }
 
 header shape
-for shape in ${SHAPES:-chain wide product wideproduct echo dups onebyte empties unnamed}; do
+for shape in ${SHAPES:-chain wide interleaved longcells wide50 product wideproduct echo dups disjoint onebyte empties unnamed}; do
   measure "$shape" 1 "$shape"
 done
 echo

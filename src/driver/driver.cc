@@ -258,15 +258,15 @@ std::vector<std::string> namesSimilarTo(std::string_view name, InputFile& inputF
   }
 }
 
-// joinAll, but where a name of `joinList` is unknown to a run that keeps no
+// joinAll, but where a name of `joinList` is unknown to a run that kept no
 // names, refused with the names of `inputFile`'s relations similar to it.
 Relation joinOrNameSimilar(InputFile& inputFile, std::int64_t relationCount,
                            std::span<const Relation> relations, std::span<const Attribute> joinList,
-                           RunWriter& writer, const RunObserver& observer) {
+                           RunWriter& writer) {
   try {
     return joinAll(relations, joinList, writer);
   } catch (const FatalError& error) {
-    if (error.kind() != MessageKind::UnknownRelation || observer.explains()) throw;
+    if (error.kind() != MessageKind::UnknownRelation || !writer.loadedNames().empty()) throw;
     const std::string& name = error.particulars().name;
     throw FatalError::unknownRelation(name, namesSimilarTo(name, inputFile, relationCount));
   }
@@ -294,7 +294,7 @@ void run(const std::filesystem::path& inputPath, const std::filesystem::path& ou
       loadRelations(inputFile, relationCount, joinList, writer, &writer.fileIndices());
 
   Relation result =
-      joinOrNameSimilar(inputFile, relationCount, relations, joinList, writer, observer);
+      joinOrNameSimilar(inputFile, relationCount, relations, joinList, writer);
   writer.writeResult(result);
 
   outputFile.close();

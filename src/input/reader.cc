@@ -78,18 +78,6 @@ void parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes) {
   }
 }
 
-// The number of commas in `line`, found one by one: cells are short, and a
-// search per comma reads fewer instructions than a test per byte.
-std::ptrdiff_t commasIn(std::string_view line) {
-  const char* const end = line.data() + line.size();
-  std::ptrdiff_t commas = 0;
-  for (const char* at = std::find(line.data(), end, ','); at != end;
-       at = std::find(at + 1, end, ',')) {
-    ++commas;
-  }
-  return commas;
-}
-
 // Rewrites every row of `relation`, each still its line as read, as the row's
 // text: the first pieces of the line, one per attribute, "" for those it
 // lacks.
@@ -146,7 +134,7 @@ void readRows(InputFile& inputFile, Relation& relation) {
     if (inputFile.lineHoldsParenthesis()) throw FatalError::atLine(MessageKind::BadRow, lineNumber);
     if (relation.rowCount() == MAX_ROWS)
       throw FatalError::tooManyRows(lineNumber, nameToString(relation.name));
-    const std::ptrdiff_t commas = commasIn(line);
+    const auto commas = static_cast<std::ptrdiff_t>(countCommas(line));
     const auto cells = commas + (line.back() == ',' ? 0 : 1);  // a trailing comma starts no cell
     if (cells > MAX_ATTRIBUTES) throw FatalError::tooManyCells(lineNumber, cells);
     linesAreRows = linesAreRows && commas + 1 == relation.attributeCount();

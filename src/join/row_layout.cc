@@ -121,16 +121,15 @@ RowCutter::RowCutter(std::vector<ColumnRun> runs, int width)
 }
 
 void RowCutter::cut(Row row, std::span<std::string_view> pieces) const {
-  std::array<std::size_t, MAX_ATTRIBUTES> starts;  // where each cell begins, as far as needed
-  if (cellStarts_ > 0) starts[0] = 0;
-  for (std::size_t k = 1; k < cellStarts_; ++k) {
-    const char* const comma = std::find(row.data() + starts[k - 1], row.data() + row.size(), ',');
-    starts[k] = static_cast<std::size_t>(comma - row.data()) + 1;
-  }
+  // Where each cell begins, as far as needed; a cell after the last would
+  // begin past the comma that would end the row.
+  std::array<std::size_t, MAX_ATTRIBUTES + 1> starts;
+  cellStarts(row, cellStarts_, starts.data());
+  starts[static_cast<std::size_t>(width_)] = row.size() + 1;
   for (std::size_t i = 0; i < runs_.size(); ++i) {
-    const ColumnRun& run = runs_[i];
-    const std::size_t end = run.last == width_ - 1 ? row.size() : starts[run.last + 1] - 1;
-    pieces[i] = {row.data() + starts[run.first], end - starts[run.first]};
+    const std::size_t first = starts[static_cast<std::size_t>(runs_[i].first)];
+    const std::size_t next = starts[static_cast<std::size_t>(runs_[i].last) + 1];
+    pieces[i] = {row.data() + first, next - 1 - first};
   }
 }
 
@@ -149,19 +148,28 @@ RowLayout::RowLayout(const std::vector<SourceColumn>& columns, int leftWidth, in
 
 char* RowLayout::writeRow(char* cursor, std::span<const std::string_view> leftPieces,
                           std::span<const std::string_view> rightPieces) const {
+  const std::array<const std::string_view*, 2> operands = {leftPieces.data(), rightPieces.data()};
   for (std::size_t i = 0; i < order_.size(); ++i) {
     if (i > 0) *cursor++ = ',';
-    const std::string_view piece = (order_[i].fromRight ? rightPieces : leftPieces)[order_[i].run];
-    cursor = std::copy(piece.begin(), piece.end(), cursor);
+    cursor = copyBytes(cursor, operands[order_[i].fromRight ? 1 : 0][order_[i].run]);
   }
   return cursor;
 }
 
 RightPieces::RightPieces(const Relation& right, const RowCutter& cutter)
-    : runCount_(cutter.runCount()), pieces_(right.rows.size() * runCount_) {
-  for (std::size_t r = 0; r < right.rows.size(); ++r) {
-    cutter.cut(right.rows[r], std::span(pieces_).subspan(r * runCount_, runCount_));
+    : right_(right),
+      cutter_(cutter),
+      runCount_(cutter.runCount()),
+      pieces_(right.rows.size() * runCount_),
+      cut_(right.rows.size(), 0) {}
+
+std::span<const std::string_view> RightPieces::of(std::size_t row) {
+  const std::span<std::string_view> pieces = std::span(pieces_).subspan(row * runCount_, runCount_);
+  if (cut_[row] == 0) {
+    cutter_.cut(right_.rows[row], pieces);
+    cut_[row] = 1;
   }
+  return pieces;
 }
 
 namespace {
@@ -212,7 +220,7 @@ SizedRowBuilder matchingRows(const RowLayout& layout, const Relation& left, int 
     }
   }
   SizedRowBuilder builder(textSize, rowCount, options.sizeLimit);
-  const RightPieces rightPieces(right, layout.right());
+  RightPieces rightPieces(right, layout.right());
   std::vector<std::string_view> leftPieces(layout.left().runCount());
   for (std::size_t l = 0; l < left.rows.size(); ++l) {
     if constexpr (Tell::kTells) {
@@ -281,7 +289,7 @@ SizedRowBuilder productRows(const RowLayout& layout, const Relation& left, const
   SizedRowBuilder builder(
       leftBytes * rightRows + rightBytes * leftRows + rowCount * layout.commas(),
       static_cast<std::size_t>(rowCount), options.sizeLimit);
-  const RightPieces rightPieces(right, layout.right());
+  RightPieces rightPieces(right, layout.right());
   std::vector<std::string_view> leftPieces(layout.left().runCount());
   for (std::size_t l = 0; l < left.rows.size(); ++l) {
     if constexpr (Tell::kTells) {

@@ -109,20 +109,23 @@ class RowLayout {
   int width_;
 };
 
-// The pieces of every row of a right operand, cut once, so that each of its
-// rows is cut once however many left rows it meets.
+// The pieces of the rows of a right operand, each row cut on its first use,
+// so that a row is cut once however many left rows it meets, and not at all
+// when it meets none.
 class RightPieces {
  public:
+  // For the rows of `right` as `cutter` cuts them; both must outlive this.
   RightPieces(const Relation& right, const RowCutter& cutter);
 
-  // The pieces of row `row`, in run order.
-  std::span<const std::string_view> of(std::size_t row) const {
-    return std::span(pieces_).subspan(row * runCount_, runCount_);
-  }
+  // The pieces of row `row`, in run order; cuts the row the first time.
+  std::span<const std::string_view> of(std::size_t row);
 
  private:
+  const Relation& right_;
+  const RowCutter& cutter_;
   std::size_t runCount_;
   std::vector<std::string_view> pieces_;
+  std::vector<char> cut_;  // per row, whether its pieces are cut
 };
 
 // A right operand's rows by join cell, so that a left row finds its matches

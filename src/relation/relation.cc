@@ -24,42 +24,36 @@ Name stringToName(std::string_view text) {
   return field;
 }
 
-// Cells are short, so the commas are found by a plain scan rather than one
-// library search per cell.
 void splitRow(Row row, std::span<std::string_view> cells) {
-  if (cells.empty()) return;
-  const char* start = row.data();
-  const char* const end = row.data() + row.size();
-  for (std::size_t k = 0; k + 1 < cells.size(); ++k) {
-    const char* const comma = std::find(start, end, ',');
-    cells[k] = {start, static_cast<std::size_t>(comma - start)};
-    start = comma + 1;
+  std::array<std::size_t, MAX_ATTRIBUTES + 1> starts;  // and where a cell after the last would be
+  cellStarts(row, cells.size(), starts.data());
+  starts[cells.size()] = row.size() + 1;
+  for (std::size_t k = 0; k < cells.size(); ++k) {
+    cells[k] = {row.data() + starts[k], starts[k + 1] - 1 - starts[k]};
   }
-  cells.back() = {start, static_cast<std::size_t>(end - start)};
 }
 
 std::string_view cellAt(Row row, int column, int width) {
+  const char* const begin = row.data();
+  const char* const end = row.data() + row.size();
   const int cellsAfter = width - 1 - column;
   if (column <= cellsAfter) {
-    const char* start = row.data();
-    const char* const end = row.data() + row.size();
-    for (int k = 0; k < column; ++k) start = std::find(start, end, ',') + 1;
-    return {start, static_cast<std::size_t>(std::find(start, end, ',') - start)};
+    const char* start = begin;
+    for (int k = 0; k < column; ++k) start = findComma(start, end) + 1;
+    return {start, static_cast<std::size_t>(findComma(start, end) - start)};
   }
   // Back from the end, past one comma for each cell after it.
-  using Back = std::reverse_iterator<const char*>;
-  const Back first(row.data() + row.size());
-  const Back last(row.data());
-  Back at = first;
-  for (int k = 0; k < cellsAfter; ++k) at = std::find(at, last, ',') + 1;
-  const char* const start = std::find(at, last, ',').base();
-  return {start, static_cast<std::size_t>(at.base() - start)};
+  const char* stop = end;
+  for (int k = 0; k < cellsAfter; ++k) stop = findLastComma(begin, stop);
+  const char* const comma = findLastComma(begin, stop);
+  const char* const start = comma == stop ? begin : comma + 1;
+  return {start, static_cast<std::size_t>(stop - start)};
 }
 
 void checkRowShapes([[maybe_unused]] const Relation& relation) {
 #ifdef JOINREL_CHECK_ROWS
   for (const Row row : relation.rows) {
-    const auto commas = std::count(row.begin(), row.end(), ',');
+    const auto commas = static_cast<std::ptrdiff_t>(countCommas(row));
     const bool wellFormed =
         relation.attributes.empty() ? row.empty() : commas + 1 == relation.attributeCount();
     if (!wellFormed) {

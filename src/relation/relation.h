@@ -3,8 +3,10 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <span>
@@ -65,6 +67,139 @@ struct Attribute {
 // attributes holds n - 1 commas and its cells are the pieces between them. A
 // row of one empty cell and a row without cells are both "".
 using Row = std::string_view;
+
+// Commas are found eight bytes at a time: a word's bytes that are commas are
+// flagged all at once, with plain arithmetic that every platform compiles.
+
+// The eight bytes from `at` as one word, the first byte lowest.
+inline std::uint64_t loadWord(const char* at) {
+  std::uint64_t word = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&word, at, sizeof word);
+  } else {
+    for (int k = 7; k >= 0; --k) word = word << 8 | static_cast<unsigned char>(at[k]);
+  }
+  return word;
+}
+
+// Returns `word` with the high bit set in each byte that is a comma and in
+// no other: a byte XOR "," is zero just for a comma, and (b & 0x7F) + 0x7F,
+// which never carries into the next byte, has its high bit set just when
+// b's low seven bits are not all zero.
+inline std::uint64_t commaBits(std::uint64_t word) {
+  constexpr std::uint64_t commas = 0x2C2C2C2C2C2C2C2C;
+  constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7F;
+  const std::uint64_t x = word ^ commas;
+  return ~(((x & low7) + low7) | x) & ~low7;
+}
+
+// Returns whether `word` holds a comma: the lowest zero byte of a word x is
+// the lowest byte where x - 1 borrows into a clear high bit. Cheaper than
+// commaBits, for skipping the words of a long cell.
+inline bool holdsComma(std::uint64_t word) {
+  constexpr std::uint64_t commas = 0x2C2C2C2C2C2C2C2C;
+  const std::uint64_t x = word ^ commas;
+  return ((x - 0x0101010101010101) & ~x & 0x8080808080808080) != 0;
+}
+
+// Returns the first comma in [at, end), or `end` when there is none.
+inline const char* findComma(const char* at, const char* end) {
+  for (; end - at >= 8; at += 8) {
+    const std::uint64_t bits = commaBits(loadWord(at));
+    if (bits != 0) return at + std::countr_zero(bits) / 8;
+  }
+  while (at != end && *at != ',') ++at;
+  return at;
+}
+
+// Returns the last comma in [begin, end), or `end` when there is none.
+inline const char* findLastComma(const char* begin, const char* end) {
+  const char* at = end;
+  for (; at - begin >= 8; at -= 8) {
+    const std::uint64_t bits = commaBits(loadWord(at - 8));
+    if (bits != 0) return at - 8 + (63 - std::countl_zero(bits)) / 8;
+  }
+  for (; at != begin; --at) {
+    if (at[-1] == ',') return at - 1;
+  }
+  return end;
+}
+
+// Writes to `starts` where each of the first `count` cells of `row` begins:
+// 0, then the position after each of its first `count` - 1 commas, which the
+// row must hold. The commas of a word are taken one after another from its
+// bits, so a short cell costs a few instructions.
+inline void cellStarts(Row row, std::size_t count, std::size_t* starts) {
+  if (count == 0) return;
+  starts[0] = 0;
+  std::size_t k = 1;
+  const char* const begin = row.data();
+  const char* const end = begin + row.size();
+  const char* at = begin;
+  while (k < count && end - at >= 8) {
+    const auto offset = static_cast<std::size_t>(at - begin) + 1;
+    std::uint64_t bits = commaBits(loadWord(at));
+    at += 8;
+    if (bits == 0) {  // a long cell: on past its words two at a time
+      while (end - at >= 16 && !holdsComma(loadWord(at)) && !holdsComma(loadWord(at + 8))) at += 16;
+      continue;
+    }
+    for (; bits != 0 && k < count; bits &= bits - 1) {
+      starts[k++] = offset + static_cast<std::size_t>(std::countr_zero(bits)) / 8;
+    }
+  }
+  for (; k < count; ++at) {
+    if (*at == ',') starts[k++] = static_cast<std::size_t>(at - begin) + 1;
+  }
+}
+
+// Returns the number of commas in `text`.
+inline std::size_t countCommas(std::string_view text) {
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  std::size_t count = 0;
+  // One 0x01 per comma in each byte of `lanes`, at most 8 there after eight
+  // words; multiplying adds the eight bytes into the top one.
+  for (; end - at >= 64; at += 64) {
+    std::uint64_t lanes = 0;
+    for (const char* word = at; word != at + 64; word += 8) lanes += commaBits(loadWord(word)) >> 7;
+    count += (lanes * 0x0101010101010101) >> 56;
+  }
+  for (; end - at >= 8; at += 8)
+    count += ((commaBits(loadWord(at)) >> 7) * 0x0101010101010101) >> 56;
+  for (; at != end; ++at) count += *at == ',' ? 1 : 0;
+  return count;
+}
+
+// Writes `bytes` at `to` and returns the position after them. Short pieces,
+// the most common in a row, are copied with a few fixed-size moves instead of
+// a library call.
+inline char* copyBytes(char* to, std::string_view bytes) {
+  const std::size_t size = bytes.size();
+  const char* const from = bytes.data();
+  if (size >= 8 && size <= 16) {  // two eight-byte moves that overlap
+    std::uint64_t head = 0;
+    std::uint64_t tail = 0;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + size - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + size - 8, &tail, 8);
+  } else if (size >= 4 && size < 8) {
+    std::uint32_t head = 0;
+    std::uint32_t tail = 0;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + size - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + size - 4, &tail, 4);
+  } else if (size > 0 && size < 4) {  // bytes 0, size / 2 and size - 1 cover all
+    to[0] = from[0];
+    to[size / 2] = from[size / 2];
+    to[size - 1] = from[size - 1];
+  } else if (size > 16) {
+    std::memcpy(to, from, size);
+  }
+  return to + size;
+}
 
 // Returns the cells of `row` into `cells`, whose size must be the row's cell
 // count (its relation's attribute count); the views point into `row`.
