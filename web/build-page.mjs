@@ -56,9 +56,13 @@ function scriptSafe(text, what) {
 }
 
 // The page's script, in the order each part needs the ones before it: the
-// language, the engine pool, the input and editor, rendering and the
-// walk-through of the join it calls, the controls, sharing.
-const scriptParts = ['language.js', 'engine.js', 'input.js', 'render.js', 'walk.js', 'controls.js', 'share.js'];
+// language, the engine pool, names and cells as shown, the input and
+// editor, paged tables, rendering, the walk-through of the join (its facts,
+// its words, its view), the controls that compose the two, sharing.
+const scriptParts = [
+  'language.js', 'engine.js', 'shown.js', 'input.js', 'pages.js', 'render.js',
+  'walk-facts.js', 'walk-words.js', 'walk.js', 'controls.js', 'share.js',
+];
 
 const data =
   `const JOINREL_EXAMPLES = ${JSON.stringify(examples())};\n` +

@@ -1,7 +1,9 @@
 // The controls and the script contract: Run, Cancel and Download, the run
 // shown on the page, and window.joinrel. It owns the page's run record and
 // decides when a run's outcome may be shown: only while its input is still
-// the chosen one.
+// the chosen one. It shows a run through Render and Walk, which know
+// nothing of each other: Render draws the record, Walk the join's steps,
+// marking rows in the tables Render drew.
 (() => {
   const TEXTS = Language.table({
     en: {
@@ -36,15 +38,27 @@
   function showNothing(kind, words) {
     shown = null;
     said = { kind, words };
-    Render.nothing(kind, words());
+    drawNothing();
+  }
+
+  function drawNothing() {
+    Walk.clear();
+    Render.nothing(said.kind, said.words());
+  }
+
+  // Shows `record`, and nothing of any run before it.
+  function draw(record) {
+    Walk.clear();
+    Render.record(record, Walk.particulars);
+    Walk.show(record, Render.tables());
   }
 
   const saying = (key) => () => Language.text(TEXTS, key);
   showNothing('idle', saying('starting'));
 
   Language.onChange(() => {
-    if (shown) Render.record(shown);
-    else Render.nothing(said.kind, said.words());
+    if (shown) draw(shown);
+    else drawNothing();
   });
 
   // A new input: the run going on is for the old one, and so is what is shown.
@@ -74,7 +88,7 @@
       const input = await Input.current();
       const result = await Engine.run(input.bytes, run.signal);
       shown = { input, ...result };
-      Render.record(shown);
+      draw(shown);
     } catch (error) {
       // A cancelled run's outcome was shown already by whoever cancelled it.
       if (!(error instanceof Engine.Cancelled)) showNothing('failed', () => Engine.describe(error));

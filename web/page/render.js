@@ -1,6 +1,8 @@
-// Rendering: draws a run record into the page's Run, Relations, Join steps
-// and Output file sections, or clears them. It owns what those sections
-// show, Download's state among it; it keeps no state of its own.
+// Rendering: draws a run record into the page's Run, Relations and Output
+// file sections, and the Join steps section's notes, or clears them. It
+// owns what those sections show, Download's state among it; the only state
+// it keeps is the Relations tables it drew, which it hands out for the
+// walk-through to mark (see controls.js).
 //
 // A run record is {input: {name, bytes, inEditor}, status, console, output,
 // report}: the input the run took, and what the engine gave back (see
@@ -12,11 +14,6 @@ const Render = (() => {
   // A key with a 1 after it is the word for a count of one.
   const TEXTS = Language.table({
     en: {
-      character: 'the character {code}',
-      emptyName: 'an empty name',
-      edgeBlank: 'a blank at the start or end',
-      cut: ' \u2026 cut here: {bytes} in all',
-      byte1: '1 byte', byte: '{n} bytes',
       row1: '1 row', row: '{n} rows',
       moreRow1: '1 more row', moreRow: '{n} more rows',
       moreRelation1: '1 more relation', moreRelation: '{n} more relations',
@@ -48,11 +45,6 @@ const Render = (() => {
       noStep: 'No join step ran.',
     },
     hu: {
-      character: 'karakter: {code}',
-      emptyName: 'üres név',
-      edgeBlank: 'szóköz az elején vagy a végén',
-      cut: ' \u2026 itt levágva, összesen {bytes}',
-      byte1: '1 bájt', byte: '{n} bájt',
       row1: '1 sor', row: '{n} sor',
       moreRow1: 'még 1 sor', moreRow: 'még {n} sor',
       moreRelation1: 'még 1 reláció', moreRelation: 'még {n} reláció',
@@ -111,13 +103,6 @@ const Render = (() => {
   // What Relations says before any run, said again whenever no run is shown.
   const relationsHint = [...$('relations').childNodes];
 
-  // The report's strings hold one character per byte; shown as UTF-8.
-  function text(byteString) {
-    // eslint-disable-next-line no-control-regex
-    if (!/[^\x00-\x7f]/.test(byteString)) return byteString;
-    return utf8.decode(Uint8Array.from(byteString, (c) => c.charCodeAt(0)));
-  }
-
   function element(tag, className, ...content) {
     const node = document.createElement(tag);
     if (className) node.className = className;
@@ -125,58 +110,7 @@ const Render = (() => {
     return node;
   }
 
-  // Characters that show as nothing, or as a blank, or that turn the text
-  // around them: each gets a visible mark with its name.
-  const INVISIBLE = /[\u0000-\u001f\u007f\u00a0\u200b-\u200f\u202a-\u202e\u2066-\u2069\ufeff]/u;
-  const MARK_NAMES = {
-    '\t': 'TAB', '\n': 'LF', '\r': 'CR', '\u0000': 'NUL', '\u007f': 'DEL', '\u00a0': 'NBSP',
-    '\u200b': 'ZWSP', '\u200e': 'LRM', '\u200f': 'RLM', '\u202e': 'RLO', '\ufeff': 'BOM',
-  };
-
-  function mark(name, title) {
-    const node = element('span', 'char-mark', name);
-    if (title) node.title = title;
-    return node;
-  }
-
-  function markFor(char) {
-    const code = `U+${char.codePointAt(0).toString(16).toUpperCase().padStart(4, '0')}`;
-    return mark(MARK_NAMES[char] || code, say('character', { code }));
-  }
-
-  // A name or cell from the report, as shown: isolated from the text around
-  // it for direction, every invisible character and every blank at its
-  // start or end marked, an empty name called so.
-  function shown(byteString, options = {}) {
-    return shownText(text(byteString), options);
-  }
-
-  // shown() for text already decoded.
-  function shownText(value, { isName = false } = {}) {
-    if (value === '') return isName ? mark(say('emptyName')) : element('bdi', '');
-    const node = element('bdi', '');
-    if (!INVISIBLE.test(value) && !/^ | $/.test(value)) {
-      node.append(value);
-      return node;
-    }
-    const lead = /^ */.exec(value)[0].length;
-    const trail = lead === value.length ? 0 : / *$/.exec(value)[0].length;
-    const chars = [...value];
-    chars.forEach((char, i) => {
-      const edge = i < lead || i >= chars.length - trail;
-      if (char === ' ' && edge) node.append(mark('\u2423', say('edgeBlank')));
-      else if (INVISIBLE.test(char)) node.append(markFor(char));
-      else if (node.lastChild?.nodeType === Node.TEXT_NODE) node.lastChild.appendData(char);
-      else node.append(char);
-    });
-    return node;
-  }
-
-  // A cell: a string, or {start, length} for one cut short.
-  function cellContent(cell) {
-    if (typeof cell === 'string') return [shown(cell)];
-    return [shown(cell.start), element('span', 'cut', say('cut', { bytes: plural(cell.length, 'byte') }))];
-  }
+  const { shown, shownText, text } = Shown;
 
   // Markdown text from the README: `code` becomes <code>, the rest is text.
   function markdown(source) {
@@ -192,36 +126,23 @@ const Render = (() => {
     return say(count === 1 ? `${key}1` : key, { n: count });
   }
 
+  // The Relations tables drawn for the run shown: {relations: [a Pages
+  // table per relation shown], result, resultBlock}.
+  let drawn = { relations: [], result: null, resultBlock: null };
+
+  // The table of `relation`, a page of rows at a time, and a note of what it
+  // cannot show: {node, paged}.
   function relationTable(relation, label) {
-    const table = element('table');
-    const head = element('tr');
-    for (const [name, type] of relation.attributes) {
-      const cell = element('th', '', shown(name, { isName: true }));
-      if (type) cell.append(element('span', 'type', shown(type)));
-      head.append(cell);
-    }
-    table.append(element('thead', '', head));
-    const body = element('tbody');
-    for (const row of relation.rows) {
-      const line = element('tr');
-      for (const cell of row) line.append(element('td', cell === '' ? 'empty-cell' : '', ...cellContent(cell)));
-      body.append(line);
-    }
-    table.append(body);
-    // A table wider than the page scrolls; the keyboard reaches it to scroll.
-    const wrap = element('div', 'table-wrap', table);
-    wrap.tabIndex = 0;
-    wrap.setAttribute('role', 'region');
-    wrap.setAttribute('aria-label', say('tableOf', { label }));
+    const paged = Pages.table(relation, { label: say('tableOf', { label }) });
     const more = relation.rowCount - relation.rows.length;
     const box = document.createDocumentFragment();
-    box.append(wrap);
+    box.append(paged.node);
     if (relation.attributes.length === 0) {
       box.append(element('p', 'more', say(relation.rowCount > 0 ? 'noAttributesRows' : 'noAttributes')));
     } else if (more > 0) {
       box.append(element('p', 'more', say('moreRows', { rows: plural(more, 'moreRow') })));
     }
-    return box;
+    return { node: box, paged };
   }
 
   // `label` names the relation in words, for a screen reader.
@@ -229,8 +150,9 @@ const Render = (() => {
     const block = element('div', `relation ${className || ''}`);
     const heading = element('h3', '', element('span', 'mono', title));
     heading.append(element('span', 'count', plural(relation.rowCount, 'row')));
-    block.append(heading, relationTable(relation, label));
-    return block;
+    const table = relationTable(relation, label);
+    block.append(heading, table.node);
+    return { block, paged: table.paged };
   }
 
   // What the report had to leave out, in words; null when nothing.
@@ -240,12 +162,18 @@ const Render = (() => {
   }
 
   function showRelations(report) {
-    const nodes = report.relations.map((r) => relationBlock(r, shown(r.name, { isName: true }), '',
+    const blocks = report.relations.map((r) => relationBlock(r, shown(r.name, { isName: true }), '',
       r.name === '' ? say('emptyNamed') : text(r.name)));
+    const nodes = blocks.map(({ block }) => block);
+    drawn = { relations: blocks.map(({ paged }) => paged), result: null, resultBlock: null };
     if (report.moreRelations > 0) {
       nodes.push(element('p', 'note', say('moreRelations', { relations: plural(report.moreRelations, 'moreRelation') })));
     }
-    if (report.result) nodes.push(relationBlock(report.result, 'result', 'result', 'result'));
+    if (report.result) {
+      const { block, paged } = relationBlock(report.result, 'result', 'result', 'result');
+      nodes.push(block);
+      drawn = { ...drawn, result: paged, resultBlock: block };
+    }
     if (report.resultLeftOut) {
       nodes.push(element('p', 'note', say('resultLeftOut')));
     }
@@ -256,9 +184,7 @@ const Render = (() => {
   }
 
   // The walk-through draws the steps; the note says what it could not show.
-  function showSteps(record) {
-    const report = record.report;
-    Walk.show(record);
+  function showSteps(report) {
     $('steps').classList.add('shown');
     $('steps').classList.toggle('left-out', report.stepsLeftOut > 0);
     $('steps-note').textContent = report.stepsLeftOut > 0
@@ -284,13 +210,15 @@ const Render = (() => {
     $('status').replaceChildren(...nodes);
   }
 
-  function showStatus(record, consoleText) {
+  function showStatus(record, consoleText, particularsOf) {
     const message = record.report.message;
     if (!message) {
       setStatus('done', say('done', { status: record.status }));
       return;
     }
-    const nodes = [element('p', 'message', consoleText.replace(/\n$/, ''))];
+    // The message as shown: a character of a name in it that would turn
+    // the text around shows as a mark, never turns it.
+    const nodes = [element('p', 'message', Shown.message(consoleText.replace(/\n$/, '')))];
     const explained = explanation(text(message.text));
     const particulars = record.report.explain.particulars;
     if (explained) {
@@ -308,7 +236,7 @@ const Render = (() => {
       const meaning = element('p', '', element('span', 'label', say('meaning')));
       meaning.append(filled(explained.meaning));
       nodes.push(meaning);
-      const details = Walk.particulars(record);
+      const details = particularsOf(record);
       if (details) nodes.push(details);
       if (explained.fix) {
         const fix = element('p', '', element('span', 'label', say('fix')));
@@ -344,7 +272,7 @@ const Render = (() => {
       const row = element('span', n === line ? 'excerpt-line named' : 'excerpt-line',
         element('span', 'excerpt-number', String(n)), shownText(utf8.decode(lineBytes)));
       if (lineEnd - start > EXCERPT_LINE_BYTES) {
-        row.append(element('span', 'cut', say('cut', { bytes: plural(lineEnd - start, 'byte') })));
+        row.append(element('span', 'cut', Shown.cutNote(lineEnd - start)));
       }
       box.append(row);
       if (end < 0) break;
@@ -363,8 +291,7 @@ const Render = (() => {
     const hint = relationsHint.map((node) => node.cloneNode(true));
     for (const node of hint) if (node.nodeType === Node.ELEMENT_NODE) Language.drawWords(node);
     $('relations').replaceChildren(...hint);
-    Walk.clear();
-    $('steps').replaceChildren();
+    drawn = { relations: [], result: null, resultBlock: null };
     $('steps').classList.remove('shown', 'left-out');
     $('steps-note').textContent = '';
     $('output').textContent = '';
@@ -373,20 +300,21 @@ const Render = (() => {
   }
 
   return {
-    // Shows everything of `record`, and nothing of any run before it.
-    record(record) {
+    // Shows everything of `record` but its join steps, and nothing of any
+    // run before it; `particularsOf(record)` words its message's
+    // particulars (a node, or null).
+    record(record, particularsOf) {
       clearResults();
       const consoleText = utf8.decode(record.console);
       $('console').textContent = consoleText;
-      showStatus(record, consoleText);
+      showStatus(record, consoleText, particularsOf);
       showRelations(record.report);
-      showSteps(record);
+      showSteps(record.report);
       showOutput(record.output);
     },
-    // A name or cell from the report as the page shows it (see shown()).
-    shown,
-    // A cell's content, cut short with its length when the report cut it.
-    cellContent,
+    // The Relations tables of the run shown: {relations: [a Pages table
+    // per relation shown, by index], result (or null), resultBlock}.
+    tables: () => drawn,
     // Shows no run, with `statusText` as the status ('idle', 'running' or
     // 'failed' its kind).
     nothing(kind, statusText) {
