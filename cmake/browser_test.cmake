@@ -14,7 +14,9 @@ find_program(JOINREL_NODE node REQUIRED)
 if(NOT EXISTS ${CMAKE_SOURCE_DIR}/web/node_modules/playwright-core)
   message(STATUS "No web/node_modules: run `npm ci` in web/ before the browser test")
 endif()
-add_test(NAME browser COMMAND ${JOINREL_NODE} --test ${CMAKE_SOURCE_DIR}/web/test/)
+add_test(NAME browser COMMAND ${JOINREL_NODE} --test ${CMAKE_SOURCE_DIR}/web/test/browser.test.mjs)
+# The walk-through's facts, a module of the page that needs no browser.
+add_test(NAME page.facts COMMAND ${JOINREL_NODE} --test ${CMAKE_SOURCE_DIR}/web/test/walk-facts.test.mjs)
 set_tests_properties(browser PROPERTIES
   ENVIRONMENT JOINREL_WASM_DIR=${CMAKE_BINARY_DIR}
   TIMEOUT 600)

@@ -151,7 +151,12 @@ const WalkWords = (() => {
     const fragment = document.createDocumentFragment();
     // eslint-disable-next-line no-control-regex -- U+0001 marks where a node goes
     Language.text(WORDS, key, marked).split(/\u0001(\d+)\u0001/).forEach((piece, i) => {
-      if (i % 2) fragment.append(nodes[Number(piece)].cloneNode(true));
+      // A fragment (a list made for this sentence) goes in itself, with the
+      // listeners of its buttons; a node, a name shown in many places, as a copy.
+      if (i % 2) {
+        const node = nodes[Number(piece)];
+        fragment.append(node instanceof DocumentFragment ? node : node.cloneNode(true));
+      }
       else if (piece) fragment.append(piece);
     });
     // A sentence may start with words put in, "the outcome of step 1": its
