@@ -1,5 +1,6 @@
 // A relation's table shown a page of rows at a time, so that a table of any
-// size is drawn in the time of one page and every row of it can be reached:
+// size is drawn in the time of one page and every row of it can be reached
+// (the pager above the table, so that its buttons stay put while paging):
 // Previous and Next, a "go to row" field, and, in the table, the arrow keys
 // (row by row, across pages) and Page Up and Page Down. Marks on rows
 // (picked, source, ...) are kept by row number, so that they stay with
@@ -92,9 +93,6 @@ const Pages = (() => {
     }
 
     function draw() {
-      // The table never grows shorter while paging, so that what is below
-      // it stays where it was.
-      if (wrap.offsetHeight > (parseFloat(wrap.style.minHeight) || 0)) wrap.style.minHeight = `${wrap.offsetHeight}px`;
       const first = view.page * PAGE_ROWS;
       const last = Math.min(sent, first + PAGE_ROWS);
       const rows = [];
