@@ -134,6 +134,10 @@ const WalkWords = (() => {
     },
   });
 
+  // Where a node goes in a text: U+0001, its index, U+0001.
+  // eslint-disable-next-line no-control-regex
+  const NODE_AT = /\u0001(\d+)\u0001/;
+
   // The text of `key` with `values` filled in, as nodes: a value that is a
   // Node (a name as shown) goes in as it is, a number in the page's
   // language's digits.
@@ -149,8 +153,7 @@ const WalkWords = (() => {
       }
     }
     const fragment = document.createDocumentFragment();
-    // eslint-disable-next-line no-control-regex -- U+0001 marks where a node goes
-    Language.text(WORDS, key, marked).split(/\u0001(\d+)\u0001/).forEach((piece, i) => {
+    Language.text(WORDS, key, marked).split(NODE_AT).forEach((piece, i) => {
       // A fragment (a list made for this sentence) goes in itself, with the
       // listeners of its buttons; a node, a name shown in many places, as a copy.
       if (i % 2) {
