@@ -34,7 +34,10 @@ function messageExplanations(section, source) {
   const explanations = {};
   for (const line of section.split('\n')) {
     if (!line.startsWith('| `')) continue;
-    const [message, meaning, fix] = line.split('|').slice(1, 4).map((cell) => cell.trim());
+    const [message, meaning, fix] = line
+      .split('|')
+      .slice(1, 4)
+      .map((cell) => cell.trim());
     const text = message.replace(/`/g, '').replace(/(: N\. sor!|: NAME!|!)$/, '');
     explanations[text] = { meaning, fix: fix === '—' ? '' : fix };
   }
@@ -43,10 +46,18 @@ function messageExplanations(section, source) {
 }
 
 const readme = read(join(sourceDir, 'README.md'));
-const messagesEn = messageExplanations(readme.split(/^## Messages$/m)[1].split(/^## /m)[0], 'README.md');
-const messagesHu = messageExplanations(read(join(sourceDir, 'doc', 'messages.hu.md')), 'doc/messages.hu.md');
+const messagesEn = messageExplanations(
+  readme.split(/^## Messages$/m)[1].split(/^## /m)[0],
+  'README.md',
+);
+const messagesHu = messageExplanations(
+  read(join(sourceDir, 'doc', 'messages.hu.md')),
+  'doc/messages.hu.md',
+);
 // A message explained in one language only would be shown bare in the other.
-const onlyOne = Object.keys({ ...messagesEn, ...messagesHu }).filter((m) => !(m in messagesEn && m in messagesHu));
+const onlyOne = Object.keys({ ...messagesEn, ...messagesHu }).filter(
+  (m) => !(m in messagesEn && m in messagesHu),
+);
 if (onlyOne.length > 0) throw new Error(`explained in one language only: ${onlyOne.join(', ')}`);
 
 // Text inside a <script> element must not close it.
@@ -60,8 +71,17 @@ function scriptSafe(text, what) {
 // editor, paged tables, rendering, the walk-through of the join (its facts,
 // its words, its view), the controls that compose the two, sharing.
 const scriptParts = [
-  'language.js', 'engine.js', 'shown.js', 'input.js', 'pages.js', 'render.js',
-  'walk-facts.js', 'walk-words.js', 'walk.js', 'controls.js', 'share.js',
+  'language.js',
+  'engine.js',
+  'shown.js',
+  'input.js',
+  'pages.js',
+  'render.js',
+  'walk-facts.js',
+  'walk-words.js',
+  'walk.js',
+  'controls.js',
+  'share.js',
 ];
 
 const data =

@@ -7,8 +7,18 @@ import globals from 'globals';
 // build-page.mjs), and what the build writes into the page.
 const pageParts = Object.fromEntries(
   [
-    'Language', 'Engine', 'Shown', 'Input', 'Pages', 'Render', 'WalkFacts', 'WalkWords', 'Walk',
-    'JOINREL_EXAMPLES', 'JOINREL_MESSAGES', 'JOINREL_MESSAGES_HU',
+    'Language',
+    'Engine',
+    'Shown',
+    'Input',
+    'Pages',
+    'Render',
+    'WalkFacts',
+    'WalkWords',
+    'Walk',
+    'JOINREL_EXAMPLES',
+    'JOINREL_MESSAGES',
+    'JOINREL_MESSAGES_HU',
   ].map((name) => [name, 'readonly']),
 );
 
@@ -32,7 +42,10 @@ export default [
   },
   {
     files: ['page/worker.js'],
-    languageOptions: { sourceType: 'script', globals: { ...globals.worker, createJoinrel: 'readonly' } },
+    languageOptions: {
+      sourceType: 'script',
+      globals: { ...globals.worker, createJoinrel: 'readonly' },
+    },
   },
   {
     files: ['*.mjs', 'test/**/*.mjs'],

@@ -12,7 +12,8 @@
       running: 'Running\u2026',
       cancelled: 'Cancelled.',
       changed: 'The input changed, so its run was cancelled. Press Run to run the new one.',
-      noEngine: 'The engine could not be loaded, so this page cannot run anything. Reloading the page may help. ' +
+      noEngine:
+        'The engine could not be loaded, so this page cannot run anything. Reloading the page may help. ' +
         'What the browser said: {reason}',
     },
     hu: {
@@ -20,16 +21,18 @@
       ready: 'Készen áll.',
       running: 'Fut\u2026',
       cancelled: 'Leállítva.',
-      changed: 'A bemenet megváltozott, ezért a futtatása leállt. Az új bemenetet a Futtatás gomb futtatja.',
-      noEngine: 'A motort nem sikerült betölteni, ezért ez az oldal semmit sem tud futtatni. Az oldal ' +
+      changed:
+        'A bemenet megváltozott, ezért a futtatása leállt. Az új bemenetet a Futtatás gomb futtatja.',
+      noEngine:
+        'A motort nem sikerült betölteni, ezért ez az oldal semmit sem tud futtatni. Az oldal ' +
         'újratöltése segíthet. Amit a böngésző mondott: {reason}',
     },
   });
   const $ = (id) => document.getElementById(id);
   const runButton = $('run');
 
-  let shown = null;     // the run record on the page, or null
-  let pageRun = null;   // the AbortController of the Run button's run going on
+  let shown = null; // the run record on the page, or null
+  let pageRun = null; // the AbortController of the Run button's run going on
   // While no run is shown, the status's kind and what words it in the page's
   // language, so that a switch of language can word it again.
   let said = null;

@@ -11,24 +11,28 @@ const Engine = (() => {
       notLoaded: 'The engine could not be loaded: {reason}',
       failed: 'The engine failed: {reason}',
       cancelled: 'The run was cancelled.',
-      outputTooLarge: 'The output file has {size} bytes, more than this page can hold ({limit} bytes).',
-      noMemory: 'This browser tab has not enough memory for this run: the files are too large to hold.',
+      outputTooLarge:
+        'The output file has {size} bytes, more than this page can hold ({limit} bytes).',
+      noMemory:
+        'This browser tab has not enough memory for this run: the files are too large to hold.',
     },
     hu: {
       notLoaded: 'A motort nem sikerült betölteni: {reason}',
       failed: 'A motor futás közben hibára futott: {reason}',
       cancelled: 'A futtatás leállt.',
-      outputTooLarge: 'A kimeneti fájl {size} bájt, több, mint amennyit ez az oldal tárolni tud ({limit} bájt).',
-      noMemory: 'Ennek a böngészőlapnak nincs elég memóriája ehhez a futtatáshoz: a fájlok túl nagyok.',
+      outputTooLarge:
+        'A kimeneti fájl {size} bájt, több, mint amennyit ez az oldal tárolni tud ({limit} bájt).',
+      noMemory:
+        'Ennek a böngészőlapnak nincs elég memóriája ehhez a futtatáshoz: a fájlok túl nagyok.',
     },
   });
   // What a run's report tells and what the page takes and keeps; the browser
   // test lowers the byte limits to try what happens beyond them.
   const limits = {
-    rows: 25,                  // rows the report tells of each relation
-    relations: 500,            // input relations the report tells of
-    reportBytes: 16 << 20,     // the report's text
-    outputBytes: Infinity,     // the output file: as much as the tab holds
+    rows: 25, // rows the report tells of each relation
+    relations: 500, // input relations the report tells of
+    reportBytes: 16 << 20, // the report's text
+    outputBytes: Infinity, // the output file: as much as the tab holds
     // A worker whose heap grew past this in a run gives the memory back by
     // ending; a fresh one takes its place.
     keptHeapBytes: 256 << 20,
@@ -50,9 +54,9 @@ const Engine = (() => {
     return error.words ? Language.text(TEXTS, error.words.key, error.words.values) : error.message;
   }
 
-  const idle = [];           // workers waiting for a run
-  const busy = new Map();    // worker -> {resolve, reject} of its run
-  let failure = null;        // the Error once the engine could not load
+  const idle = []; // workers waiting for a run
+  const busy = new Map(); // worker -> {resolve, reject} of its run
+  let failure = null; // the Error once the engine could not load
   let busyListener = () => {};
   let resolveReady;
   let rejectReady;
@@ -117,11 +121,14 @@ const Engine = (() => {
         fail(answer.loadFailed);
       } else if (busy.has(worker)) {
         // A worker whose engine failed inside a run cannot run again.
-        if (answer.broken || answer.heapBytes > limits.keptHeapBytes || idle.length > 0) forget(worker);
+        if (answer.broken || answer.heapBytes > limits.keptHeapBytes || idle.length > 0)
+          forget(worker);
         else idle.push(worker);
-        endRun(worker, (waiting) => (answer.error
-          ? waiting.reject(pageError(answer.error.key, answer.error.values))
-          : waiting.resolve(answer.result)));
+        endRun(worker, (waiting) =>
+          answer.error
+            ? waiting.reject(pageError(answer.error.key, answer.error.values))
+            : waiting.resolve(answer.result),
+        );
         keepOneIdle();
       }
       // Anything else comes from a worker whose run was cancelled: dropped.

@@ -11,16 +11,20 @@
 const Input = (() => {
   const TEXTS = Language.table({
     en: {
-      bom: 'it starts with a UTF-8 byte order mark: 3 bytes that the editor does not show, ' +
+      bom:
+        'it starts with a UTF-8 byte order mark: 3 bytes that the editor does not show, ' +
         'which count as part of the first line\u2019s name',
       cr: 'the editor shows a CR before a line end as nothing and any other CR as \u240d',
       nel: 'the editor shows NEL, U+2028 and U+2029 as \u2424: only LF ends a line',
       notUtf8: 'bytes that are not UTF-8 show as \ufffd in the editor',
       size: '{size} bytes',
-      opened: '{name}: {size}, run exactly as opened{notes}. Changing it in the editor runs the editor\u2019s text instead.',
-      tooLarge: '{name}: {size}, too large to show in the editor ({lines} lines or {mib} MiB at most); it runs ' +
+      opened:
+        '{name}: {size}, run exactly as opened{notes}. Changing it in the editor runs the editor\u2019s text instead.',
+      tooLarge:
+        '{name}: {size}, too large to show in the editor ({lines} lines or {mib} MiB at most); it runs ' +
         'exactly as opened{notes}, and a line that a message names is shown below Run.',
-      tooLargeHint: '{name} is too large to show here. Pick an example or open another file to type again.',
+      tooLargeHint:
+        '{name} is too large to show here. Pick an example or open another file to type again.',
       reading: 'Reading {name}\u2026',
       readFailed: '{name} could not be read: {reason}',
       edited: 'The editor\u2019s text runs, as UTF-8 with LF line ends.',
@@ -28,22 +32,27 @@ const Input = (() => {
       bidiMore: '\u2026 and {count} more lines with such a character.',
     },
     hu: {
-      bom: 'UTF-8 bájtsorrend-jelzővel (BOM) kezdődik: ez 3 bájt, amelyet a szerkesztő nem mutat, ' +
+      bom:
+        'UTF-8 bájtsorrend-jelzővel (BOM) kezdődik: ez 3 bájt, amelyet a szerkesztő nem mutat, ' +
         'és az első sor nevének része',
       cr: 'a szerkesztő a sorvég előtti CR-t nem mutatja, minden más CR-t \u240d jellel mutat',
       nel: 'a szerkesztő a NEL, U+2028 és U+2029 karaktert \u2424 jellel mutatja: sort csak az LF zár le',
       notUtf8: 'a nem UTF-8 bájtok a szerkesztőben \ufffd jelként látszanak',
       size: '{size} bájt',
-      opened: '{name}: {size}, pontosan úgy fut, ahogy megnyitottad{notes}. Ha a szerkesztőben módosítod, ' +
+      opened:
+        '{name}: {size}, pontosan úgy fut, ahogy megnyitottad{notes}. Ha a szerkesztőben módosítod, ' +
         'a szerkesztő szövege fut helyette.',
-      tooLarge: '{name}: {size}, túl nagy a szerkesztőhöz (legfeljebb {lines} sor vagy {mib} MiB fér bele); ' +
+      tooLarge:
+        '{name}: {size}, túl nagy a szerkesztőhöz (legfeljebb {lines} sor vagy {mib} MiB fér bele); ' +
         'pontosan úgy fut, ahogy megnyitottad{notes}, és az üzenetben megnevezett sor a Futás részben látszik.',
-      tooLargeHint: '{name} túl nagy ahhoz, hogy itt látsszon. Válassz egy példát, vagy nyiss meg egy másik ' +
+      tooLargeHint:
+        '{name} túl nagy ahhoz, hogy itt látsszon. Válassz egy példát, vagy nyiss meg egy másik ' +
         'fájlt, és újra írhatsz.',
       reading: '{name} beolvasása\u2026',
       readFailed: '{name} nem olvasható be: {reason}',
       edited: 'A szerkesztő szövege fut, UTF-8 kódolással és LF sorvégekkel.',
-      bidiLine: 'A fájl {line}. sorában van egy {code} karakter, amely megfordíthatja, ahogyan a sor a szerkesztőben megjelenik.',
+      bidiLine:
+        'A fájl {line}. sorában van egy {code} karakter, amely megfordíthatja, ahogyan a sor a szerkesztőben megjelenik.',
       bidiMore: '\u2026 és még {count} sorban van ilyen karakter.',
     },
   });
@@ -65,7 +74,7 @@ const Input = (() => {
 
   // bytes null: the editor's text; inEditor: whether the editor shows it.
   let chosen = { name: 'input.txt', bytes: null, inEditor: true };
-  let choice = 0;  // counts the choices, so that a read can tell it is late
+  let choice = 0; // counts the choices, so that a read can tell it is late
   let reading = Promise.resolve();
   const changeListeners = [];
   const typingHint = editor.placeholder;
@@ -103,7 +112,8 @@ const Input = (() => {
       });
     }
     const sentences = found.slice(0, BIDI_LINES_NAMED).map((values) => say('bidiLine', values));
-    if (found.length > BIDI_LINES_NAMED) sentences.push(say('bidiMore', { count: found.length - BIDI_LINES_NAMED }));
+    if (found.length > BIDI_LINES_NAMED)
+      sentences.push(say('bidiMore', { count: found.length - BIDI_LINES_NAMED }));
     $('editor-bidi').textContent = sentences.join(' ');
   }
 
@@ -118,10 +128,17 @@ const Input = (() => {
   // The textarea would end a line at a lone CR, NEL, U+2028 and U+2029 too,
   // where the engine ends one at LF only: those show as a sign instead, and
   // a CR before LF is left out, so that each editor line is a file line.
-  const LINE_BREAK_SIGNS = { '\r': '\u240d', '\u0085': '\u2424', '\u2028': '\u2424', '\u2029': '\u2424' };
+  const LINE_BREAK_SIGNS = {
+    '\r': '\u240d',
+    '\u0085': '\u2424',
+    '\u2028': '\u2424',
+    '\u2029': '\u2424',
+  };
 
   function editorText(decoded) {
-    return decoded.replace(/\r(?=\n)/g, '').replace(/[\r\u0085\u2028\u2029]/g, (c) => LINE_BREAK_SIGNS[c]);
+    return decoded
+      .replace(/\r(?=\n)/g, '')
+      .replace(/[\r\u0085\u2028\u2029]/g, (c) => LINE_BREAK_SIGNS[c]);
   }
 
   function lineCount(bytes) {
@@ -162,13 +179,15 @@ const Input = (() => {
     numberLines();
     nameBidiLines();
     const notes = inEditor ? describeBytes(bytes, decoded) : startsWithBom(bytes) ? ['bom'] : [];
-    setNote(() => say(inEditor ? 'opened' : 'tooLarge', {
-      name,
-      size: say('size', { size: bytes.length }),
-      notes: notes.length ? ` (${notes.map((key) => say(key)).join('; ')})` : '',
-      lines: EDITOR_LINES,
-      mib: EDITOR_BYTES >> 20,
-    }));
+    setNote(() =>
+      say(inEditor ? 'opened' : 'tooLarge', {
+        name,
+        size: say('size', { size: bytes.length }),
+        notes: notes.length ? ` (${notes.map((key) => say(key)).join('; ')})` : '',
+        lines: EDITOR_LINES,
+        mib: EDITOR_BYTES >> 20,
+      }),
+    );
   }
 
   $('input-file').addEventListener('change', (event) => {
@@ -182,7 +201,8 @@ const Input = (() => {
         if (mine === choice) setInput(file.name, new Uint8Array(buffer));
       },
       (error) => {
-        if (mine === choice) setNote(() => say('readFailed', { name: file.name, reason: error.message }));
+        if (mine === choice)
+          setNote(() => say('readFailed', { name: file.name, reason: error.message }));
       },
     );
   });
@@ -198,7 +218,10 @@ const Input = (() => {
     if (!example) return;
     $('input-file').value = '';
     newChoice();
-    setInput(example.name, Uint8Array.from(atob(example.base64), (c) => c.charCodeAt(0)));
+    setInput(
+      example.name,
+      Uint8Array.from(atob(example.base64), (c) => c.charCodeAt(0)),
+    );
   });
 
   editor.addEventListener('input', () => {
@@ -219,7 +242,7 @@ const Input = (() => {
 
   // Where the number of line `line` starts in the gutter's text.
   function gutterOffset(line) {
-    let offset = line - 1;  // the line ends before it
+    let offset = line - 1; // the line ends before it
     for (let digits = 1, first = 1; first < line; digits += 1, first *= 10) {
       offset += digits * (Math.min(line, first * 10) - first);
     }
@@ -235,7 +258,10 @@ const Input = (() => {
     range.setStart(gutter.firstChild, start);
     range.setEnd(gutter.firstChild, start + String(line).length);
     const box = range.getBoundingClientRect();
-    return { top: box.top - gutter.getBoundingClientRect().top + gutter.scrollTop, height: box.height };
+    return {
+      top: box.top - gutter.getBoundingClientRect().top + gutter.scrollTop,
+      height: box.height,
+    };
   }
 
   // Line `line`'s box in the editor, {top, height} from the top of its
@@ -268,12 +294,14 @@ const Input = (() => {
     for (let i = 1; i < shownLine; i += 1) start = text.indexOf('\n', start) + 1;
     const end = text.indexOf('\n', start);
     editor.setSelectionRange(start, end < 0 ? text.length : end);
-    marks.replaceChildren(...lines.map((marked) => {
-      const mark = document.createElement('div');
-      mark.className = 'marked-line';
-      mark.dataset.line = String(marked);
-      return mark;
-    }));
+    marks.replaceChildren(
+      ...lines.map((marked) => {
+        const mark = document.createElement('div');
+        mark.className = 'marked-line';
+        mark.dataset.line = String(marked);
+        return mark;
+      }),
+    );
     editor.scrollTop = Math.max(0, lineBox(shownLine).top - editor.clientHeight / 3);
     gutter.scrollTop = editor.scrollTop;
     placeMark();

@@ -45,10 +45,14 @@ const Language = (() => {
   // with the same {names}: a word missing in one language would otherwise
   // show only when a run needs it, and throw then.
   function table(words) {
-    const shape = (language) => Object.entries(words[language])
-      .map(([key, text]) => `${key}(${(text.match(/\{\w+\}/g) || []).sort().join()})`).sort().join(' ');
+    const shape = (language) =>
+      Object.entries(words[language])
+        .map(([key, text]) => `${key}(${(text.match(/\{\w+\}/g) || []).sort().join()})`)
+        .sort()
+        .join(' ');
     for (const language of LANGUAGES) {
-      if (shape(language) !== shape(LANGUAGES[0])) throw new Error(`the ${language} words differ: ${shape(language)}`);
+      if (shape(language) !== shape(LANGUAGES[0]))
+        throw new Error(`the ${language} words differ: ${shape(language)}`);
     }
     return words;
   }
@@ -73,7 +77,8 @@ const Language = (() => {
   // data-title for its title.
   const WORDS = table({
     en: {
-      about: 'Joins the relations held in a relation file, right here in the browser: the same program as ' +
+      about:
+        'Joins the relations held in a relation file, right here in the browser: the same program as ' +
         'the command line, nothing leaves this page.',
       inputHeading: 'Input file',
       openFile: 'Open a file',
@@ -92,7 +97,8 @@ const Language = (() => {
       outputLabel: 'The output file',
     },
     hu: {
-      about: 'Összekapcsolja egy relációs fájl relációit, itt a böngészőben: ugyanaz a program, mint a ' +
+      about:
+        'Összekapcsolja egy relációs fájl relációit, itt a böngészőben: ugyanaz a program, mint a ' +
         'parancssorban futó, és semmi sem hagyja el ezt az oldalt.',
       inputHeading: 'Bemeneti fájl',
       openFile: 'Fájl megnyitása',
@@ -126,9 +132,13 @@ const Language = (() => {
 
   // Draws the words of every element in `root` (itself included) that names its words with a key.
   function drawWords(root) {
-    const within = (key) => [...(root.matches(`[${key}]`) ? [root] : []), ...root.querySelectorAll(`[${key}]`)];
+    const within = (key) => [
+      ...(root.matches(`[${key}]`) ? [root] : []),
+      ...root.querySelectorAll(`[${key}]`),
+    ];
     for (const node of within('data-text')) drawText(node, text(WORDS, node.dataset.text));
-    for (const node of within('data-label')) node.setAttribute('aria-label', text(WORDS, node.dataset.label));
+    for (const node of within('data-label'))
+      node.setAttribute('aria-label', text(WORDS, node.dataset.label));
     for (const node of within('data-title')) node.title = text(WORDS, node.dataset.title);
   }
 
@@ -147,7 +157,9 @@ const Language = (() => {
   }
 
   drawPage();
-  document.getElementById('language').addEventListener('change', (event) => set(event.target.value));
+  document
+    .getElementById('language')
+    .addEventListener('change', (event) => set(event.target.value));
 
   return {
     // 'en' or 'hu'.

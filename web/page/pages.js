@@ -44,7 +44,18 @@ const Pages = (() => {
   //   extra        a last column {head, cell(r), className(r)};
   //   id           the table's data-table.
   // Returns {node, go, mark, unmark, onPick, selected, redraw}.
-  function table(relation, { label, rowNumbers = false, rowHead = '', joinColumn = -1, joinTag = '', extra = null, id = null }) {
+  function table(
+    relation,
+    {
+      label,
+      rowNumbers = false,
+      rowHead = '',
+      joinColumn = -1,
+      joinTag = '',
+      extra = null,
+      id = null,
+    },
+  ) {
     const sent = relation.rows.length;
     const view = { page: 0, marks: new Map(), pick: null };
     const pageCount = Math.max(1, Math.ceil(sent / PAGE_ROWS));
@@ -52,14 +63,22 @@ const Pages = (() => {
     const head = element('tr');
     if (rowNumbers) head.append(element('th', 'row-number', rowHead));
     relation.attributes.forEach(([name, type], k) => {
-      const cell = element('th', k === joinColumn ? 'join-column' : '', Shown.shown(name, { isName: true }));
+      const cell = element(
+        'th',
+        k === joinColumn ? 'join-column' : '',
+        Shown.shown(name, { isName: true }),
+      );
       if (type) cell.append(element('span', 'type', Shown.shown(type)));
       if (k === joinColumn) cell.append(element('span', 'join-tag', joinTag));
       head.append(cell);
     });
     if (extra) head.append(element('th', 'walk-extra', extra.head));
     const body = element('tbody');
-    const wrap = element('div', 'table-wrap', element('table', '', element('thead', '', head), body));
+    const wrap = element(
+      'div',
+      'table-wrap',
+      element('table', '', element('thead', '', head), body),
+    );
     // A table wider than the page scrolls; the keyboard reaches it to scroll
     // and to move from row to row.
     wrap.tabIndex = 0;
@@ -85,7 +104,9 @@ const Pages = (() => {
       line.dataset.row = String(r);
       if (rowNumbers) line.append(element('th', 'row-number', number(r + 1)));
       relation.rows[r].forEach((cell, k) => {
-        const classes = [cell === '' ? 'empty-cell' : '', k === joinColumn ? 'join-column' : ''].join(' ').trim();
+        const classes = [cell === '' ? 'empty-cell' : '', k === joinColumn ? 'join-column' : '']
+          .join(' ')
+          .trim();
         line.append(element('td', classes, ...Shown.cellContent(cell)));
       });
       if (extra) line.append(element('td', 'walk-extra', extra.cell(r)));
@@ -131,7 +152,11 @@ const Pages = (() => {
       return {
         node: box,
         draw(first, last) {
-          where.textContent = say('shownRows', { first: number(first + 1), last: number(last), count: number(sent) });
+          where.textContent = say('shownRows', {
+            first: number(first + 1),
+            last: number(last),
+            count: number(sent),
+          });
           previous.disabled = view.page === 0;
           next.disabled = view.page >= pageCount - 1;
         },
@@ -166,10 +191,16 @@ const Pages = (() => {
         showPage(view.page + page);
         return;
       }
-      if ((event.key !== 'ArrowDown' && event.key !== 'ArrowUp') || sent === 0 || !view.pick) return;
+      if ((event.key !== 'ArrowDown' && event.key !== 'ArrowUp') || sent === 0 || !view.pick)
+        return;
       event.preventDefault();
       const now = selected();
-      const to = now < 0 ? view.page * PAGE_ROWS : event.key === 'ArrowDown' ? Math.min(sent - 1, now + 1) : Math.max(0, now - 1);
+      const to =
+        now < 0
+          ? view.page * PAGE_ROWS
+          : event.key === 'ArrowDown'
+            ? Math.min(sent - 1, now + 1)
+            : Math.max(0, now - 1);
       go(to);
       view.pick(to);
     });

@@ -9,20 +9,25 @@
 // worker.js; the report's schema is src/wasm/report.h's). JOINREL_MESSAGES
 // and JOINREL_MESSAGES_HU are written into the page when it is built.
 const Render = (() => {
-  const OUTPUT_SHOWN = 1 << 20;  // bytes of the output file shown as text
+  const OUTPUT_SHOWN = 1 << 20; // bytes of the output file shown as text
 
   // A key with a 1 after it is the word for a count of one.
   const TEXTS = Language.table({
     en: {
-      row1: '1 row', row: '{n} rows',
-      moreRow1: '1 more row', moreRow: '{n} more rows',
-      moreRelation1: '1 more relation', moreRelation: '{n} more relations',
-      moreStep1: '1 more join step', moreStep: '{n} more join steps',
+      row1: '1 row',
+      row: '{n} rows',
+      moreRow1: '1 more row',
+      moreRow: '{n} more rows',
+      moreRelation1: '1 more relation',
+      moreRelation: '{n} more relations',
+      moreStep1: '1 more join step',
+      moreStep: '{n} more join steps',
       tableOf: 'Table of {label}',
       noAttributesRows: 'No attributes: its rows have no cells, so none is written.',
       noAttributes: 'No attributes and no rows.',
       moreRows: '\u2026 and {rows} not shown here.',
-      leftOut: 'This run is too large to show whole here, so some tables or join steps are left out. ' +
+      leftOut:
+        'This run is too large to show whole here, so some tables or join steps are left out. ' +
         'The output file is complete: Download saves all of it.',
       emptyNamed: 'the relation with an empty name',
       moreRelations: '\u2026 and {relations} not shown here; the output file holds them.',
@@ -37,7 +42,8 @@ const Render = (() => {
       fix: 'What to fix: ',
       exitStatus: 'Exit status {status}.',
       lineMarked: ' Line {line} is marked in the editor.',
-      lineBelow: ' The file is too large for the editor; here is line {line} with the lines around it:',
+      lineBelow:
+        ' The file is too large for the editor; here is line {line} with the lines around it:',
       excerpt: 'Line {line} of the input file and the lines around it',
       consolePrints: 'The command line prints:',
       emptyCell: '(empty)',
@@ -45,15 +51,21 @@ const Render = (() => {
       noStep: 'No join step ran.',
     },
     hu: {
-      row1: '1 sor', row: '{n} sor',
-      moreRow1: 'még 1 sor', moreRow: 'még {n} sor',
-      moreRelation1: 'még 1 reláció', moreRelation: 'még {n} reláció',
-      moreStep1: 'még 1 összekapcsolási lépés', moreStep: 'még {n} összekapcsolási lépés',
+      row1: '1 sor',
+      row: '{n} sor',
+      moreRow1: 'még 1 sor',
+      moreRow: 'még {n} sor',
+      moreRelation1: 'még 1 reláció',
+      moreRelation: 'még {n} reláció',
+      moreStep1: 'még 1 összekapcsolási lépés',
+      moreStep: 'még {n} összekapcsolási lépés',
       tableOf: 'Táblázat: {label}',
-      noAttributesRows: 'Nincs attribútuma: a sorainak egyetlen cellája sincs, ezért egyik sor sem íródik ki.',
+      noAttributesRows:
+        'Nincs attribútuma: a sorainak egyetlen cellája sincs, ezért egyik sor sem íródik ki.',
       noAttributes: 'Nincs se attribútuma, se sora.',
       moreRows: '\u2026 és {rows}, amely itt nem látszik.',
-      leftOut: 'Ez a futás túl nagy ahhoz, hogy itt egészében látsszon, ezért néhány táblázat vagy ' +
+      leftOut:
+        'Ez a futás túl nagy ahhoz, hogy itt egészében látsszon, ezért néhány táblázat vagy ' +
         'összekapcsolási lépés kimarad. A kimeneti fájl teljes: a Letöltés az egészet elmenti.',
       emptyNamed: 'az üres nevű reláció',
       moreRelations: '\u2026 és {relations}, amely itt nem látszik; a kimeneti fájlban benne van.',
@@ -68,7 +80,8 @@ const Render = (() => {
       fix: 'Mit javíts: ',
       exitStatus: 'Kilépési kód: {status}.',
       lineMarked: ' A szerkesztőben megjelölve: {line}. sor.',
-      lineBelow: ' A fájl túl nagy a szerkesztőhöz; alább látható a megnevezett sor ({line}. sor) és a környezete:',
+      lineBelow:
+        ' A fájl túl nagy a szerkesztőhöz; alább látható a megnevezett sor ({line}. sor) és a környezete:',
       excerpt: 'A bemeneti fájl {line}. sora és a körülötte lévő sorok',
       consolePrints: 'A parancssori program ezt írja ki:',
       emptyCell: '(üres)',
@@ -78,11 +91,15 @@ const Render = (() => {
   });
   const say = (key, values) => Language.text(TEXTS, key, values);
 
-
   // The words that page.css shows around the content, drawn into custom
   // properties that its `content` rules read.
   function drawCssWords() {
-    const words = { consolePrints: '--console-prints', emptyCell: '--empty-cell', stepsHint: '--steps-hint', noStep: '--no-step' };
+    const words = {
+      consolePrints: '--console-prints',
+      emptyCell: '--empty-cell',
+      stepsHint: '--steps-hint',
+      noStep: '--no-step',
+    };
     for (const [key, property] of Object.entries(words)) {
       document.documentElement.style.setProperty(property, JSON.stringify(say(key)));
     }
@@ -138,7 +155,9 @@ const Render = (() => {
     const box = document.createDocumentFragment();
     box.append(paged.node);
     if (relation.attributes.length === 0) {
-      box.append(element('p', 'more', say(relation.rowCount > 0 ? 'noAttributesRows' : 'noAttributes')));
+      box.append(
+        element('p', 'more', say(relation.rowCount > 0 ? 'noAttributesRows' : 'noAttributes')),
+      );
     } else if (more > 0) {
       box.append(element('p', 'more', say('moreRows', { rows: plural(more, 'moreRow') })));
     }
@@ -162,12 +181,24 @@ const Render = (() => {
   }
 
   function showRelations(report) {
-    const blocks = report.relations.map((r) => relationBlock(r, shown(r.name, { isName: true }), '',
-      r.name === '' ? say('emptyNamed') : text(r.name)));
+    const blocks = report.relations.map((r) =>
+      relationBlock(
+        r,
+        shown(r.name, { isName: true }),
+        '',
+        r.name === '' ? say('emptyNamed') : text(r.name),
+      ),
+    );
     const nodes = blocks.map(({ block }) => block);
     drawn = { relations: blocks.map(({ paged }) => paged), result: null, resultBlock: null };
     if (report.moreRelations > 0) {
-      nodes.push(element('p', 'note', say('moreRelations', { relations: plural(report.moreRelations, 'moreRelation') })));
+      nodes.push(
+        element(
+          'p',
+          'note',
+          say('moreRelations', { relations: plural(report.moreRelations, 'moreRelation') }),
+        ),
+      );
     }
     if (report.result) {
       const { block, paged } = relationBlock(report.result, 'result', 'result', 'result');
@@ -187,9 +218,10 @@ const Render = (() => {
   function showSteps(report) {
     $('steps').classList.add('shown');
     $('steps').classList.toggle('left-out', report.stepsLeftOut > 0);
-    $('steps-note').textContent = report.stepsLeftOut > 0
-      ? say('moreSteps', { steps: plural(report.stepsLeftOut, 'moreStep') })
-      : '';
+    $('steps-note').textContent =
+      report.stepsLeftOut > 0
+        ? say('moreSteps', { steps: plural(report.stepsLeftOut, 'moreStep') })
+        : '';
   }
 
   function showOutput(output) {
@@ -200,9 +232,10 @@ const Render = (() => {
       return;
     }
     $('output').textContent = utf8.decode(output.subarray(0, OUTPUT_SHOWN));
-    $('output-note').textContent = output.length > OUTPUT_SHOWN
-      ? say('outputCut', { size: output.length })
-      : say('outputSize', { size: output.length });
+    $('output-note').textContent =
+      output.length > OUTPUT_SHOWN
+        ? say('outputCut', { size: output.length })
+        : say('outputSize', { size: output.length });
   }
 
   function setStatus(className, ...nodes) {
@@ -225,10 +258,14 @@ const Render = (() => {
       // The tables' N stands for the line number and NAME for the relation
       // name, which this run knows.
       const filled = (source) => {
-        const numbered = message.line === null ? source : source.replace(/\bN\b/g, String(message.line));
+        const numbered =
+          message.line === null ? source : source.replace(/\bN\b/g, String(message.line));
         const fragment = document.createDocumentFragment();
         numbered.split(/\bNAME\b/).forEach((piece, i) => {
-          if (i > 0) fragment.append(particulars?.name !== undefined ? shown(particulars.name, { isName: true }) : 'NAME');
+          if (i > 0)
+            fragment.append(
+              particulars?.name !== undefined ? shown(particulars.name, { isName: true }) : 'NAME',
+            );
           fragment.append(markdown(piece));
         });
         return fragment;
@@ -245,9 +282,13 @@ const Render = (() => {
       }
     }
     let where = say('exitStatus', { status: record.status });
-    if (message.line !== null) where += say(record.input.inEditor ? 'lineMarked' : 'lineBelow', { line: String(message.line) });
+    if (message.line !== null)
+      where += say(record.input.inEditor ? 'lineMarked' : 'lineBelow', {
+        line: String(message.line),
+      });
     nodes.push(element('p', 'note', where));
-    if (message.line !== null && !record.input.inEditor) nodes.push(excerpt(record.input.bytes, message.line));
+    if (message.line !== null && !record.input.inEditor)
+      nodes.push(excerpt(record.input.bytes, message.line));
     setStatus('failed', ...nodes);
     if (message.line !== null && record.input.inEditor) Input.markLine(message.line);
     // An unknown relation is named on the first line, the join list; the
@@ -255,8 +296,8 @@ const Render = (() => {
     if (message.kind === 'unknown-relation' && record.input.inEditor) Input.markLines([1]);
   }
 
-  const EXCERPT_AROUND = 3;          // lines shown before and after a named line
-  const EXCERPT_LINE_BYTES = 1000;   // bytes shown of each of them
+  const EXCERPT_AROUND = 3; // lines shown before and after a named line
+  const EXCERPT_LINE_BYTES = 1000; // bytes shown of each of them
 
   // Lines `line` - 3 to `line` + 3 of `bytes`, numbered, `line` marked: how a
   // file too large for the editor shows the line that a message names.
@@ -269,8 +310,12 @@ const Render = (() => {
       const end = bytes.indexOf(10, start);
       const lineEnd = end < 0 ? bytes.length : end;
       const lineBytes = bytes.subarray(start, Math.min(lineEnd, start + EXCERPT_LINE_BYTES));
-      const row = element('span', n === line ? 'excerpt-line named' : 'excerpt-line',
-        element('span', 'excerpt-number', String(n)), shownText(utf8.decode(lineBytes)));
+      const row = element(
+        'span',
+        n === line ? 'excerpt-line named' : 'excerpt-line',
+        element('span', 'excerpt-number', String(n)),
+        shownText(utf8.decode(lineBytes)),
+      );
       if (lineEnd - start > EXCERPT_LINE_BYTES) {
         row.append(element('span', 'cut', Shown.cutNote(lineEnd - start)));
       }

@@ -30,14 +30,32 @@ const Shown = (() => {
   // blank that is no blank (NBSP), that end a line in some programs but
   // not in the file (U+2028, U+2029), or that reorder the text around them
   // (every bidi control). Unicode's own properties name them.
-  const INVISIBLE =
-    /[\p{Cc}\p{Default_Ignorable_Code_Point}\p{Bidi_Control}\u00a0\u2028\u2029]/u;
+  const INVISIBLE = /[\p{Cc}\p{Default_Ignorable_Code_Point}\p{Bidi_Control}\u00a0\u2028\u2029]/u;
   const NAMES = {
-    '\t': 'TAB', '\n': 'LF', '\r': 'CR', '\u0000': 'NUL', '\u007f': 'DEL', '\u00a0': 'NBSP',
-    '\u00ad': 'SHY', '\u061c': 'ALM', '\u200b': 'ZWSP', '\u200c': 'ZWNJ', '\u200d': 'ZWJ',
-    '\u200e': 'LRM', '\u200f': 'RLM', '\u202a': 'LRE', '\u202b': 'RLE', '\u202c': 'PDF',
-    '\u202d': 'LRO', '\u202e': 'RLO', '\u2060': 'WJ', '\u2066': 'LRI', '\u2067': 'RLI',
-    '\u2068': 'FSI', '\u2069': 'PDI', '\ufeff': 'BOM',
+    '\t': 'TAB',
+    '\n': 'LF',
+    '\r': 'CR',
+    '\u0000': 'NUL',
+    '\u007f': 'DEL',
+    '\u00a0': 'NBSP',
+    '\u00ad': 'SHY',
+    '\u061c': 'ALM',
+    '\u200b': 'ZWSP',
+    '\u200c': 'ZWNJ',
+    '\u200d': 'ZWJ',
+    '\u200e': 'LRM',
+    '\u200f': 'RLM',
+    '\u202a': 'LRE',
+    '\u202b': 'RLE',
+    '\u202c': 'PDF',
+    '\u202d': 'LRO',
+    '\u202e': 'RLO',
+    '\u2060': 'WJ',
+    '\u2066': 'LRI',
+    '\u2067': 'RLI',
+    '\u2068': 'FSI',
+    '\u2069': 'PDI',
+    '\ufeff': 'BOM',
   };
 
   function element(tag, className, ...content) {
@@ -107,7 +125,10 @@ const Shown = (() => {
     // shown with its length.
     cellContent(cell) {
       if (typeof cell === 'string') return [shownText(text(cell))];
-      return [shownText(text(cell.start)), element('span', 'cut', say('cut', { bytes: bytes(cell.length) }))];
+      return [
+        shownText(text(cell.start)),
+        element('span', 'cut', say('cut', { bytes: bytes(cell.length) })),
+      ];
     },
     // The words " ... cut here: N bytes in all".
     cutNote: (count) => say('cut', { bytes: bytes(count) }),

@@ -26,8 +26,11 @@ const WalkFacts = (() => {
     const step = report.steps[k] ?? null;
     const facts = report.explain.steps[k] ?? null;
     if (facts === null) return { step, facts };
-    const relation = (index) => (index === null ? null : report.relations[index] ?? null);
-    const left = facts.leftRelation === null ? (report.steps[k - 1]?.built ?? null) : relation(facts.leftRelation);
+    const relation = (index) => (index === null ? null : (report.relations[index] ?? null));
+    const left =
+      facts.leftRelation === null
+        ? (report.steps[k - 1]?.built ?? null)
+        : relation(facts.leftRelation);
     const product = facts.attributeColumns[0] === null;
     const counts = [step?.leftRows ?? 0, step?.rightRows ?? 0];
     const cache = [null, null];
@@ -82,7 +85,9 @@ const WalkFacts = (() => {
     const ascending = (set) => [...set].sort((a, b) => a - b);
     return {
       built: built.map(ascending),
-      input: [...input.entries()].sort((a, b) => a[0] - b[0]).map(([relation, rows]) => ({ relation, rows: ascending(rows) })),
+      input: [...input.entries()]
+        .sort((a, b) => a[0] - b[0])
+        .map(([relation, rows]) => ({ relation, rows: ascending(rows) })),
     };
   }
 
@@ -94,12 +99,18 @@ const WalkFacts = (() => {
     if (!tidy) return null;
     const builtCount = tidy.sources.reduce((sum, sources) => sum + sources.length, 0);
     const goesTo = new Int32Array(builtCount).fill(-1);
-    tidy.sources.forEach((sources, n) => sources.forEach((source) => { goesTo[source] = n; }));
+    tidy.sources.forEach((sources, n) =>
+      sources.forEach((source) => {
+        goesTo[source] = n;
+      }),
+    );
     const merged = [];
     tidy.sources.forEach((sources, row) => {
       if (sources.length > 1) merged.push({ row, sources });
     });
-    const moves = tidy.columns.map((from, to) => ({ from, to })).filter(({ from, to }) => from !== to);
+    const moves = tidy.columns
+      .map((from, to) => ({ from, to }))
+      .filter(({ from, to }) => from !== to);
     return { relation: tidy.relation, sources: tidy.sources, goesTo, merged, builtCount, moves };
   }
 

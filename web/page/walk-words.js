@@ -14,12 +14,16 @@ const WalkWords = (() => {
       rows1: '{n} row',
       rowsN: '{n} rows',
       chain: 'the outcome of step {n}',
-      joinTitle: 'Step {step}: {left} \u22c8 {right}, on {attribute}: {leftRows} \u00d7 {rightRows} in, {built} out',
-      productTitle: 'Step {step}: {left} \u00d7 {right}, a product: {leftRows} \u00d7 {rightRows} = {built}',
-      ruleJoin: 'A row of {left} and a row of {right} make a built row when their {attribute} cells are equal. {attribute} is the first of {left}\u2019s attributes that {right} also has; {right}\u2019s own {attribute} column is left out of the built relation.',
+      joinTitle:
+        'Step {step}: {left} \u22c8 {right}, on {attribute}: {leftRows} \u00d7 {rightRows} in, {built} out',
+      productTitle:
+        'Step {step}: {left} \u00d7 {right}, a product: {leftRows} \u00d7 {rightRows} = {built}',
+      ruleJoin:
+        'A row of {left} and a row of {right} make a built row when their {attribute} cells are equal. {attribute} is the first of {left}\u2019s attributes that {right} also has; {right}\u2019s own {attribute} column is left out of the built relation.',
       ruleShared1: 'Both also have {names}, which is not compared, so it appears twice.',
       ruleSharedN: 'Both also have {names}: these are not compared, so each appears twice.',
-      ruleProduct: '{left} and {right} share no attribute, so this step is a product: every row of {left} goes with every row of {right}, {leftRows} \u00d7 {rightRows} = {built} rows.',
+      ruleProduct:
+        '{left} and {right} share no attribute, so this step is a product: every row of {left} goes with every row of {right}, {leftRows} \u00d7 {rightRows} = {built} rows.',
       leftCaption: 'left: {name}',
       rightCaption: 'right: {name}',
       builtCaption: 'built by step {n}',
@@ -29,8 +33,10 @@ const WalkWords = (() => {
       noPartner: 'no partner',
       joinColumn: 'the join column',
       notShown: '{name} is not shown here: the run is too large.',
-      whyBuilt: 'Built row {n} is row {l} of {left} with row {r} of {right}: both have {attribute} = {value}.',
-      whyBuiltProduct: 'Built row {n} is row {l} of {left} with row {r} of {right}: a product pairs every row with every row.',
+      whyBuilt:
+        'Built row {n} is row {l} of {left} with row {r} of {right}: both have {attribute} = {value}.',
+      whyBuiltProduct:
+        'Built row {n} is row {l} of {left} with row {r} of {right}: a product pairs every row with every row.',
       whyMade1: 'Row {r} of {name} made built row {list}.',
       whyMadeN: 'Row {r} of {name} made built rows {list}.',
       whyNone: 'Row {r} of {name} made no built row: no row of {other} has {attribute} = {value}.',
@@ -42,22 +48,27 @@ const WalkWords = (() => {
       tidyColumnsStay: 'The columns are in order of their names already: none moves.',
       tidyMerged: 'Built rows {list} are equal: they become result row {n}, {count} rows in one.',
       tidyNoMerge: 'No two built rows are equal, so none is merged.',
-      tidyOrder: 'Last, the rows are sorted by their cells, the first column first; the \u201cfrom\u201d column of result says which built rows each result row stands for.',
+      tidyOrder:
+        'Last, the rows are sorted by their cells, the first column first; the \u201cfrom\u201d column of result says which built rows each result row stands for.',
       goesHead: 'result row',
       fromBuiltHead: 'from built rows',
       mergedCount: '{list} ({count} merged)',
       resultCaption: 'result',
       whyGoes: 'Built row {n} becomes result row {to}.',
       trace: 'Result row {n} comes from these input rows:',
-      traceAlone: 'Result row {n} stands for rows {list} of the one relation that the first line names.',
+      traceAlone:
+        'Result row {n} stands for rows {list} of the one relation that the first line names.',
       traceRow: '{name} row {r} (line {line})',
       traceMarked: 'Their lines are marked in the editor.',
       traceLines: 'The file is not in the editor: these are its line numbers.',
       causeNoParenthesis: 'Here: line {line} has no \u201c(\u201d after its first byte.',
       causeListNotClosed: 'Here: line {line} ends before the \u201c)\u201d that closes its list.',
-      causeAfterLastBlock: 'Here: line {line} comes after the last relation and has no \u201c(\u201d: rows after the last block, or an empty line among the last relation\u2019s rows.',
-      tooLargeRows: 'Here: step {step}, joining {name} in, would build {found} rows; at most {max} fit.',
-      tooLargeAttributes: 'Here: step {step}, joining {name} in, would build {found} attributes; at most {max} fit.',
+      causeAfterLastBlock:
+        'Here: line {line} comes after the last relation and has no \u201c(\u201d: rows after the last block, or an empty line among the last relation\u2019s rows.',
+      tooLargeRows:
+        'Here: step {step}, joining {name} in, would build {found} rows; at most {max} fit.',
+      tooLargeAttributes:
+        'Here: step {step}, joining {name} in, would build {found} attributes; at most {max} fit.',
       tooManyCells: 'Here: line {line} has {cells} cells; at most {max} fit.',
       tooManyRows: 'Here: the relation is {name}.',
       similar: 'The file has a relation named {names}: did you mean that?',
@@ -78,12 +89,18 @@ const WalkWords = (() => {
       rows1: '{n} sor',
       rowsN: '{n} sor',
       chain: 'a(z) {n}. lépés eredménye',
-      joinTitle: '{step}. lépés: {left} \u22c8 {right}, a(z) {attribute} szerint: {leftRows} \u00d7 {rightRows} be, {built} ki',
-      productTitle: '{step}. lépés: {left} \u00d7 {right}, szorzat: {leftRows} \u00d7 {rightRows} = {built}',
-      ruleJoin: '{left} egy sora és {right} egy sora akkor ad egy új sort, ha a(z) {attribute} mezőjük egyenlő. A(z) {attribute} {left} attribútumai közül az első, amely {right} relációban is megvan; {right} saját {attribute} oszlopa kimarad az új relációból.',
-      ruleShared1: 'Mindkettőben megvan ez is: {names}; ezt nem hasonlítjuk össze, ezért kétszer szerepel.',
-      ruleSharedN: 'Mindkettőben megvannak ezek is: {names}; ezeket nem hasonlítjuk össze, ezért mindegyik kétszer szerepel.',
-      ruleProduct: '{left} és {right} relációnak nincs közös attribútuma, ezért ez a lépés szorzat: {left} minden sora párt alkot {right} minden sorával, {leftRows} \u00d7 {rightRows} = {built} sor.',
+      joinTitle:
+        '{step}. lépés: {left} \u22c8 {right}, a(z) {attribute} szerint: {leftRows} \u00d7 {rightRows} be, {built} ki',
+      productTitle:
+        '{step}. lépés: {left} \u00d7 {right}, szorzat: {leftRows} \u00d7 {rightRows} = {built}',
+      ruleJoin:
+        '{left} egy sora és {right} egy sora akkor ad egy új sort, ha a(z) {attribute} mezőjük egyenlő. A(z) {attribute} {left} attribútumai közül az első, amely {right} relációban is megvan; {right} saját {attribute} oszlopa kimarad az új relációból.',
+      ruleShared1:
+        'Mindkettőben megvan ez is: {names}; ezt nem hasonlítjuk össze, ezért kétszer szerepel.',
+      ruleSharedN:
+        'Mindkettőben megvannak ezek is: {names}; ezeket nem hasonlítjuk össze, ezért mindegyik kétszer szerepel.',
+      ruleProduct:
+        '{left} és {right} relációnak nincs közös attribútuma, ezért ez a lépés szorzat: {left} minden sora párt alkot {right} minden sorával, {leftRows} \u00d7 {rightRows} = {built} sor.',
       leftCaption: 'bal: {name}',
       rightCaption: 'jobb: {name}',
       builtCaption: 'a(z) {n}. lépés eredménye',
@@ -93,40 +110,51 @@ const WalkWords = (() => {
       noPartner: 'nincs párja',
       joinColumn: 'az illesztés oszlopa',
       notShown: '{name} itt nem látható: a futás túl nagy.',
-      whyBuilt: 'Az új reláció {n}. sora {left} {l}. sorából és {right} {r}. sorából áll: mindkettőben {attribute} = {value}.',
-      whyBuiltProduct: 'Az új reláció {n}. sora {left} {l}. sorából és {right} {r}. sorából áll: a szorzat minden sort minden sorral párosít.',
+      whyBuilt:
+        'Az új reláció {n}. sora {left} {l}. sorából és {right} {r}. sorából áll: mindkettőben {attribute} = {value}.',
+      whyBuiltProduct:
+        'Az új reláció {n}. sora {left} {l}. sorából és {right} {r}. sorából áll: a szorzat minden sort minden sorral párosít.',
       whyMade1: '{name} {r}. sora ezt a sort adta: {list}.',
       whyMadeN: '{name} {r}. sora ezeket a sorokat adta: {list}.',
-      whyNone: '{name} {r}. sora egy sort sem adott: {other} egyik sorában sem {attribute} = {value}.',
+      whyNone:
+        '{name} {r}. sora egy sort sem adott: {other} egyik sorában sem {attribute} = {value}.',
       whyNoneProduct: '{name} {r}. sora egy sort sem adott: {other} relációnak nincs sora.',
       tidyTitle: 'Rendezés: a(z) {step}. lépés eredménye ({built}) \u2192 az eredmény ({result})',
       tidyTitleAlone: 'Rendezés: {built} \u2192 az eredmény ({result})',
       tidyColumns: 'Az oszlopok nevük szerinti sorrendbe kerülnek:',
       columnMove: '{name}: {from}. oszlop \u2192 {to}. oszlop',
       tidyColumnsStay: 'Az oszlopok már a nevük szerinti sorrendben vannak: egyik sem mozdul.',
-      tidyMerged: 'Ezek a sorok egyenlők: {list}; egyetlen sor lesz belőlük, az eredmény {n}. sora ({count} sorból egy).',
+      tidyMerged:
+        'Ezek a sorok egyenlők: {list}; egyetlen sor lesz belőlük, az eredmény {n}. sora ({count} sorból egy).',
       tidyNoMerge: 'Nincs két egyenlő sor, így egyik sem olvad össze.',
-      tidyOrder: 'Végül a sorok a mezőik szerint rendeződnek, először az első oszlop szerint; az eredmény \u201eforrás\u201d oszlopa mutatja, melyik sorokból lett az egyes eredménysor.',
+      tidyOrder:
+        'Végül a sorok a mezőik szerint rendeződnek, először az első oszlop szerint; az eredmény \u201eforrás\u201d oszlopa mutatja, melyik sorokból lett az egyes eredménysor.',
       goesHead: 'eredménysor',
       fromBuiltHead: 'forrás',
       mergedCount: '{list} ({count} összevonva)',
       resultCaption: 'eredmény (result)',
       whyGoes: 'Ebből a sorból ({n}.) az eredmény {to}. sora lesz.',
       trace: 'Az eredmény {n}. sora ezekből a bemeneti sorokból jön:',
-      traceAlone: 'Az eredmény {n}. sora az első sorban megnevezett egyetlen reláció ezen sorai helyett áll: {list}.',
+      traceAlone:
+        'Az eredmény {n}. sora az első sorban megnevezett egyetlen reláció ezen sorai helyett áll: {list}.',
       traceRow: '{name} {r}. sora ({line}. sor a fájlban)',
       traceMarked: 'A soraik meg vannak jelölve a szerkesztőben.',
       traceLines: 'A fájl nincs a szerkesztőben: ezek a sorszámai.',
       causeNoParenthesis: 'Itt: a(z) {line}. sorban nincs \u201e(\u201d az első bájt után.',
-      causeListNotClosed: 'Itt: a(z) {line}. sor véget ér, mielőtt a listát lezáró \u201e)\u201d jönne.',
-      causeAfterLastBlock: 'Itt: a(z) {line}. sor az utolsó reláció után jön, és nincs benne \u201e(\u201d: sorok az utolsó blokk után, vagy üres sor az utolsó reláció sorai között.',
-      tooLargeRows: 'Itt: a(z) {step}. lépés, amely {name} relációt illeszti, {found} sort adna; legfeljebb {max} fér el.',
-      tooLargeAttributes: 'Itt: a(z) {step}. lépés, amely {name} relációt illeszti, {found} attribútumot adna; legfeljebb {max} fér el.',
+      causeListNotClosed:
+        'Itt: a(z) {line}. sor véget ér, mielőtt a listát lezáró \u201e)\u201d jönne.',
+      causeAfterLastBlock:
+        'Itt: a(z) {line}. sor az utolsó reláció után jön, és nincs benne \u201e(\u201d: sorok az utolsó blokk után, vagy üres sor az utolsó reláció sorai között.',
+      tooLargeRows:
+        'Itt: a(z) {step}. lépés, amely {name} relációt illeszti, {found} sort adna; legfeljebb {max} fér el.',
+      tooLargeAttributes:
+        'Itt: a(z) {step}. lépés, amely {name} relációt illeszti, {found} attribútumot adna; legfeljebb {max} fér el.',
       tooManyCells: 'Itt: a(z) {line}. sorban {cells} mező van; legfeljebb {max} fér el.',
       tooManyRows: 'Itt: a reláció neve {name}.',
       similar: 'A fájlban van ilyen nevű reláció: {names}. Erre gondoltál?',
       similarNone: 'A fájlban nincs ehhez hasonló nevű reláció.',
-      firstLine: 'Az 1. sor, az első sor nevezi meg az illesztendő relációkat: a szerkesztőben meg van jelölve.',
+      firstLine:
+        'Az 1. sor, az első sor nevezi meg az illesztendő relációkat: a szerkesztőben meg van jelölve.',
       firstLineNoEditor: 'Az 1. sor, az első sor nevezi meg az illesztendő relációkat.',
       or: ' vagy ',
       andMore: '\u2026 és még {n}',
@@ -153,19 +181,21 @@ const WalkWords = (() => {
       }
     }
     const fragment = document.createDocumentFragment();
-    Language.text(WORDS, key, marked).split(NODE_AT).forEach((piece, i) => {
-      // A fragment (a list made for this sentence) goes in itself, with the
-      // listeners of its buttons; a node, a name shown in many places, as a copy.
-      if (i % 2) {
-        const node = nodes[Number(piece)];
-        fragment.append(node instanceof DocumentFragment ? node : node.cloneNode(true));
-      }
-      else if (piece) fragment.append(piece);
-    });
+    Language.text(WORDS, key, marked)
+      .split(NODE_AT)
+      .forEach((piece, i) => {
+        // A fragment (a list made for this sentence) goes in itself, with the
+        // listeners of its buttons; a node, a name shown in many places, as a copy.
+        if (i % 2) {
+          const node = nodes[Number(piece)];
+          fragment.append(node instanceof DocumentFragment ? node : node.cloneNode(true));
+        } else if (piece) fragment.append(piece);
+      });
     // A sentence may start with words put in, "the outcome of step 1": its
     // first letter is a capital all the same. A name is never changed.
     const first = fragment.firstChild;
-    if (first?.nodeType === Node.TEXT_NODE) first.data = first.data.charAt(0).toUpperCase() + first.data.slice(1);
+    if (first?.nodeType === Node.TEXT_NODE)
+      first.data = first.data.charAt(0).toUpperCase() + first.data.slice(1);
     return fragment;
   }
 
@@ -209,7 +239,10 @@ const WalkWords = (() => {
   function nameList(names, joiner = ', ') {
     const fragment = document.createDocumentFragment();
     names.forEach((name, i) => {
-      if (i > 0) fragment.append(i === names.length - 1 && joiner === 'or' ? Language.text(WORDS, 'or') : ', ');
+      if (i > 0)
+        fragment.append(
+          i === names.length - 1 && joiner === 'or' ? Language.text(WORDS, 'or') : ', ',
+        );
       fragment.append(name);
     });
     return fragment;

@@ -26,12 +26,12 @@ const Walk = (() => {
 
   // Everything the walk-through keeps between two events.
   const state = {
-    run: null,          // {record, report, facts, relations} of the run shown, or null
-    current: 0,         // the panel shown: 0 .. steps, the last being the tidying
-    selection: null,    // {table, row, panel, fromRelations}: what the student picked, or null
-    panels: [],         // per panel, its tables by id (Pages tables) and its `why` box
+    run: null, // {record, report, facts, relations} of the run shown, or null
+    current: 0, // the panel shown: 0 .. steps, the last being the tidying
+    selection: null, // {table, row, panel, fromRelations}: what the student picked, or null
+    panels: [], // per panel, its tables by id (Pages tables) and its `why` box
     editorMarked: false, // whether the editor's marks are a trace's
-    taken: null,        // what clear() took away, for a redraw in another language
+    taken: null, // what clear() took away, for a redraw in another language
   };
 
   function panelCount() {
@@ -70,7 +70,9 @@ const Walk = (() => {
 
   function operandName(entry, side, k) {
     if (side === 1) return nameNode(entry.step.right);
-    return k === 0 ? nameNode(entry.step.left) : document.createTextNode(text('chain', { n: number(k) }));
+    return k === 0
+      ? nameNode(entry.step.left)
+      : document.createTextNode(text('chain', { n: number(k) }));
   }
 
   function stepPanel(entry, k) {
@@ -80,43 +82,94 @@ const Walk = (() => {
     const left = operandName(entry, 0, k);
     const right = operandName(entry, 1, k);
     // A join counts rows in and out; a product multiplies: 6 x 2 = 12 rows.
-    const counts = { leftRows: number(step.leftRows), rightRows: product ? number(step.rightRows) : rows(step.rightRows), built: rows(step.built.rowCount) };
-    const title = element('h3', 'walk-title', product
-      ? say('productTitle', { step: number(k + 1), left, right, ...counts })
-      : say('joinTitle', { step: number(k + 1), left, right, attribute, ...counts }));
-    const rule = element('p', 'walk-rule', product
-      ? say('ruleProduct', { left, right, leftRows: step.leftRows, rightRows: step.rightRows, built: step.built.rowCount })
-      : say('ruleJoin', { left, right, attribute }));
+    const counts = {
+      leftRows: number(step.leftRows),
+      rightRows: product ? number(step.rightRows) : rows(step.rightRows),
+      built: rows(step.built.rowCount),
+    };
+    const title = element(
+      'h3',
+      'walk-title',
+      product
+        ? say('productTitle', { step: number(k + 1), left, right, ...counts })
+        : say('joinTitle', { step: number(k + 1), left, right, attribute, ...counts }),
+    );
+    const rule = element(
+      'p',
+      'walk-rule',
+      product
+        ? say('ruleProduct', {
+            left,
+            right,
+            leftRows: step.leftRows,
+            rightRows: step.rightRows,
+            built: step.built.rowCount,
+          })
+        : say('ruleJoin', { left, right, attribute }),
+    );
     if (facts && facts.shared.length > 0) {
-      rule.append(' ', say(facts.shared.length === 1 ? 'ruleShared1' : 'ruleSharedN', { names: nameList(facts.shared.map(nameNode)) }));
+      rule.append(
+        ' ',
+        say(facts.shared.length === 1 ? 'ruleShared1' : 'ruleSharedN', {
+          names: nameList(facts.shared.map(nameNode)),
+        }),
+      );
     }
     const tables = {};
-    const operandExtra = (side) => (facts ? {
-      head: text('makesHead'),
-      cell: (r) => (entry.unmatched[side].has(r) ? text('noPartner') : shortRowList(entry.made(side, r))),
-      className: (r) => (entry.unmatched[side].has(r) ? 'no-partner' : ''),
-    } : null);
+    const operandExtra = (side) =>
+      facts
+        ? {
+            head: text('makesHead'),
+            cell: (r) =>
+              entry.unmatched[side].has(r) ? text('noPartner') : shortRowList(entry.made(side, r)),
+            className: (r) => (entry.unmatched[side].has(r) ? 'no-partner' : ''),
+          }
+        : null;
     const operand = (relation, side) => {
       const name = side === 0 ? left : right;
       if (!relation) return element('p', 'note', say('notShown', { name }));
       const id = side === 0 ? 'left' : 'right';
-      const made = table(relation, element('span', '', say(side === 0 ? 'leftCaption' : 'rightCaption', { name })), {
-        joinColumn: facts?.attributeColumns[side] ?? -1, extra: operandExtra(side), id, pick: (r) => select({ table: id, row: r }),
-      });
+      const made = table(
+        relation,
+        element('span', '', say(side === 0 ? 'leftCaption' : 'rightCaption', { name })),
+        {
+          joinColumn: facts?.attributeColumns[side] ?? -1,
+          extra: operandExtra(side),
+          id,
+          pick: (r) => select({ table: id, row: r }),
+        },
+      );
       tables[id] = made.paged;
       return made.block;
     };
-    const built = table(step.built, element('span', '', say('builtCaption', { n: number(k + 1) })), {
-      joinColumn: entry.builtJoinColumn ?? -1,
-      extra: facts ? { head: text('fromHead'), cell: (i) => { const pair = facts.pairs[i]; return pair ? `${number(pair[0] + 1)} + ${number(pair[1] + 1)}` : ''; } } : null,
-      id: 'built',
-      pick: (r) => select({ table: 'built', row: r }),
-    });
+    const built = table(
+      step.built,
+      element('span', '', say('builtCaption', { n: number(k + 1) })),
+      {
+        joinColumn: entry.builtJoinColumn ?? -1,
+        extra: facts
+          ? {
+              head: text('fromHead'),
+              cell: (i) => {
+                const pair = facts.pairs[i];
+                return pair ? `${number(pair[0] + 1)} + ${number(pair[1] + 1)}` : '';
+              },
+            }
+          : null,
+        id: 'built',
+        pick: (r) => select({ table: 'built', row: r }),
+      },
+    );
     tables.built = built.paged;
     built.block.classList.add('built');
     const why = whyBox();
-    const content = element('div', 'walk-tables', operand(entry.left, 0),
-      term(product ? '\u00d7' : '\u22c8', operand(entry.right, 1)), term('=', built.block));
+    const content = element(
+      'div',
+      'walk-tables',
+      operand(entry.left, 0),
+      term(product ? '\u00d7' : '\u22c8', operand(entry.right, 1)),
+      term('=', built.block),
+    );
     return { nodes: [title, rule, why, content], tables, why };
   }
 
@@ -133,41 +186,89 @@ const Walk = (() => {
     const resultCount = report.result ? report.result.rowCount : tidy.sources.length;
     // Only when every step is shown is the last one shown the last one.
     const whole = report.stepsLeftOut === 0 && tidy.relation === null && last;
-    const title = element('h3', 'walk-title', whole
-      ? say('tidyTitle', { built: rows(last.step.built.rowCount), step: number(facts.steps.length), result: rows(resultCount) })
-      : say('tidyTitleAlone', { built: rows(tidy.builtCount), result: rows(resultCount) }));
+    const title = element(
+      'h3',
+      'walk-title',
+      whole
+        ? say('tidyTitle', {
+            built: rows(last.step.built.rowCount),
+            step: number(facts.steps.length),
+            result: rows(resultCount),
+          })
+        : say('tidyTitleAlone', { built: rows(tidy.builtCount), result: rows(resultCount) }),
+    );
     const nodes = [title];
     if (tidy.moves.length === 0 || !report.result) {
       nodes.push(element('p', 'walk-rule', say('tidyColumnsStay')));
     } else {
       nodes.push(element('p', 'walk-rule', say('tidyColumns')));
-      nodes.push(element('ul', 'walk-moves', ...tidy.moves.map(({ from, to }) => element('li', '',
-        say('columnMove', { name: nameNode(report.result.attributes[to][0]), from: from + 1, to: to + 1 })))));
+      nodes.push(
+        element(
+          'ul',
+          'walk-moves',
+          ...tidy.moves.map(({ from, to }) =>
+            element(
+              'li',
+              '',
+              say('columnMove', {
+                name: nameNode(report.result.attributes[to][0]),
+                from: from + 1,
+                to: to + 1,
+              }),
+            ),
+          ),
+        ),
+      );
     }
     if (tidy.merged.length === 0) nodes.push(element('p', 'walk-rule', say('tidyNoMerge')));
-    nodes.push(...itemList(tidy.merged.map(({ row, sources }) => () => element('p', 'walk-rule merged',
-      say('tidyMerged', { list: rowList(sources), n: row + 1, count: sources.length }))), 'div'));
+    nodes.push(
+      ...itemList(
+        tidy.merged.map(
+          ({ row, sources }) =>
+            () =>
+              element(
+                'p',
+                'walk-rule merged',
+                say('tidyMerged', { list: rowList(sources), n: row + 1, count: sources.length }),
+              ),
+        ),
+        'div',
+      ),
+    );
     nodes.push(element('p', 'walk-rule', say('tidyOrder')));
     const why = whyBox();
     nodes.push(why);
     const tables = {};
     const blocks = [];
     if (whole) {
-      const built = table(last.step.built, element('span', '', say('builtCaption', { n: number(facts.steps.length) })), {
-        extra: { head: text('goesHead'), cell: (i) => (tidy.goesTo[i] >= 0 ? number(tidy.goesTo[i] + 1) : '') },
-        id: 'tidy-built',
-        pick: (r) => select({ table: 'tidy-built', row: r }),
-      });
+      const built = table(
+        last.step.built,
+        element('span', '', say('builtCaption', { n: number(facts.steps.length) })),
+        {
+          extra: {
+            head: text('goesHead'),
+            cell: (i) => (tidy.goesTo[i] >= 0 ? number(tidy.goesTo[i] + 1) : ''),
+          },
+          id: 'tidy-built',
+          pick: (r) => select({ table: 'tidy-built', row: r }),
+        },
+      );
       tables['tidy-built'] = built.paged;
       blocks.push(built.block);
     }
     if (report.result) {
       const fromCell = (n) => {
         const sources = tidy.sources[n] ?? [];
-        return sources.length > 1 ? text('mergedCount', { list: shortRowList(sources), count: number(sources.length) }) : shortRowList(sources);
+        return sources.length > 1
+          ? text('mergedCount', { list: shortRowList(sources), count: number(sources.length) })
+          : shortRowList(sources);
       };
       const result = table(report.result, element('span', 'mono', text('resultCaption')), {
-        extra: { head: text('fromBuiltHead'), cell: fromCell, className: (n) => ((tidy.sources[n] ?? []).length > 1 ? 'merged' : '') },
+        extra: {
+          head: text('fromBuiltHead'),
+          cell: fromCell,
+          className: (n) => ((tidy.sources[n] ?? []).length > 1 ? 'merged' : ''),
+        },
         id: 'tidy-result',
         pick: (r) => select({ table: 'result', row: r }),
       });
@@ -186,10 +287,16 @@ const Walk = (() => {
     const box = element(tag, tag === 'ul' ? 'walk-trace' : 'walk-list');
     box.append(...makers.slice(0, limit).map((make) => make()));
     if (makers.length > limit) {
-      const more = element('button', 'show-all', text('showAll', { n: number(makers.length - limit) }));
+      const more = element(
+        'button',
+        'show-all',
+        text('showAll', { n: number(makers.length - limit) }),
+      );
       more.type = 'button';
       const holder = element(tag === 'ul' ? 'li' : 'p', '', more);
-      more.addEventListener('click', () => holder.replaceWith(...makers.slice(limit).map((make) => make())));
+      more.addEventListener('click', () =>
+        holder.replaceWith(...makers.slice(limit).map((make) => make())),
+      );
       box.append(holder);
     }
     return [box];
@@ -211,7 +318,8 @@ const Walk = (() => {
     const next = button(text('next'), state.current + 1, 'walk-next');
     next.disabled = state.current >= count - 1;
     const tabs = Array.from({ length: count }, (_, i) => {
-      const label = i < run.facts.steps.length ? text('stepTab', { n: number(i + 1) }) : text('tidyTab');
+      const label =
+        i < run.facts.steps.length ? text('stepTab', { n: number(i + 1) }) : text('tidyTab');
       const tab = button(label, i, 'walk-tab');
       if (i === state.current) tab.setAttribute('aria-current', 'step');
       return tab;
@@ -222,7 +330,11 @@ const Walk = (() => {
     state.panels = run.facts.steps.map((entry, k) => stepPanel(entry, k));
     if (run.facts.tidy) state.panels.push(tidyPanel());
     const items = state.panels.map((panel, i) => {
-      const item = element('li', i === run.facts.steps.length ? 'walk-panel walk-tidy' : 'walk-panel', ...panel.nodes);
+      const item = element(
+        'li',
+        i === run.facts.steps.length ? 'walk-panel walk-tidy' : 'walk-panel',
+        ...panel.nodes,
+      );
       item.hidden = i !== state.current;
       return item;
     });
@@ -237,8 +349,11 @@ const Walk = (() => {
   // Shows panel `to`, the walk's focus kept on its buttons.
   function go(to) {
     if (!state.run || to < 0 || to >= panelCount() || to === state.current) return;
-    const focused = document.activeElement?.classList.contains('walk-previous') ? 'walk-previous'
-      : document.activeElement?.classList.contains('walk-next') ? 'walk-next' : null;
+    const focused = document.activeElement?.classList.contains('walk-previous')
+      ? 'walk-previous'
+      : document.activeElement?.classList.contains('walk-next')
+        ? 'walk-next'
+        : null;
     state.current = to;
     draw();
     const keep = focused && walk.querySelector(`.${focused}`);
@@ -262,8 +377,11 @@ const Walk = (() => {
   // Every table that marks rows: the panels', then the Relations tables.
   function everyTable() {
     const { relations } = state.run;
-    return [...state.panels.flatMap((panel) => Object.values(panel.tables)), ...relations.relations.filter(Boolean),
-      ...(relations.result ? [relations.result] : [])];
+    return [
+      ...state.panels.flatMap((panel) => Object.values(panel.tables)),
+      ...relations.relations.filter(Boolean),
+      ...(relations.result ? [relations.result] : []),
+    ];
   }
 
   function clearMarks() {
@@ -308,7 +426,13 @@ const Walk = (() => {
       if (!pair) return;
       panel.tables.left?.mark('source', [pair[0]], { reveal: true });
       panel.tables.right?.mark('source', [pair[1]], { reveal: true });
-      const values = { n: row + 1, l: pair[0] + 1, r: pair[1] + 1, left: names[0], right: names[1] };
+      const values = {
+        n: row + 1,
+        l: pair[0] + 1,
+        r: pair[1] + 1,
+        left: names[0],
+        right: names[1],
+      };
       if (attribute === null) {
         panel.why.replaceChildren(say('whyBuiltProduct', values));
       } else {
@@ -323,11 +447,17 @@ const Walk = (() => {
     panel.tables.built?.mark('source', made, { reveal: true });
     const [name, other] = side === 0 ? names : [names[1], names[0]];
     if (made.length > 0) {
-      panel.why.replaceChildren(say(made.length === 1 ? 'whyMade1' : 'whyMadeN', { r: row + 1, name, list: rowList(made) }));
+      panel.why.replaceChildren(
+        say(made.length === 1 ? 'whyMade1' : 'whyMadeN', { r: row + 1, name, list: rowList(made) }),
+      );
     } else if (attribute === null) {
       panel.why.replaceChildren(say('whyNoneProduct', { r: row + 1, name, other }));
     } else {
-      const value = cellShown(side === 0 ? entry.left : entry.right, row, entry.facts.attributeColumns[side]);
+      const value = cellShown(
+        side === 0 ? entry.left : entry.right,
+        row,
+        entry.facts.attributeColumns[side],
+      );
       panel.why.replaceChildren(say('whyNone', { r: row + 1, name, other, attribute, value }));
     }
   }
@@ -353,7 +483,10 @@ const Walk = (() => {
     run.facts.steps.forEach((entry, k) => {
       const { tables } = state.panels[k];
       tables.built?.mark('source', built[k] ?? [], reveal);
-      const leftRows = entry.facts?.leftRelation === null ? built[k - 1] : inputRows.get(entry.facts?.leftRelation);
+      const leftRows =
+        entry.facts?.leftRelation === null
+          ? built[k - 1]
+          : inputRows.get(entry.facts?.leftRelation);
       tables.left?.mark('source', leftRows ?? [], reveal);
       tables.right?.mark('source', inputRows.get(entry.facts?.rightRelation) ?? [], reveal);
     });
@@ -366,13 +499,27 @@ const Walk = (() => {
       for (const r of sourceRows) {
         const line = WalkFacts.lineOf(run.report, relation, r);
         if (line !== null) lines.push(line);
-        makers.push(() => element('li', '', say('traceRow', { name: nameNode(name), r: r + 1, line: line === null ? '?' : String(line) })));
+        makers.push(() =>
+          element(
+            'li',
+            '',
+            say('traceRow', {
+              name: nameNode(name),
+              r: r + 1,
+              line: line === null ? '?' : String(line),
+            }),
+          ),
+        );
       }
     }
     const sources = run.report.explain.tidy?.sources[row] ?? [];
-    const boxes = [state.panels[state.current]?.why, state.selection.fromRelations ? document.querySelector('.result-why') : null];
+    const boxes = [
+      state.panels[state.current]?.why,
+      state.selection.fromRelations ? document.querySelector('.result-why') : null,
+    ];
     // Each box gets words of its own, their "and N more" buttons working.
-    for (const box of boxes.filter(Boolean)) box.replaceChildren(...traceWords(row, makers, sources, lines.length > 0));
+    for (const box of boxes.filter(Boolean))
+      box.replaceChildren(...traceWords(row, makers, sources, lines.length > 0));
     if (run.record.input.inEditor && lines.length > 0) {
       Input.markLines(lines.sort((a, b) => a - b));
       state.editorMarked = true;
@@ -384,10 +531,14 @@ const Walk = (() => {
   // relation's rows; where their lines are.
   function traceWords(row, makers, sources, anyLine) {
     const tidy = state.run.facts.tidy;
-    const words = tidy && tidy.relation !== null
-      ? [element('span', '', say('traceAlone', { n: row + 1, list: rowList(sources) })), ' ']
-      : [element('span', '', say('trace', { n: row + 1 })), ...itemList(makers)];
-    if (anyLine) words.push(element('span', '', say(state.run.record.input.inEditor ? 'traceMarked' : 'traceLines')));
+    const words =
+      tidy && tidy.relation !== null
+        ? [element('span', '', say('traceAlone', { n: row + 1, list: rowList(sources) })), ' ']
+        : [element('span', '', say('trace', { n: row + 1 })), ...itemList(makers)];
+    if (anyLine)
+      words.push(
+        element('span', '', say(state.run.record.input.inEditor ? 'traceMarked' : 'traceLines')),
+      );
     return words;
   }
 
@@ -402,18 +553,32 @@ const Walk = (() => {
     const line = message.line;
     switch (message.kind) {
       case 'bad-header': {
-        const key = { 'no-parenthesis': 'causeNoParenthesis', 'list-not-closed': 'causeListNotClosed', 'line-after-last-block': 'causeAfterLastBlock' }[fields.cause];
+        const key = {
+          'no-parenthesis': 'causeNoParenthesis',
+          'list-not-closed': 'causeListNotClosed',
+          'line-after-last-block': 'causeAfterLastBlock',
+        }[fields.cause];
         return key ? [say(key, { line: String(line) })] : null;
       }
       case 'result-too-large':
-        return [say(fields.limit === 'rows' ? 'tooLargeRows' : 'tooLargeAttributes', { step: fields.step, name: nameNode(fields.name), found: fields.found, max: fields.max })];
+        return [
+          say(fields.limit === 'rows' ? 'tooLargeRows' : 'tooLargeAttributes', {
+            step: fields.step,
+            name: nameNode(fields.name),
+            found: fields.found,
+            max: fields.max,
+          }),
+        ];
       case 'too-many-cells':
         return [say('tooManyCells', { line: String(line), cells: fields.cells, max: fields.max })];
       case 'too-many-rows':
         return [say('tooManyRows', { name: nameNode(fields.name) })];
       case 'unknown-relation': {
         const names = fields.similarNames ?? [];
-        const offered = names.length > 0 ? say('similar', { names: nameList(names.map(nameNode), 'or') }) : say('similarNone');
+        const offered =
+          names.length > 0
+            ? say('similar', { names: nameList(names.map(nameNode), 'or') })
+            : say('similarNone');
         return [offered, ' ', say(record.input.inEditor ? 'firstLine' : 'firstLineNoEditor')];
       }
       default:
@@ -447,7 +612,9 @@ const Walk = (() => {
     },
     // Takes the walk-through away.
     clear() {
-      state.taken = state.run ? { record: state.run.record, current: state.current, selection: state.selection } : null;
+      state.taken = state.run
+        ? { record: state.run.record, current: state.current, selection: state.selection }
+        : null;
       state.run = null;
       state.selection = null;
       state.panels = [];

@@ -70,7 +70,9 @@ function run(engine, { input, rowLimit, relationLimit, reportLimit, outputLimit 
   const result = readOutcome(engine, address);
   const output = takeOutput(engine);
   if (output && output.length > outputLimit) {
-    return { error: { key: 'outputTooLarge', values: { size: output.length, limit: outputLimit } } };
+    return {
+      error: { key: 'outputTooLarge', values: { size: output.length, limit: outputLimit } },
+    };
   }
   return { result: { ...result, output }, heapBytes: engine.HEAPU8.buffer.byteLength };
 }
