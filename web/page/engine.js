@@ -29,7 +29,6 @@ const Engine = (() => {
   // What a run's report tells and what the page takes and keeps; the browser
   // test lowers the byte limits to try what happens beyond them.
   const limits = {
-    rows: 25, // rows the report tells of each relation
     relations: 500, // input relations the report tells of
     reportBytes: 16 << 20, // the report's text
     outputBytes: Infinity, // the output file: as much as the tab holds
@@ -174,7 +173,6 @@ const Engine = (() => {
     signal?.addEventListener('abort', onAbort, { once: true });
     const message = {
       input: copy,
-      rowLimit: limits.rows,
       relationLimit: limits.relations,
       reportLimit: limits.reportBytes,
       outputLimit: limits.outputBytes,
