@@ -303,7 +303,7 @@ function shownContent(page) {
 async function runExample(page, name) {
   await page.selectOption('#examples', name);
   await page.click('#run');
-  await guarded(page.waitForFunction(() => /^(done|kész|Exit|Kilépési)|sor!/.test(document.getElementById('status').textContent)), `running ${name}`);
+  await guarded(page.waitForFunction(() => /^(Done|Kész|Exit|Kilépési)|sor!/.test(document.getElementById('status').textContent)), `running ${name}`);
 }
 
 // window.joinrel.run on `input`; its byte arrays, which must come as
@@ -409,7 +409,7 @@ async function runControls(c) {
   }
   await page.click('#run');
   const message = shown(c.stdout).split('\n')[0];
-  const finished = c.status === 0 ? 'done' : message;
+  const finished = c.status === 0 ? 'Done' : message;
   try {
     await page.waitForFunction((text) => document.getElementById('status').textContent.includes(text), finished);
   } catch {
@@ -640,7 +640,7 @@ async function assertNothingShown(page, what) {
     status: document.getElementById('status').textContent,
   }));
   assert.deepEqual({ ...shown, status: undefined }, { tables: 0, output: '', console: '', marked: 0, download: false, status: undefined }, `${what}: still shown (status "${shown.status}")`);
-  assert.doesNotMatch(shown.status, /done|sor!/, `${what}: the old run's status stays`);
+  assert.doesNotMatch(shown.status, /Done|sor!/, `${what}: the old run's status stays`);
 }
 
 test('a new input takes away what the last run showed, Download with it', async (t) => {
@@ -676,7 +676,7 @@ test('a run going on when the input changes is cancelled, and shows nothing', as
   await assertNothingShown(page, 'the old run\'s answer');
   assert.ok(await page.isEnabled('#run'), 'Run after the cancelled run');
   await page.click('#run');
-  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('done')), 'the new run');
+  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('Done')), 'the new run');
   const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
   assert.equal(download.suggestedFilename(), 'company.out.txt');
   assert.deepEqual(fs.readFileSync(await download.path()), caseNamed('example company').output);
@@ -717,7 +717,7 @@ test('a file read that ends after a newer choice is dropped', async () => {
   assert.match(await page.inputValue('#editor'), /^Q\(Emp, Dept\)/, 'the editor');
   assert.match(await page.textContent('#input-note'), /^company\.txt/, 'the input note');
   await page.click('#run');
-  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('done')), 'the run');
+  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('Done')), 'the run');
   const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
   assert.equal(download.suggestedFilename(), 'company.out.txt');
   await page.close();
@@ -863,7 +863,7 @@ test('a cell over 1,000 bytes is shown cut with its length, and the output holds
   await page.setInputFiles('#input-file', { name: 'long.txt', mimeType: 'text/plain', buffer: input });
   await page.waitForFunction(() => document.getElementById('input-note').textContent.startsWith('long.txt'));
   await page.click('#run');
-  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('done')), 'the run');
+  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('Done')), 'the run');
   const cut = await page.$$eval('#relations td', (cells) => cells.map((cell) => cell.textContent).filter((text) => text.includes('cut here')));
   assert.ok(cut.length >= 1, 'no cell is shown cut');
   assert.match(cut[0], /cut here: 5,000 bytes in all$/);
@@ -881,14 +881,14 @@ test('characters that show as nothing get a visible mark, and every name keeps i
   };
   await open('marks.txt', Buffer.from('Q(\u202eA, B)\n\n\u202eA(x\ty, k)\n 1 ,2\n\nB(k)\n2\n'));
   await page.click('#run');
-  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('done')), 'the run');
+  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('Done')), 'the run');
   const marks = (selector) => page.$$eval(selector, (nodes) => nodes.map((node) => node.textContent));
   assert.deepEqual(await marks('#relations .relation:first-child th .char-mark'), ['TAB']);
   assert.deepEqual(await marks('#relations .relation:first-child td .char-mark'), ['\u2423', '\u2423']);
   assert.deepEqual(await marks('#steps .walk-title bdi .char-mark'), ['RLO']);
   await open('empty-name.txt', Buffer.from('Q(, B)\n\n (k)\n2\n\nB(k)\n2\n'));
   await page.click('#run');
-  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('done')), 'the run');
+  await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('Done')), 'the run');
   assert.equal(await page.textContent('#relations .relation:first-child h3 .mono'), 'an empty name');
   assert.match(await page.textContent('#steps .walk-title'), /^Step 1: an empty name \u22c8 B,/);
   await open(`${'n'.repeat(200)}.txt`, Buffer.from('\ufeffQ(A)\n\nA(x)\n1\n'));
@@ -915,7 +915,7 @@ test('axe-core finds nothing, fresh, after a run, after a message and after a wi
     await page.keyboard.press('Tab');
     assert.equal(await page.evaluate(() => document.activeElement.id), 'run', 'Tab after the examples');
     await page.keyboard.press('Enter');
-    await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('done')), 'the run');
+    await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('Done')), 'the run');
     assert.equal(await page.evaluate(() => document.activeElement.id), 'run', 'focus after the run');
     let focused = '';
     for (let tab = 0; tab < 40 && focused !== 'download'; tab += 1) {
@@ -940,7 +940,7 @@ test('axe-core finds nothing, fresh, after a run, after a message and after a wi
     const wide = `Q(W, V)\n\nW(${cells.map((_, k) => `a${k}`).join(', ')})\n${cells.join(',')}\n\nV(a0)\n${cells[0]}\n\nE(e, f)\n z,\n`;
     await page.fill('#editor', wide);
     await page.click('#run');
-    await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('done')), 'the run');
+    await guarded(page.waitForFunction(() => document.getElementById('status').textContent.includes('Done')), 'the run');
     assert.ok(await page.$eval('.table-wrap', (wrap) => wrap.scrollWidth > wrap.clientWidth), 'the table is not wider than the page');
     await check('after a wide relation');
   });
@@ -1033,8 +1033,8 @@ test('a link made from disk brings back the exact bytes, CR LF and 0xFF with the
   assert.equal(url, fileUrl + fragment);
   await sender.close();
   const receiver = await openPage(url);
-  await guarded(receiver.waitForFunction(() => /^done|sor!/.test(document.getElementById('status').textContent)), 'the shared run');
-  assert.match(await receiver.textContent('#status'), /^done \(exit status 0\)/);
+  await guarded(receiver.waitForFunction(() => /^Done|sor!/.test(document.getElementById('status').textContent)), 'the shared run');
+  assert.match(await receiver.textContent('#status'), /^Done \(exit status 0\)/);
   const loaded = await receiver.evaluate(async () => btoa(String.fromCharCode(...(await Input.current()).bytes)));
   assert.deepEqual(Buffer.from(loaded, 'base64'), input, 'the shared input');
   await receiver.close();
@@ -1060,7 +1060,7 @@ test('an input too large for a link gets none, and a cut, foreign or newer link 
   for (const [address, words] of refused) {
     const opened = await openPage(address.startsWith('#') ? `${origin}/index.html${address}` : address);
     assert.match(await shareNote(opened), words, address);
-    assert.equal(await opened.inputValue('#editor'), '', `${address}: the editor holds an input`);
+    assert.match(await opened.inputValue('#editor'), /^Q\(Emp, Dept\)\n/, `${address}: the editor holds another input than the first example`);
     await opened.close();
   }
   assertClean();
@@ -1073,10 +1073,11 @@ test('an input too large for a link gets none, and a cut, foreign or newer link 
 // relations, then every aria-label and title, then the words page.css shows.
 // `engine` is the engine's message, which no language changes. The walk's
 // panels are left to the walk-through's test: their sentences are put
-// together around names, in a different number of pieces in each language.
+// together around names, in a different number of pieces in each language;
+// the format guide is a text of its own in each language.
 function pageWords(page) {
   return page.evaluate(() => {
-    const data = 'script, textarea, pre, table, code, bdi, .mono, h1, .message, label.language, #examples option:not([value=""]), .walk-panel';
+    const data = 'script, textarea, pre, table, code, bdi, .mono, h1, .message, label.language, #examples option:not([value=""]), .walk-panel, #format-guide';
     const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
     const words = [];
     for (let node = walker.nextNode(); node; node = walker.nextNode()) {
@@ -1131,6 +1132,85 @@ test('every word of the page switches to Hungarian and back, the engine\'s messa
   assertClean();
 });
 
+// Every text the page holds, hidden ones too, outside its script, the
+// editor and the output file: its text, its aria-labels, titles and
+// placeholders, and the words page.css shows.
+function everyText(page) {
+  return page.evaluate(() => {
+    const texts = [];
+    const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+    for (let node = walker.nextNode(); node; node = walker.nextNode()) {
+      if (!node.parentElement.closest('script, style, textarea, #output')) texts.push(node.data);
+    }
+    for (const node of document.body.querySelectorAll('[aria-label], [title], [placeholder]')) {
+      for (const name of ['aria-label', 'title', 'placeholder']) if (node.hasAttribute(name)) texts.push(node.getAttribute(name));
+    }
+    const style = getComputedStyle(document.documentElement);
+    for (const property of ['--console-prints', '--empty-cell', '--steps-hint', '--no-step']) texts.push(style.getPropertyValue(property));
+    return texts.join('\n');
+  });
+}
+
+// Opens every step of the walk-through and picks the first row of each of
+// its tables, so that every sentence the walk can say of it is there.
+async function openEveryStep(page) {
+  const tabs = await page.$$eval('.walk-tab', (nodes) => nodes.length);
+  const texts = [];
+  for (let tab = 0; tab < tabs; tab += 1) {
+    await page.click(`.walk-tab >> nth=${tab}`);
+    for (const table of await page.$$('#steps > li:not([hidden]) [data-table]')) {
+      const row = await table.$('tbody tr');
+      if (row) {
+        await row.click();
+        texts.push(await everyText(page));
+      }
+    }
+    texts.push(await everyText(page));
+  }
+  return texts.join('\n');
+}
+
+test('no text of the page, in either language, holds "a(z)", "undefined", "null" or "{"; Run on the fresh page runs the example', async (t) => {
+  const page = await openPage();
+  const unfilled = /a\(z\)|undefined|\bnull\b|\{/i;
+  const check = async (state, reach) => {
+    for (const language of ['en', 'hu']) {
+      await switchTo(page, language);
+      const text = await reach();
+      assert.doesNotMatch(text, unfilled, `${state}, ${language}: ${unfilled.exec(text)?.index >= 0 ? text.slice(Math.max(0, unfilled.exec(text).index - 80), unfilled.exec(text).index + 40) : ''}`);
+    }
+    await switchTo(page, 'en');
+  };
+  await t.test('fresh, and Run gives the example\'s output', async () => {
+    await check('fresh', () => everyText(page));
+    await page.click('#run');
+    await guarded(page.waitForFunction(() => document.getElementById('status').textContent.startsWith('Done')), 'the run');
+    assert.equal(await page.textContent('#output'), shown(caseNamed('example company').output));
+  });
+  for (const example of cases.filter((c) => c.name.startsWith('example '))) {
+    await t.test(`after ${example.fileName}, every step opened`, async () => {
+      await runExample(page, example.fileName);
+      await check(example.fileName, () => openEveryStep(page));
+    });
+  }
+  const messages = {
+    'a relation not defined': 'Q(A, B)\n\nA(x)\n1\n',
+    'a header without ")"': 'Q(A)\n\nA(x, y\n1\n',
+    '51 cells': `Q(A)\n\nA(x)\n${'1,'.repeat(50)}1\n`,
+    'a name differing in letter case': 'Q(Emp, dept)\n\nEmp(x)\n1\n\nDept(x)\n1\n',
+  };
+  for (const [message, input] of Object.entries(messages)) {
+    await t.test(`after ${message}`, async () => {
+      await page.fill('#editor', input);
+      await page.click('#run');
+      await guarded(page.waitForFunction(() => document.getElementById('status').classList.contains('failed')), 'the run');
+      await check(message, () => everyText(page));
+    });
+  }
+  await page.close();
+  assertClean();
+});
+
 // Saves the page as it is, wide and narrow, as hu-NAME-wide.png and
 // hu-NAME-narrow.png; nothing may stick out sideways in either.
 async function shootBoth(page, name) {
@@ -1148,7 +1228,7 @@ test('a Hungarian browser gets the page in Hungarian, and a choice is kept for t
   assert.equal(await page.evaluate(() => document.documentElement.lang), 'hu');
   assert.equal(await page.inputValue('#language'), 'hu');
   await runExample(page, 'company.txt');
-  assert.match(await page.textContent('#status'), /^kész \(kilépési kód: 0\)/);
+  assert.match(await page.textContent('#status'), /^Kész \(kilépési kód: 0\)/);
   await shootBoth(page, 'company');
   const failing = caseNamed('case row_too_many_cells');
   await page.setInputFiles('#input-file', { name: failing.fileName, mimeType: 'text/plain', buffer: failing.input });
