@@ -19,6 +19,7 @@ const pageParts = Object.fromEntries(
     'JOINREL_EXAMPLES',
     'JOINREL_MESSAGES',
     'JOINREL_MESSAGES_HU',
+    'JOINREL_FORMAT',
   ].map((name) => [name, 'readonly']),
 );
 

@@ -14,7 +14,7 @@
       changed: 'The input changed, so its run was cancelled. Press Run to run the new one.',
       noEngine:
         'The engine could not be loaded, so this page cannot run anything. Reloading the page may help. ' +
-        'What the browser said: {reason}',
+        'The browser\u2019s error: {reason}',
     },
     hu: {
       starting: 'A motor indul\u2026',
@@ -22,10 +22,11 @@
       running: 'Fut\u2026',
       cancelled: 'Leállítva.',
       changed:
-        'A bemenet megváltozott, ezért a futtatása leállt. Az új bemenetet a Futtatás gomb futtatja.',
+        'A bemenet megváltozott, ezért a régi bemenet futtatása leállt. Az új bemenet futtatásához ' +
+        'nyomd meg a Futtatás gombot.',
       noEngine:
-        'A motort nem sikerült betölteni, ezért ez az oldal semmit sem tud futtatni. Az oldal ' +
-        'újratöltése segíthet. Amit a böngésző mondott: {reason}',
+        'A motort nem sikerült betölteni, ezért ez az oldal semmit sem tud futtatni. Talán segít, ha ' +
+        'újratöltöd az oldalt. A böngésző hibaüzenete: {reason}',
     },
   });
   const $ = (id) => document.getElementById(id);

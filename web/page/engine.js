@@ -9,6 +9,8 @@ const Engine = (() => {
   const TEXTS = Language.table({
     en: {
       notLoaded: 'The engine could not be loaded: {reason}',
+      noScript: 'its script did not start',
+      noReason: 'the browser gave no reason',
       failed: 'The engine failed: {reason}',
       cancelled: 'The run was cancelled.',
       outputTooLarge:
@@ -18,10 +20,12 @@ const Engine = (() => {
     },
     hu: {
       notLoaded: 'A motort nem sikerült betölteni: {reason}',
-      failed: 'A motor futás közben hibára futott: {reason}',
+      noScript: 'a motor szkriptje nem indult el',
+      noReason: 'a böngésző nem adott meg okot',
+      failed: 'A motor hiba miatt leállt: {reason}',
       cancelled: 'A futtatás leállt.',
       outputTooLarge:
-        'A kimeneti fájl {size} bájt, több, mint amennyit ez az oldal tárolni tud ({limit} bájt).',
+        'A kimeneti fájl {size} bájtos, ami több annál, amennyit ez az oldal kezelni tud ({limit} bájt).',
       noMemory:
         'Ennek a böngészőlapnak nincs elég memóriája ehhez a futtatáshoz: a fájlok túl nagyok.',
     },
@@ -42,15 +46,26 @@ const Engine = (() => {
 
   // An error worded in the page's language, which keeps its key and values
   // so that describe() can word it again after a switch.
+  // A value may be a function, which words it in the language of the moment.
   function pageError(key, values = {}, Kind = Error) {
-    const error = new Kind(Language.text(TEXTS, key, values));
+    const error = new Kind(worded(key, values));
     error.words = { key, values };
     return error;
   }
 
+  function worded(key, values) {
+    const now = Object.fromEntries(
+      Object.entries(values).map(([name, value]) => [
+        name,
+        typeof value === 'function' ? value() : value,
+      ]),
+    );
+    return Language.text(TEXTS, key, now);
+  }
+
   // What `error` says, in the page's language as it is now.
   function describe(error) {
-    return error.words ? Language.text(TEXTS, error.words.key, error.words.values) : error.message;
+    return error.words ? worded(error.words.key, error.words.values) : error.message;
   }
 
   const idle = []; // workers waiting for a run
@@ -99,10 +114,12 @@ const Engine = (() => {
     if (!failure && idle.length === 0) idle.push(makeWorker());
   }
 
+  // `reason`: what the browser said, or null when its script did not start.
   function fail(reason) {
     if (failure) return;
-    failure = pageError('notLoaded', { reason });
-    failure.reason = reason;
+    const said = reason ? () => reason : () => Language.text(TEXTS, 'noScript');
+    failure = pageError('notLoaded', { reason: said });
+    Object.defineProperty(failure, 'reason', { get: said });
     for (const worker of [...idle, ...busy.keys()]) forget(worker);
     for (const worker of [...busy.keys()]) endRun(worker, (waiting) => waiting.reject(failure));
     rejectReady(failure);
@@ -135,11 +152,17 @@ const Engine = (() => {
     worker.onerror = (event) => {
       event.preventDefault();
       if (!loaded) {
-        fail(event.message || 'its script did not start');
+        fail(event.message || null);
         return;
       }
       forget(worker);
-      endRun(worker, (waiting) => waiting.reject(pageError('failed', { reason: event.message })));
+      endRun(worker, (waiting) =>
+        waiting.reject(
+          pageError('failed', {
+            reason: event.message || (() => Language.text(TEXTS, 'noReason')),
+          }),
+        ),
+      );
       keepOneIdle();
     };
     return worker;

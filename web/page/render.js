@@ -11,82 +11,81 @@
 const Render = (() => {
   const OUTPUT_SHOWN = 1 << 20; // bytes of the output file shown as text
 
-  // A key with a 1 after it is the word for a count of one.
+  // A counted phrase is one entry, its forms by the count {n}'s plural category.
   const TEXTS = Language.table({
     en: {
-      row1: '1 row',
-      row: '{n} rows',
-      moreRow1: '1 more row',
-      moreRow: '{n} more rows',
-      moreRelation1: '1 more relation',
-      moreRelation: '{n} more relations',
-      moreStep1: '1 more join step',
-      moreStep: '{n} more join steps',
+      rows: { one: '1 row', other: '{n} rows' },
       tableOf: 'Table of {label}',
       noAttributesRows: 'No attributes: its rows have no cells, so none is written.',
       noAttributes: 'No attributes and no rows.',
-      moreRows: '\u2026 and {rows} not shown here.',
+      moreRows: {
+        one: '\u2026 and 1 more row, not shown here.',
+        other: '\u2026 and {n} more rows, not shown here.',
+      },
       leftOut:
         'This run is too large to show whole here, so some tables or join steps are left out. ' +
         'The output file is complete: Download saves all of it.',
       emptyNamed: 'the relation with an empty name',
-      moreRelations: '\u2026 and {relations} not shown here; the output file holds them.',
+      moreRelations: {
+        one: '\u2026 and 1 more relation, not shown here; the output file holds it.',
+        other: '\u2026 and {n} more relations, not shown here; the output file holds them.',
+      },
       resultLeftOut: 'result is too large to show here; the output file holds it.',
       noRelation: 'The run wrote no relation.',
-      moreSteps: '\u2026 and {steps}, too large to show here.',
+      moreSteps: {
+        one: '\u2026 and 1 more join step, which no longer fits here.',
+        other: '\u2026 and {n} more join steps, which no longer fit here.',
+      },
       noOutput: 'The run created no output file.',
       outputCut: 'Shown: the first 1 MiB of {size} bytes. Download saves all of it.',
-      outputSize: '{size} bytes.',
-      done: 'done (exit status {status})',
+      outputSize: { one: '1 byte.', other: '{n} bytes.' },
+      done: 'Done (exit status {status})',
       meaning: 'Meaning: ',
-      fix: 'What to fix: ',
+      fix: 'What to do: ',
       exitStatus: 'Exit status {status}.',
-      lineMarked: ' Line {line} is marked in the editor.',
+      lineMarked: ' Line {line} of the file is marked in the editor.',
       lineBelow:
-        ' The file is too large for the editor; here is line {line} with the lines around it:',
+        ' The file is too large for the editor; here is its line {line} with the lines around it:',
       excerpt: 'Line {line} of the input file and the lines around it',
       consolePrints: 'The command line prints:',
       emptyCell: '(empty)',
-      stepsHint: 'Each join step appears here after a run.',
+      stepsHint: 'After a run, each join step appears here.',
       noStep: 'No join step ran.',
+      aRelation: 'the relation',
     },
     hu: {
-      row1: '1 sor',
-      row: '{n} sor',
-      moreRow1: 'még 1 sor',
-      moreRow: 'még {n} sor',
-      moreRelation1: 'még 1 reláció',
-      moreRelation: 'még {n} reláció',
-      moreStep1: 'még 1 összekapcsolási lépés',
-      moreStep: 'még {n} összekapcsolási lépés',
+      rows: '{n} sor',
       tableOf: 'Táblázat: {label}',
       noAttributesRows:
         'Nincs attribútuma: a sorainak egyetlen cellája sincs, ezért egyik sor sem íródik ki.',
-      noAttributes: 'Nincs se attribútuma, se sora.',
-      moreRows: '\u2026 és {rows}, amely itt nem látszik.',
+      noAttributes: 'Nincs sem attribútuma, sem sora.',
+      moreRows: '\u2026 és még {n} sor, amely itt nem látszik.',
       leftOut:
-        'Ez a futás túl nagy ahhoz, hogy itt egészében látsszon, ezért néhány táblázat vagy ' +
+        'Ez a futás túl nagy ahhoz, hogy itt egészében megjelenjen, ezért néhány táblázat vagy ' +
         'összekapcsolási lépés kimarad. A kimeneti fájl teljes: a Letöltés az egészet elmenti.',
       emptyNamed: 'az üres nevű reláció',
-      moreRelations: '\u2026 és {relations}, amely itt nem látszik; a kimeneti fájlban benne van.',
-      resultLeftOut: 'A result túl nagy ahhoz, hogy itt látsszon; a kimeneti fájlban benne van.',
+      moreRelations:
+        '\u2026 és még {n} reláció, amely itt nem látszik; a kimeneti fájlban benne van.',
+      resultLeftOut:
+        'A result reláció túl nagy ahhoz, hogy itt megjelenjen; a kimeneti fájlban benne van.',
       noRelation: 'A futás egyetlen relációt sem írt ki.',
-      moreSteps: '\u2026 és {steps}, amely túl nagy ahhoz, hogy itt látsszon.',
+      moreSteps: '\u2026 és még {n} összekapcsolási lépés, amely már nem fér el itt.',
       noOutput: 'A futás nem hozott létre kimeneti fájlt.',
       outputCut: 'Látható: {size} bájtból az első 1 MiB. A Letöltés az egészet elmenti.',
-      outputSize: '{size} bájt.',
-      done: 'kész (kilépési kód: {status})',
+      outputSize: '{n} bájt.',
+      done: 'Kész (kilépési kód: {status})',
       meaning: 'Jelentése: ',
-      fix: 'Mit javíts: ',
+      fix: 'Teendő: ',
       exitStatus: 'Kilépési kód: {status}.',
-      lineMarked: ' A szerkesztőben megjelölve: {line}. sor.',
+      lineMarked: ' A fájl {line}. sora meg van jelölve a szerkesztőben.',
       lineBelow:
-        ' A fájl túl nagy a szerkesztőhöz; alább látható a megnevezett sor ({line}. sor) és a környezete:',
+        ' A fájl túl nagy a szerkesztőhöz; alább a fájl {line}. sora látható a környező sorokkal együtt:',
       excerpt: 'A bemeneti fájl {line}. sora és a körülötte lévő sorok',
       consolePrints: 'A parancssori program ezt írja ki:',
       emptyCell: '(üres)',
-      stepsHint: 'Az összekapcsolás lépései egy futtatás után itt jelennek meg.',
+      stepsHint: 'Futtatás után itt jelennek meg az összekapcsolás lépései.',
       noStep: 'Egyetlen összekapcsolási lépés sem futott.',
+      aRelation: 'a reláció',
     },
   });
   const say = (key, values) => Language.text(TEXTS, key, values);
@@ -129,6 +128,12 @@ const Render = (() => {
 
   const { shown, shownText, text } = Shown;
 
+  // "a " or "az " before `shown` (A for a sentence's start), in Hungarian.
+  function withArticle(capital, shownText) {
+    const said = Language.article(shownText);
+    return `${capital === 'A' ? said[0].toUpperCase() + said.slice(1) : said} `;
+  }
+
   // Markdown text from the README: `code` becomes <code>, the rest is text.
   function markdown(source) {
     const fragment = document.createDocumentFragment();
@@ -138,9 +143,9 @@ const Render = (() => {
     return fragment;
   }
 
-  // `count` with the word of `key` (row, byte, ...) in its form for it.
+  // The counted phrase `key` (rows, bytes, ...) in its form for `count`.
   function plural(count, key) {
-    return say(count === 1 ? `${key}1` : key, { n: count });
+    return say(key, { n: count });
   }
 
   // The Relations tables drawn for the run shown: {relations: [a Pages
@@ -159,7 +164,7 @@ const Render = (() => {
         element('p', 'more', say(relation.rowCount > 0 ? 'noAttributesRows' : 'noAttributes')),
       );
     } else if (more > 0) {
-      box.append(element('p', 'more', say('moreRows', { rows: plural(more, 'moreRow') })));
+      box.append(element('p', 'more', plural(more, 'moreRows')));
     }
     return { node: box, paged };
   }
@@ -168,7 +173,7 @@ const Render = (() => {
   function relationBlock(relation, title, className, label) {
     const block = element('div', `relation ${className || ''}`);
     const heading = element('h3', '', element('span', 'mono', title));
-    heading.append(element('span', 'count', plural(relation.rowCount, 'row')));
+    heading.append(element('span', 'count', plural(relation.rowCount, 'rows')));
     const table = relationTable(relation, label);
     block.append(heading, table.node);
     return { block, paged: table.paged };
@@ -192,13 +197,7 @@ const Render = (() => {
     const nodes = blocks.map(({ block }) => block);
     drawn = { relations: blocks.map(({ paged }) => paged), result: null, resultBlock: null };
     if (report.moreRelations > 0) {
-      nodes.push(
-        element(
-          'p',
-          'note',
-          say('moreRelations', { relations: plural(report.moreRelations, 'moreRelation') }),
-        ),
-      );
+      nodes.push(element('p', 'note', plural(report.moreRelations, 'moreRelations')));
     }
     if (report.result) {
       const { block, paged } = relationBlock(report.result, 'result', 'result', 'result');
@@ -219,9 +218,7 @@ const Render = (() => {
     $('steps').classList.add('shown');
     $('steps').classList.toggle('left-out', report.stepsLeftOut > 0);
     $('steps-note').textContent =
-      report.stepsLeftOut > 0
-        ? say('moreSteps', { steps: plural(report.stepsLeftOut, 'moreStep') })
-        : '';
+      report.stepsLeftOut > 0 ? plural(report.stepsLeftOut, 'moreSteps') : '';
   }
 
   function showOutput(output) {
@@ -235,7 +232,7 @@ const Render = (() => {
     $('output-note').textContent =
       output.length > OUTPUT_SHOWN
         ? say('outputCut', { size: output.length })
-        : say('outputSize', { size: output.length });
+        : plural(output.length, 'outputSize');
   }
 
   function setStatus(className, ...nodes) {
@@ -256,17 +253,29 @@ const Render = (() => {
     const particulars = record.report.explain.particulars;
     if (explained) {
       // The tables' N stands for the line number and NAME for the relation
-      // name, which this run knows.
+      // name, which this run knows; a Hungarian "a(z)" before either is the
+      // article of what stands there.
       const filled = (source) => {
         const numbered =
-          message.line === null ? source : source.replace(/\bN\b/g, String(message.line));
+          message.line === null
+            ? source
+            : source.replace(
+                /\b(?:([Aa])\(z\) )?N\b/g,
+                (_, capital) =>
+                  `${capital ? withArticle(capital, String(message.line)) : ''}${message.line}`,
+              );
         const fragment = document.createDocumentFragment();
-        numbered.split(/\bNAME\b/).forEach((piece, i) => {
-          if (i > 0)
-            fragment.append(
-              particulars?.name !== undefined ? shown(particulars.name, { isName: true }) : 'NAME',
-            );
-          fragment.append(markdown(piece));
+        // Split with the article's capture: text, article or undefined, text, ...
+        numbered.split(/\b(?:([Aa])\(z\) )?NAME\b/).forEach((piece, i) => {
+          if (i % 2 === 0) {
+            fragment.append(markdown(piece));
+          } else if (particulars?.name !== undefined) {
+            const name = shown(particulars.name, { isName: true });
+            if (piece) fragment.append(withArticle(piece, name.textContent));
+            fragment.append(name);
+          } else {
+            fragment.append(say('aRelation'));
+          }
         });
         return fragment;
       };

@@ -36,8 +36,8 @@
         'The input in this link is broken, perhaps cut short when it was copied, so nothing was ' +
         'loaded. Ask for the whole link again.',
       newer:
-        'This link was made by a newer version of the page, which this copy cannot read, so ' +
-        'nothing was loaded. Open it with a newer joinrel.html.',
+        'This link was made by a newer version of the page, and this copy cannot read it, so ' +
+        'nothing was loaded. Open the link with a newer joinrel.html.',
     },
     hu: {
       button: 'Megosztás',
@@ -46,14 +46,14 @@
       making: 'A link készül\u2026',
       copied:
         'A link a vágólapra került, beillesztheted. A teljes bemenetet tartalmazza, így aki ' +
-        'megnyitja, ezt a bemenetet és a futtatását látja; semmit sem küldtünk el sehová.',
+        'megnyitja, ezt a bemenetet és a futását látja; az oldal semmit sem küldött el sehová.',
       notCopied:
         'Másold ki a linket a fenti mezőből. A teljes bemenetet tartalmazza, így aki megnyitja, ' +
-        'ezt a bemenetet és a futtatását látja; semmit sem küldtünk el sehová.',
+        'ezt a bemenetet és a futását látja; az oldal semmit sem küldött el sehová.',
       fromDisk:
-        'Ezt az oldalt fájlként nyitottad meg erről a gépről, ezért a link ezt a fájlt nevezi meg, ' +
-        'amelyet más nem tud megnyitni. Küldd el inkább az alábbi részt: a címzett megnyitja a saját ' +
-        'joinrel.html-jét, és a címsorban közvetlenül a címe után illeszti.',
+        'Ezt az oldalt fájlként nyitottad meg a saját gépedről, ezért a link erre a fájlra mutat, ' +
+        'amelyet más nem tud megnyitni. Küldd el inkább az alábbi részt: a címzett megnyitja a joinrel.html ' +
+        'saját példányát, és a címsorban közvetlenül a cím után beilleszti.',
       tooLarge:
         'Ez a bemenet túl nagy ahhoz, hogy linkként oszd meg: a link hosszabb lenne 32 000 ' +
         'karakternél. Küldd el inkább magát a fájlt.',
@@ -65,8 +65,8 @@
         'A linkben lévő bemenet sérült, talán másoláskor megcsonkult, ezért semmi sem töltődött ' +
         'be. Kérd el újra a teljes linket.',
       newer:
-        'Ezt a linket az oldal egy újabb változata készítette, amelyet ez a példány nem tud ' +
-        'olvasni, ezért semmi sem töltődött be. Nyisd meg egy újabb joinrel.html-lel.',
+        'Ezt a linket az oldal egy újabb változata készítette, és ez a példány nem tudja ' +
+        'beolvasni, ezért semmi sem töltődött be. Nyisd meg a linket a joinrel.html egy újabb változatával.',
     },
   });
 

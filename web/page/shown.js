@@ -10,16 +10,14 @@ const Shown = (() => {
       emptyName: 'an empty name',
       edgeBlank: 'a blank at the start or end',
       cut: ' \u2026 cut here: {bytes} in all',
-      byte1: '1 byte',
-      byte: '{n} bytes',
+      bytes: { one: '1 byte', other: '{n} bytes' },
     },
     hu: {
       character: 'karakter: {code}',
       emptyName: 'üres név',
       edgeBlank: 'szóköz az elején vagy a végén',
       cut: ' \u2026 itt levágva, összesen {bytes}',
-      byte1: '1 bájt',
-      byte: '{n} bájt',
+      bytes: '{n} bájt',
     },
   });
   const say = (key, values) => Language.text(TEXTS, key, values);
@@ -113,7 +111,7 @@ const Shown = (() => {
 
   // `count` bytes, in words.
   function bytes(count) {
-    return say(count === 1 ? 'byte1' : 'byte', { n: count });
+    return say('bytes', { n: count });
   }
 
   return {

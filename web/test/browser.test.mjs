@@ -349,7 +349,7 @@ async function runExample(page, name) {
   await page.click('#run');
   await guarded(
     page.waitForFunction(() =>
-      /^(done|kész|Exit|Kilépési)|sor!/.test(document.getElementById('status').textContent),
+      /^(Done|Kész|Exit|Kilépési)|sor!/.test(document.getElementById('status').textContent),
     ),
     `running ${name}`,
   );
@@ -519,7 +519,7 @@ async function runControls(c) {
   const message = shown(c.stdout)
     .split('\n')[0]
     .split(/[\p{Cc}\p{Default_Ignorable_Code_Point}\p{Bidi_Control}]/u)[0];
-  const finished = c.status === 0 ? 'done' : message;
+  const finished = c.status === 0 ? 'Done' : message;
   try {
     await page.waitForFunction(
       (text) => document.getElementById('status').textContent.includes(text),
@@ -801,7 +801,7 @@ test('the walk-through shows each step, why a row is there or not, the tidying, 
   try {
     assert.match(
       await page.textContent(panel),
-      /^Rendezés: a\(z\) 1\. lépés eredménye \(4 sor\) \u2192 az eredmény \(3 sor\).*Az eredmény 2\. sora ezekből/,
+      /^Rendezés: az 1\. lépés eredménye \(4 sor\) \u2192 az eredmény \(3 sor\).*Az eredmény 2\. sora ezekből/,
     );
   } finally {
     // The choice is kept for the tests after this one, which read English.
@@ -926,7 +926,7 @@ test('past row 25, every row can be picked and every sentence of the walk is tru
       await page.fill('#editor', input);
       await page.click('#run');
       await guarded(
-        page.waitForFunction(() => /^done/.test(document.getElementById('status').textContent)),
+        page.waitForFunction(() => /^Done/.test(document.getElementById('status').textContent)),
         name,
       );
       const [left, right] = relationsOf(input);
@@ -990,7 +990,7 @@ test('past row 25, every row can be picked and every sentence of the walk is tru
   );
   await page.click('#run');
   await guarded(
-    page.waitForFunction(() => /^done/.test(document.getElementById('status').textContent)),
+    page.waitForFunction(() => /^Done/.test(document.getElementById('status').textContent)),
     'a row of 30 built rows',
   );
   assert.match(
@@ -1098,7 +1098,7 @@ async function assertNothingShown(page, what) {
     { tables: 0, output: '', console: '', marked: 0, download: false, status: undefined },
     `${what}: still shown (status "${shown.status}")`,
   );
-  assert.doesNotMatch(shown.status, /done|sor!/, `${what}: the old run's status stays`);
+  assert.doesNotMatch(shown.status, /Done|sor!/, `${what}: the old run's status stays`);
 }
 
 test('a new input takes away what the last run showed, Download with it', async (t) => {
@@ -1152,7 +1152,7 @@ test('a run going on when the input changes is cancelled, and shows nothing', as
   assert.ok(await page.isEnabled('#run'), 'Run after the cancelled run');
   await page.click('#run');
   await guarded(
-    page.waitForFunction(() => document.getElementById('status').textContent.includes('done')),
+    page.waitForFunction(() => document.getElementById('status').textContent.includes('Done')),
     'the new run',
   );
   const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
@@ -1222,7 +1222,7 @@ test('a file read that ends after a newer choice is dropped', async () => {
   assert.match(await page.textContent('#input-note'), /^company\.txt/, 'the input note');
   await page.click('#run');
   await guarded(
-    page.waitForFunction(() => document.getElementById('status').textContent.includes('done')),
+    page.waitForFunction(() => document.getElementById('status').textContent.includes('Done')),
     'the run',
   );
   const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
@@ -1459,7 +1459,7 @@ test('a cell over 1,000 bytes is shown cut with its length, and the output holds
   );
   await page.click('#run');
   await guarded(
-    page.waitForFunction(() => document.getElementById('status').textContent.includes('done')),
+    page.waitForFunction(() => document.getElementById('status').textContent.includes('Done')),
     'the run',
   );
   const cut = await page.$$eval('#relations td', (cells) =>
@@ -1491,7 +1491,7 @@ test('characters that show as nothing get a visible mark, and every name keeps i
   );
   await page.click('#run');
   await guarded(
-    page.waitForFunction(() => document.getElementById('status').textContent.includes('done')),
+    page.waitForFunction(() => document.getElementById('status').textContent.includes('Done')),
     'the run',
   );
   const marks = (selector) =>
@@ -1525,7 +1525,7 @@ test('characters that show as nothing get a visible mark, and every name keeps i
   await open('empty-name.txt', Buffer.from('Q(, B)\n\n (k)\n2\n\nB(k)\n2\n'));
   await page.click('#run');
   await guarded(
-    page.waitForFunction(() => document.getElementById('status').textContent.includes('done')),
+    page.waitForFunction(() => document.getElementById('status').textContent.includes('Done')),
     'the run',
   );
   assert.equal(
@@ -1565,7 +1565,7 @@ test('axe-core finds nothing, fresh, after a run, after a message and after a wi
     );
     await page.keyboard.press('Enter');
     await guarded(
-      page.waitForFunction(() => document.getElementById('status').textContent.includes('done')),
+      page.waitForFunction(() => document.getElementById('status').textContent.includes('Done')),
       'the run',
     );
     assert.equal(
@@ -1610,7 +1610,7 @@ test('axe-core finds nothing, fresh, after a run, after a message and after a wi
     await page.fill('#editor', wide);
     await page.click('#run');
     await guarded(
-      page.waitForFunction(() => document.getElementById('status').textContent.includes('done')),
+      page.waitForFunction(() => document.getElementById('status').textContent.includes('Done')),
       'the run',
     );
     assert.ok(
@@ -1749,11 +1749,11 @@ test('a link made from disk brings back the exact bytes, CR LF and 0xFF with the
   const receiver = await openPage(url);
   await guarded(
     receiver.waitForFunction(() =>
-      /^done|sor!/.test(document.getElementById('status').textContent),
+      /^Done|sor!/.test(document.getElementById('status').textContent),
     ),
     'the shared run',
   );
-  assert.match(await receiver.textContent('#status'), /^done \(exit status 0\)/);
+  assert.match(await receiver.textContent('#status'), /^Done \(exit status 0\)/);
   const loaded = await receiver.evaluate(async () =>
     btoa(String.fromCharCode(...(await Input.current()).bytes)),
   );
@@ -1797,7 +1797,11 @@ test('an input too large for a link gets none, and a cut, foreign or newer link 
       address.startsWith('#') ? `${origin}/index.html${address}` : address,
     );
     assert.match(await shareNote(opened), words, address);
-    assert.equal(await opened.inputValue('#editor'), '', `${address}: the editor holds an input`);
+    assert.match(
+      await opened.inputValue('#editor'),
+      /^Q\(Emp, Dept\)\n/,
+      `${address}: the editor holds another input than the first example`,
+    );
     await opened.close();
   }
   assertClean();
@@ -1810,11 +1814,12 @@ test('an input too large for a link gets none, and a cut, foreign or newer link 
 // relations, then every aria-label and title, then the words page.css shows.
 // `engine` is the engine's message, which no language changes. The walk's
 // panels are left to the walk-through's test: their sentences are put
-// together around names, in a different number of pieces in each language.
+// together around names, in a different number of pieces in each language;
+// the format guide is a text of its own in each language.
 function pageWords(page) {
   return page.evaluate(() => {
     const data =
-      'script, textarea, pre, table, code, bdi, .mono, h1, .message, label.language, #examples option:not([value=""]), .walk-panel';
+      'script, textarea, pre, table, code, bdi, .mono, h1, .message, label.language, #examples option:not([value=""]), .walk-panel, #format-guide';
     const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
     const words = [];
     for (let node = walker.nextNode(); node; node = walker.nextNode()) {
@@ -1889,6 +1894,97 @@ test("every word of the page switches to Hungarian and back, the engine's messag
   assertClean();
 });
 
+// Every text the page holds, hidden ones too, outside its script, the
+// editor and the output file: its text, its aria-labels, titles and
+// placeholders, and the words page.css shows.
+function everyText(page) {
+  return page.evaluate(() => {
+    const texts = [];
+    const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+    for (let node = walker.nextNode(); node; node = walker.nextNode()) {
+      if (!node.parentElement.closest('script, style, textarea, #output')) texts.push(node.data);
+    }
+    for (const node of document.body.querySelectorAll('[aria-label], [title], [placeholder]')) {
+      for (const name of ['aria-label', 'title', 'placeholder'])
+        if (node.hasAttribute(name)) texts.push(node.getAttribute(name));
+    }
+    const style = getComputedStyle(document.documentElement);
+    for (const property of ['--console-prints', '--empty-cell', '--steps-hint', '--no-step'])
+      texts.push(style.getPropertyValue(property));
+    return texts.join('\n');
+  });
+}
+
+// Opens every step of the walk-through and picks the first row of each of
+// its tables, so that every sentence the walk can say of it is there.
+async function openEveryStep(page) {
+  const tabs = await page.$$eval('.walk-tab', (nodes) => nodes.length);
+  const texts = [];
+  for (let tab = 0; tab < tabs; tab += 1) {
+    await page.click(`.walk-tab >> nth=${tab}`);
+    for (const table of await page.$$('#steps > li:not([hidden]) [data-table]')) {
+      const row = await table.$('tbody tr');
+      if (row) {
+        await row.click();
+        texts.push(await everyText(page));
+      }
+    }
+    texts.push(await everyText(page));
+  }
+  return texts.join('\n');
+}
+
+test('no text of the page, in either language, holds "a(z)", "undefined", "null" or "{"; Run on the fresh page runs the example', async (t) => {
+  const page = await openPage();
+  const unfilled = /a\(z\)|undefined|\bnull\b|\{/i;
+  const check = async (state, reach) => {
+    for (const language of ['en', 'hu']) {
+      await switchTo(page, language);
+      const text = await reach();
+      assert.doesNotMatch(
+        text,
+        unfilled,
+        `${state}, ${language}: ${unfilled.exec(text)?.index >= 0 ? text.slice(Math.max(0, unfilled.exec(text).index - 80), unfilled.exec(text).index + 40) : ''}`,
+      );
+    }
+    await switchTo(page, 'en');
+  };
+  await t.test("fresh, and Run gives the example's output", async () => {
+    await check('fresh', () => everyText(page));
+    await page.click('#run');
+    await guarded(
+      page.waitForFunction(() => document.getElementById('status').textContent.startsWith('Done')),
+      'the run',
+    );
+    assert.equal(await page.textContent('#output'), shown(caseNamed('example company').output));
+  });
+  for (const example of cases.filter((c) => c.name.startsWith('example '))) {
+    await t.test(`after ${example.fileName}, every step opened`, async () => {
+      await runExample(page, example.fileName);
+      await check(example.fileName, () => openEveryStep(page));
+    });
+  }
+  const messages = {
+    'a relation not defined': 'Q(A, B)\n\nA(x)\n1\n',
+    'a header without ")"': 'Q(A)\n\nA(x, y\n1\n',
+    '51 cells': `Q(A)\n\nA(x)\n${'1,'.repeat(50)}1\n`,
+    'a name differing in letter case': 'Q(Emp, dept)\n\nEmp(x)\n1\n\nDept(x)\n1\n',
+  };
+  for (const [message, input] of Object.entries(messages)) {
+    await t.test(`after ${message}`, async () => {
+      await page.fill('#editor', input);
+      await page.click('#run');
+      await guarded(
+        page.waitForFunction(() => document.getElementById('status').classList.contains('failed')),
+        'the run',
+      );
+      await check(message, () => everyText(page));
+    });
+  }
+  await page.close();
+  assertClean();
+});
+
 // Saves the page as it is, wide and narrow, as hu-NAME-wide.png and
 // hu-NAME-narrow.png; nothing may stick out sideways in either.
 async function shootBoth(page, name) {
@@ -1912,7 +2008,7 @@ test('a Hungarian browser gets the page in Hungarian, and a choice is kept for t
   assert.equal(await page.evaluate(() => document.documentElement.lang), 'hu');
   assert.equal(await page.inputValue('#language'), 'hu');
   await runExample(page, 'company.txt');
-  assert.match(await page.textContent('#status'), /^kész \(kilépési kód: 0\)/);
+  assert.match(await page.textContent('#status'), /^Kész \(kilépési kód: 0\)/);
   await shootBoth(page, 'company');
   const failing = caseNamed('case row_too_many_cells');
   await page.setInputFiles('#input-file', {
