@@ -8,6 +8,7 @@
 # ceiling, so that running out of it gives the program's own message.
 
 target_compile_options(joinrel_core PRIVATE -fexceptions)
+target_compile_options(joinrel_explain PRIVATE -fexceptions)
 
 set(JOINREL_WASM_LINK_OPTIONS
   -fexceptions
@@ -25,7 +26,7 @@ set(JOINREL_WASM_LINK_OPTIONS
 
 add_library(joinrel_entry OBJECT src/wasm/entry.cc src/wasm/report.cc)
 target_compile_options(joinrel_entry PRIVATE -fexceptions)
-target_link_libraries(joinrel_entry PUBLIC joinrel_core)
+target_link_libraries(joinrel_entry PUBLIC joinrel_explain)
 foreach(variant IN ITEMS joinrel joinrel_single)
   add_executable(${variant})
   target_link_libraries(${variant} PRIVATE joinrel_entry)

@@ -132,7 +132,7 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 class RunWriter final : public ReadSink, public JoinSink {
  public:
   RunWriter(OutputFile& outputFile, RunObserver& observer)
-      : outputFile_(outputFile), observer_(observer) {}
+      : outputFile_(outputFile), observer_(observer), recorder_(observer.rowRecorder()) {}
 
   // The first line, then an empty line.
   void firstLineRead(std::string_view line) override {
@@ -145,17 +145,26 @@ class RunWriter final : public ReadSink, public JoinSink {
     writeRelation(relation, outputFile_);
     writeLineEnd(outputFile_);
     observer_.relationWritten(relation, firstRowLine);
-    if (observer_.explains() && keepingNames_) keepName(relation);
+    if (recorder_ != nullptr && keepingNames_) keepName(relation);
   }
-  // The lineage is the watcher's to ask for.
-  bool wantsLineage() const override { return observer_.explains(); }
-  // Kept only for a watcher who explains, as only it offers them.
+  // The rows' fates are the watcher's to ask for.
+  RowRecorder* recorder() override { return recorder_; }
+  // Kept only for a watcher with a recorder, as only it offers them.
   std::span<const std::string> loadedNames() const override { return loadedNames_; }
-  // A join step writes nothing; the watcher alone hears of it.
+  // The join list and each join step write nothing; the watcher alone hears
+  // of them.
+  void relationsChosen(std::span<const int> relations) override {
+    std::vector<std::int64_t> inFile(relations.size());
+    std::transform(relations.begin(), relations.end(), inFile.begin(),
+                   [&](int kept) { return fileIndices_[static_cast<std::size_t>(kept)]; });
+    observer_.joinListResolved(inFile);
+  }
+  // For each relation the join reads, its index in file order.
+  std::vector<std::int64_t>& fileIndices() { return fileIndices_; }
   void stepBuilt(const JoinStep& step) override { observer_.joinStepDone(step); }
   // `result`, in its final form, with no line end after it.
   void writeResult(Relation& result) {
-    if (observer_.explains()) observer_.resultTidied(tidyLineage(result));
+    observer_.resultBuilt(result);
     normalizeResult(result);
     writeRelation(result, outputFile_);
     observer_.resultWritten(result);
@@ -175,6 +184,8 @@ class RunWriter final : public ReadSink, public JoinSink {
 
   OutputFile& outputFile_;
   RunObserver& observer_;
+  RowRecorder* recorder_;
+  std::vector<std::int64_t> fileIndices_;
   std::vector<std::string> loadedNames_;
   bool keepingNames_ = true;
 };
@@ -197,7 +208,8 @@ void run(const std::filesystem::path& inputPath, const std::filesystem::path& ou
   Name joinListName = blankName();  // parsed with the list, read nowhere
   std::vector<Attribute> joinList;
   parseHeader(inputFile, joinListName, joinList);
-  const std::vector<Relation> relations = loadRelations(inputFile, relationCount, joinList, writer);
+  const std::vector<Relation> relations =
+      loadRelations(inputFile, relationCount, joinList, writer, &writer.fileIndices());
 
   Relation result = joinAll(relations, joinList, writer);
   writer.writeResult(result);

@@ -141,10 +141,12 @@ void readRows(InputFile& inputFile, Relation& relation);
 // order, and hands each one to `sink` as soon as it is read. Returns the
 // relations the join reads: for each name that `joinList` carries, the first
 // relation of that name, in file order. No other relation is kept once handed
-// over. Empty lines between and after the blocks are skipped; any other line
+// over; `fileIndices`, when given, receives the index in file order of each
+// relation returned. Empty lines between and after the blocks are skipped; any other line
 // left after the last block is refused as a bad header ("Hibas fejlec",
 // HeaderFault::LineAfterLastBlock).
 std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationCount,
-                                    std::span<const Attribute> joinList, ReadSink& sink);
+                                    std::span<const Attribute> joinList, ReadSink& sink,
+                                    std::vector<std::int64_t>* fileIndices = nullptr);
 
 }  // namespace joinrel

@@ -160,7 +160,8 @@ void readRows(InputFile& inputFile, Relation& relation) {
 }
 
 std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationCount,
-                                    std::span<const Attribute> joinList, ReadSink& sink) {
+                                    std::span<const Attribute> joinList, ReadSink& sink,
+                                    std::vector<std::int64_t>* fileIndices) {
   std::vector<std::string_view> wanted;  // names the join reads and no kept relation carries
   for (const Attribute& entry : joinList) {
     if (std::find(wanted.begin(), wanted.end(), nameToString(entry.name)) == wanted.end()) {
@@ -180,6 +181,7 @@ std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationC
       wanted.erase(name);
       relation.rows.shrink_to_fit();  // kept for the whole run
       kept.push_back(std::move(relation));
+      if (fileIndices != nullptr) fileIndices->push_back(i);
     }
   }
   // Only empty lines may follow the last block.

@@ -45,73 +45,7 @@ std::vector<int> lookUpRelations(std::span<const Relation> relations,
   return indices;
 }
 
-// Returns the names, other than `key`'s, that both operands carry, in left's
-// column order, each once.
-std::vector<std::string_view> sharedNamesOf(const Relation& left, const Relation& right,
-                                            const JoinKey& key) {
-  const std::string_view keyName =
-      key ? nameToString(left.attributes[key->left].name) : std::string_view();
-  std::vector<std::string_view> shared;
-  for (const Attribute& attribute : left.attributes) {
-    const std::string_view name = nameToString(attribute.name);
-    const bool inRight =
-        std::any_of(right.attributes.begin(), right.attributes.end(),
-                    [&](const Attribute& a) { return nameToString(a.name) == name; });
-    if (inRight && (!key || name != keyName) &&
-        std::find(shared.begin(), shared.end(), name) == shared.end()) {
-      shared.push_back(name);
-    }
-  }
-  return shared;
-}
-
-// Returns, for each left row in order, a pair with each right row it joins,
-// in order: every right row for a product, those whose key cell is the same
-// text for a join.
-std::vector<RowPair> pairsOf(const Relation& left, const Relation& right, const JoinKey& key) {
-  std::vector<RowPair> pairs;
-  if (!key) {
-    for (int l = 0; l < left.rowCount(); ++l) {
-      for (int r = 0; r < right.rowCount(); ++r) pairs.push_back({l, r});
-    }
-    return pairs;
-  }
-  std::vector<std::string_view> rightCells(right.rows.size());
-  std::transform(right.rows.begin(), right.rows.end(), rightCells.begin(),
-                 [&](Row row) { return cellAt(row, key->right, right.attributeCount()); });
-  const RowIndex index(std::move(rightCells));
-  for (int l = 0; l < left.rowCount(); ++l) {
-    const std::string_view cell = cellAt(left.rows[l], key->left, left.attributeCount());
-    for (int r = index.firstRow(cell); r != -1; r = index.nextRow(r)) pairs.push_back({l, r});
-  }
-  return pairs;
-}
-
-// Returns the indices that `used` does not mark, ascending.
-std::vector<int> unmarked(const std::vector<bool>& used) {
-  std::vector<int> indices;
-  for (std::size_t i = 0; i < used.size(); ++i) {
-    if (!used[i]) indices.push_back(static_cast<int>(i));
-  }
-  return indices;
-}
-
 }  // namespace
-
-StepLineage lineageOf(const Relation& left, const Relation& right, const JoinKey& key) {
-  StepLineage lineage;
-  lineage.sharedNames = sharedNamesOf(left, right, key);
-  lineage.pairs = pairsOf(left, right, key);
-  std::vector<bool> leftUsed(left.rows.size());
-  std::vector<bool> rightUsed(right.rows.size());
-  for (const RowPair& pair : lineage.pairs) {
-    leftUsed[pair.left] = true;
-    rightUsed[pair.right] = true;
-  }
-  lineage.unmatchedLeft = unmarked(leftUsed);
-  lineage.unmatchedRight = unmarked(rightUsed);
-  return lineage;
-}
 
 JoinKey findCommonAttribute(const Relation& left, const Relation& right) {
   for (int i = 0; i < left.attributeCount(); ++i) {
@@ -124,25 +58,29 @@ JoinKey findCommonAttribute(const Relation& left, const Relation& right) {
   return std::nullopt;
 }
 
-Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key,
-                  ColumnOrder order, int step, RowSet rows) {
-  const int rightColumn = key ? key->right : -1;
-  std::vector<SourceColumn> columns;
-  Relation output;
-  for (int k = 0; k < left.attributeCount(); ++k) {
-    columns.push_back({false, k});
-    output.attributes.push_back(left.attributes[k]);
-  }
+std::vector<Attribute> joinedAttributes(const Relation& left, const Relation& right,
+                                        const JoinKey& key) {
+  std::vector<Attribute> attributes = left.attributes;
   for (int k = 0; k < right.attributeCount(); ++k) {
-    if (k == rightColumn) continue;
-    columns.push_back({true, k});
-    output.attributes.push_back(right.attributes[k]);
+    if (!key || k != key->right) attributes.push_back(right.attributes[k]);
   }
+  return attributes;
+}
+
+Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key,
+                  const StepOptions& options) {
+  Relation output;
+  output.attributes = joinedAttributes(left, right, key);
   if (output.attributeCount() > MAX_ATTRIBUTES) {
-    throw FatalError::resultTooLarge(nameToString(right.name), step, StepLimit::Attributes,
+    throw FatalError::resultTooLarge(nameToString(right.name), options.step, StepLimit::Attributes,
                                      output.attributeCount());
   }
-  if (order == ColumnOrder::byName) {
+  std::vector<SourceColumn> columns;
+  for (int k = 0; k < left.attributeCount(); ++k) columns.push_back({false, k});
+  for (int k = 0; k < right.attributeCount(); ++k) {
+    if (!key || k != key->right) columns.push_back({true, k});
+  }
+  if (options.order == ColumnOrder::byName) {
     const std::vector<std::size_t> byName = columnsByName(output.attributes);
     columns = permuted(columns, byName);
     output.attributes = permuted(output.attributes, byName);
@@ -150,8 +88,8 @@ Relation joinPair(const Relation& left, const Relation& right, const JoinKey& ke
 
   const RowLayout layout(columns, left.attributeCount(), right.attributeCount());
   SizedRowBuilder built =
-      key ? buildMatchingRows(layout, left, key->left, right, key->right, step, rows)
-          : buildProductRows(layout, left, right, step, rows);
+      key ? buildMatchingRows(layout, left, key->left, right, key->right, options)
+          : buildProductRows(layout, left, right, options);
   std::move(built).moveRowsInto(output);
   return output;
 }
@@ -159,6 +97,7 @@ Relation joinPair(const Relation& left, const Relation& right, const JoinKey& ke
 Relation joinAll(std::span<const Relation> relations, std::span<const Attribute> joinList,
                  JoinSink& sink) {
   const std::vector<int> chain = lookUpRelations(relations, joinList, sink.loadedNames());
+  sink.relationsChosen(chain);
   Relation working;
   if (chain.size() == 1) working = relations[chain.front()];
   for (std::size_t s = 0; s + 1 < chain.size(); ++s) {
@@ -167,19 +106,15 @@ Relation joinAll(std::span<const Relation> relations, std::span<const Attribute>
     const Relation& right = relations[chain[s + 1]];
     const JoinKey key = findCommonAttribute(left, right);
     // The last step builds its rows with the columns where result has them,
-    // and, since result keeps one of each, each distinct row once; but a sink
-    // that wants lineage sees every step whole and in the same column order,
-    // so that the tidying's lineage tells how result's columns moved.
-    const bool fast = s + 2 == chain.size() && !sink.wantsLineage();
+    // and, since result keeps one of each, each distinct row once.
+    const bool last = s + 2 == chain.size();
     const int step = static_cast<int>(s) + 1;
-    Relation built = joinPair(left, right, key, fast ? ColumnOrder::byName : ColumnOrder::joined,
-                              step, fast ? RowSet::distinct : RowSet::all);
-    const std::string_view attribute =
-        key ? nameToString(left.attributes[key->left].name) : std::string_view();
-    std::optional<StepLineage> lineage;
-    if (sink.wantsLineage()) lineage = lineageOf(left, right, key);
-    sink.stepBuilt({nameToString(left.name), nameToString(right.name), attribute, !key,
-                    left.rowCount(), right.rowCount(), built, key, lineage ? &*lineage : nullptr});
+    Relation built = joinPair(left, right, key,
+                              {.order = last ? ColumnOrder::byName : ColumnOrder::joined,
+                               .rows = last ? RowSet::distinct : RowSet::all,
+                               .step = step,
+                               .recorder = sink.recorder()});
+    sink.stepBuilt({step, left, right, key, built});
     working = std::move(built);
   }
   working.name = stringToName("result");

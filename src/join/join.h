@@ -7,7 +7,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "messages/messages.h"
@@ -49,57 +48,77 @@ enum class RowSet {
   distinct,
 };
 
+// Hears what a join step decides about each row, as it decides it, for a
+// watcher who asks; the join tells nobody when nobody asks. Rows are given by
+// their index in their operand. A method must not throw: a watcher must not
+// change what the run does.
+class RowRecorder {
+ public:
+  RowRecorder() = default;
+  RowRecorder(const RowRecorder&) = delete;
+  RowRecorder& operator=(const RowRecorder&) = delete;
+  virtual ~RowRecorder() = default;
+
+  // Before the rows of a step that builds each distinct joined row once
+  // (RowSet::distinct): for each row of the left operand, the first row of
+  // it with the same text (itself when none before it has it), and the same
+  // for the right operand. The joined rows built are those of two rows that
+  // are their own first. Valid for the call.
+  virtual void sameTexts(std::span<const int> leftFirst,
+                         std::span<const int> rightFirst) noexcept = 0;
+  // Left row `left` and right row `right` make a joined row: every joined
+  // row, in joined order, whether the step builds it or a row of the same
+  // text.
+  virtual void joined(int left, int right) noexcept = 0;
+  // A left row that joins no right row; in ascending order.
+  virtual void leftUnmatched(int left) noexcept = 0;
+  // A right row that joins no left row; in ascending order.
+  virtual void rightUnmatched(int right) noexcept = 0;
+};
+
+// How joinPair builds a step.
+struct StepOptions {
+  ColumnOrder order = ColumnOrder::joined;
+  RowSet rows = RowSet::all;
+  int step = 1;                     // the step's number from 1, for the message that refuses it
+  RowRecorder* recorder = nullptr;  // told each row's fate when there is one
+  // The largest text the step may build; more is refused as memory running
+  // out. Tests set less than what the platform holds.
+  TextSize sizeLimit = kMaxTextSize;
+};
+
+// Returns the attributes of the natural join of `left` and `right` on `key`
+// (their product when it holds none): left's, then right's without its join
+// attribute, each copied whole.
+std::vector<Attribute> joinedAttributes(const Relation& left, const Relation& right,
+                                        const JoinKey& key);
+
 // Returns the natural join of `left` and `right` on `key`, or their product
 // when `key` holds none; its name is blank and its rows live in its ownText.
-// Columns: those of both operands, right's join attribute left out, in
-// `order`. Rows: for each left row in order, one per matching right row in
-// order, of those that `rows` asks for; cells compare as exact text. Refuses,
-// before building any row, an output over 50 attributes or, counting every
-// joined row whatever `rows` asks for, over 10000 rows ("Tul nagy az
-// eredmeny: <right's name>!", naming `step`, the step's number from 1, the
-// limit and the count found; the attributes are checked first).
+// Columns: joinedAttributes(), in `options.order`. Rows: for each left row
+// in order, one per matching right row in order, of those that
+// `options.rows` asks for; cells compare as exact text. Tells
+// `options.recorder`, when there is one, of every joined row, built or not,
+// and of every row that joins none. Refuses, before building any row, an
+// output over 50 attributes or, counting every joined row whatever
+// `options.rows` asks for, over 10000 rows ("Tul nagy az eredmeny: <right's
+// name>!", naming `options.step`, the limit and the count found; the
+// attributes are checked first); a text over `options.sizeLimit` as memory
+// running out (std::bad_alloc).
 Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key,
-                  ColumnOrder order = ColumnOrder::joined, int step = 1, RowSet rows = RowSet::all);
-
-// A built row's origin: the index of its left operand's row and of its right
-// operand's row.
-struct RowPair {
-  int left = 0;
-  int right = 0;
-  bool operator==(const RowPair&) const = default;
-};
-
-// Where a step's rows came from, for a watcher who asks.
-struct StepLineage {
-  // The names, other than the join attribute's, that both operands carry, in
-  // left's column order, each once: they are not compared, so each appears
-  // twice in the built relation.
-  std::vector<std::string_view> sharedNames;
-  std::vector<RowPair> pairs;       // one per built row, in the built relation's order
-  std::vector<int> unmatchedLeft;   // left rows that made no built row, ascending
-  std::vector<int> unmatchedRight;  // right rows that made no built row, ascending
-};
-
-// Returns the lineage of joinPair(left, right, key, ...): the pairs in the
-// order it builds its rows, whichever the column order.
-StepLineage lineageOf(const Relation& left, const Relation& right, const JoinKey& key);
+                  const StepOptions& options = {});
 
 // One step of the join chain, valid for the length of the call that hands it
 // over.
 struct JoinStep {
-  std::string_view leftName;  // "" when the left operand is the chain built so far
-  std::string_view rightName;
-  std::string_view joinAttribute;  // "" for a product
-  bool product = false;
-  int leftRows = 0;
-  int rightRows = 0;
-  // The step's outcome, its name still blank, with the columns of the left
-  // operand, then the right's without its join attribute. When the sink does
-  // not want lineage, the last step's columns are in result's order instead
-  // and its rows are each distinct joined row once.
+  int number = 1;        // from 1
+  const Relation& left;  // the chain built so far from step 2 on, its name blank
+  const Relation& right;
+  JoinKey key;  // none for a product
+  // The step's outcome, its name still blank: every joined row with the
+  // columns of joinedAttributes(), but for the last step, which holds each
+  // distinct joined row once, with its columns in result's order.
   const Relation& built;
-  JoinKey key;                           // the join attribute's column in each operand
-  const StepLineage* lineage = nullptr;  // only when the sink asks for it
 };
 
 // Receives each step of a join chain as soon as it is built. A method may
@@ -111,9 +130,11 @@ class JoinSink {
   JoinSink& operator=(const JoinSink&) = delete;
   virtual ~JoinSink() = default;
 
-  // True when each step should carry its lineage, which costs a pass over
-  // the operands.
-  virtual bool wantsLineage() const = 0;
+  // The recorder each step tells of its rows' fates; none when nobody asks.
+  virtual RowRecorder* recorder() { return nullptr; }
+  // The relations the join list stands for, by index among the relations,
+  // in list order; once, before the first step.
+  virtual void relationsChosen(std::span<const int> /*relations*/) {}
   // A step, just built, before the next one starts.
   virtual void stepBuilt(const JoinStep& step) = 0;
   // The names of every relation the input holds, in file order, to offer
@@ -123,13 +144,12 @@ class JoinSink {
 
 // Joins the relations that `joinList` names, left-deep in list order, each
 // name standing for the first relation of `relations` that carries it; hands
-// each step to `sink` and returns the outcome named "result", not yet
-// normalised. Unless the sink wants lineage, which sees every step whole and
-// as joined, the last step lays its columns out as result has them and builds
-// each distinct row once. One name gives a copy of that relation, none an
-// empty relation. Refuses, before the first step, a name that no relation
-// carries ("Ismeretlen relacio: <name>!", with the names of
-// sink.loadedNames() similar to it).
+// each step to `sink`, telling sink.recorder() of its rows, and returns the
+// outcome named "result", not yet normalised. The last step lays its columns
+// out as result has them and builds each distinct row once. One name gives a
+// copy of that relation, none an empty relation. Refuses, before the first
+// step, a name that no relation carries ("Ismeretlen relacio: <name>!", with
+// the names of sink.loadedNames() similar to it).
 Relation joinAll(std::span<const Relation> relations, std::span<const Attribute> joinList,
                  JoinSink& sink);
 
@@ -144,24 +164,5 @@ std::vector<std::size_t> columnsByName(const std::vector<Attribute>& attributes)
 // prefix first. The name and the attribute count stay as they are; when the
 // columns move, the rows kept are rebuilt into `relation.ownText`.
 void normalizeResult(Relation& relation);
-
-// How normalizeResult tidies a relation: for each final column, the column it
-// came from; every row, in final order, equal rows together and ascending;
-// and for each final row the end of its rows (several where equal rows
-// merged) in `rows`. Flat, as a relation may have 10000 rows.
-struct TidyLineage {
-  std::vector<std::size_t> columns;
-  std::vector<int> rows;
-  std::vector<std::size_t> rowEnds;
-};
-
-// Returns the rows that final row `row` of `tidy` stands for.
-inline std::span<const int> sourcesOf(const TidyLineage& tidy, std::size_t row) {
-  const std::size_t begin = row == 0 ? 0 : tidy.rowEnds[row - 1];
-  return std::span(tidy.rows).subspan(begin, tidy.rowEnds[row] - begin);
-}
-
-// Returns how normalizeResult would tidy `relation`, which it leaves as it is.
-TidyLineage tidyLineage(const Relation& relation);
 
 }  // namespace joinrel

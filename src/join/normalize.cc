@@ -21,9 +21,8 @@ void reorderColumns(Relation& relation, const std::vector<std::size_t>& columns)
   std::array<std::string_view, MAX_ATTRIBUTES> cells;
   const std::span<std::string_view> rowCells = std::span(cells).first(columns.size());
   // The same cells and commas, in another order.
-  const std::size_t textSize =
-      std::accumulate(relation.rows.begin(), relation.rows.end(), std::size_t{0},
-                      [](std::size_t sum, Row row) { return sum + row.size(); });
+  const TextSize textSize = std::accumulate(relation.rows.begin(), relation.rows.end(), TextSize{0},
+                                            [](TextSize sum, Row row) { return sum + row.size(); });
   SizedRowBuilder builder(textSize, relation.rows.size());
   for (const Row row : relation.rows) {
     splitRow(row, rowCells);
@@ -65,41 +64,6 @@ void normalizeResult(Relation& relation) {
   if (std::is_sorted(columns.begin(), columns.end())) return;
   reorderColumns(relation, columns);
   std::sort(rows.begin(), rows.end());
-}
-
-// Each row's text with its cells in final column order is its final key;
-// the rows sorted by key, ties by index, fall into runs of equal keys, each
-// one final row in final order. A relation whose columns are already in
-// final order is its own key.
-TidyLineage tidyLineage(const Relation& relation) {
-  TidyLineage tidy{columnsByName(relation.attributes), {}, {}};
-  std::vector<std::string> rebuilt;
-  if (!std::is_sorted(tidy.columns.begin(), tidy.columns.end())) {
-    rebuilt.reserve(relation.rows.size());
-    std::array<std::string_view, MAX_ATTRIBUTES> cells;
-    const std::span<std::string_view> rowCells = std::span(cells).first(tidy.columns.size());
-    for (const Row row : relation.rows) {
-      splitRow(row, rowCells);
-      std::string& key = rebuilt.emplace_back();
-      for (std::size_t i = 0; i < tidy.columns.size(); ++i) {
-        if (i > 0) key += ',';
-        key += rowCells[tidy.columns[i]];
-      }
-    }
-  }
-  const auto key = [&](int row) -> std::string_view {
-    return rebuilt.empty() ? relation.rows[row] : rebuilt[row];
-  };
-  tidy.rows.resize(relation.rows.size());
-  std::iota(tidy.rows.begin(), tidy.rows.end(), 0);
-  std::stable_sort(tidy.rows.begin(), tidy.rows.end(),
-                   [&](int a, int b) { return key(a) < key(b); });
-  for (std::size_t i = 1; i <= tidy.rows.size(); ++i) {
-    if (i == tidy.rows.size() || key(tidy.rows[i]) != key(tidy.rows[i - 1])) {
-      tidy.rowEnds.push_back(i);
-    }
-  }
-  return tidy;
 }
 
 }  // namespace joinrel

@@ -75,15 +75,15 @@ class RowLayout {
   // The length of the output row made of `left` and `right`, whose join cell
   // is `joinCellSize` bytes long (0 for a product): its cells and one comma
   // fewer than it has cells.
-  std::size_t rowSize(Row left, Row right, std::size_t joinCellSize) const {
+  TextSize rowSize(Row left, Row right, std::size_t joinCellSize) const {
     if (width_ == 0) return 0;
-    return leftBytes(left) + rightBytes(right) - joinCellSize + width_ - 1;
+    return leftBytes(left) + rightBytes(right) - joinCellSize + static_cast<TextSize>(width_ - 1);
   }
   // The bytes of the cells of `row`, a row of the left operand; of the right.
-  std::size_t leftBytes(Row row) const { return cellBytes(row, leftWidth_); }
-  std::size_t rightBytes(Row row) const { return cellBytes(row, rightWidth_); }
+  TextSize leftBytes(Row row) const { return cellBytes(row, leftWidth_); }
+  TextSize rightBytes(Row row) const { return cellBytes(row, rightWidth_); }
   // The commas of an output row: one fewer than its cells, none without any.
-  std::size_t commas() const { return width_ > 0 ? static_cast<std::size_t>(width_ - 1) : 0; }
+  TextSize commas() const { return width_ > 0 ? static_cast<TextSize>(width_ - 1) : 0; }
 
   // Writes at `cursor` the output row made of the pieces of a left row and of
   // a right row, as left() and right() cut them, and returns the position
@@ -93,7 +93,7 @@ class RowLayout {
 
  private:
   // The bytes of the cells of `row`, a row `width` cells wide.
-  static std::size_t cellBytes(Row row, int width) {
+  static TextSize cellBytes(Row row, int width) {
     return width > 0 ? row.size() - static_cast<std::size_t>(width - 1) : 0;
   }
 
@@ -126,7 +126,7 @@ class RightPieces {
 };
 
 // A right operand's rows by join cell, so that a left row finds its matches
-// without a scan; the join's lineage reads it too. A hash table with linear
+// without a scan. A hash table with linear
 // probing holds, for each distinct cell, the first row carrying it; nextRow
 // chains the others in ascending order, and rowsFrom counts a chain's rows
 // from its head.
@@ -178,22 +178,25 @@ class RowIndex {
 // Returns the rows of the natural join of `left` and `right` on left column
 // `leftColumn` and right column `rightColumn`, laid out by `layout`, in
 // nested-loop order: for each left row, every right row whose join cell is
-// the same text, in ascending order; of those, the rows that `rows` asks
-// for. They are written into one text of exactly their size, for the caller
-// to hand over once the step's other memory is freed. Refuses, before
-// building any row, more than 10000 joined rows, twins included ("Tul nagy
-// az eredmeny: <right's name>!", naming join step `step` and the matches
-// found).
+// the same text, in ascending order; of those, the rows that `options.rows`
+// asks for. Tells `options.recorder`, when there is one, of each joined row
+// and each row without a partner. The rows are written into one text of
+// exactly their size, for the caller to hand over once the step's other
+// memory is freed. Refuses, before building any row, more than 10000 joined
+// rows, twins included ("Tul nagy az eredmeny: <right's name>!", naming join
+// step `options.step` and the matches found), and a text over
+// `options.sizeLimit` as memory running out.
 SizedRowBuilder buildMatchingRows(const RowLayout& layout, const Relation& left, int leftColumn,
-                                  const Relation& right, int rightColumn, int step, RowSet rows);
+                                  const Relation& right, int rightColumn,
+                                  const StepOptions& options);
 
 // Returns the rows of the product of `left` and `right`, laid out by
 // `layout`: for each left row, one per right row, in order; of those, the
-// rows that `rows` asks for, written as buildMatchingRows writes them.
-// Refuses, before building any row, more than 10000 rows, as
-// buildMatchingRows does, with the product of the row counts as the rows
-// found.
+// rows that `options.rows` asks for, written and told as buildMatchingRows
+// writes and tells them. Refuses, before building any row, more than 10000
+// rows, as buildMatchingRows does, with the product of the row counts as the
+// rows found, and a text over `options.sizeLimit`.
 SizedRowBuilder buildProductRows(const RowLayout& layout, const Relation& left,
-                                 const Relation& right, int step, RowSet rows);
+                                 const Relation& right, const StepOptions& options);
 
 }  // namespace joinrel

@@ -1,7 +1,11 @@
 // What a run can tell a watcher besides the output file: every relation as it
-// is written, every join step, and the fatal message that stops it. The
-// command line watches nothing; the page does, to show the run as it went.
+// is written, every join step and what it decided about each row, and the
+// fatal message that stops it. The command line watches nothing; the page
+// does, to show the run as it went.
 #pragma once
+
+#include <cstdint>
+#include <span>
 
 #include "join/join.h"
 #include "messages/messages.h"
@@ -18,21 +22,24 @@ class RunObserver {
   RunObserver& operator=(const RunObserver&) = delete;
   virtual ~RunObserver() = default;
 
-  // True when the watcher wants the run explained: each step's lineage and
-  // the tidying (resultTidied). Asked for each step and once before result.
-  virtual bool explains() const = 0;
+  // The recorder each join step tells of its rows' fates, or none, when the
+  // watcher does not ask for them: the join then tells nobody. A watcher
+  // with a recorder is also offered the names similar to an unknown one.
+  virtual RowRecorder* rowRecorder() = 0;
 
   // An input relation, just written to the output file; every one, in file
   // order, the ones the join does not read included. Its row i is input line
   // `firstRowLine` + i.
   virtual void relationWritten(const Relation& relation, LineNumber firstRowLine) = 0;
-  // A join step, just done; with its lineage, and the last step's rows
-  // whole, when the watcher explains().
+  // The relations the join list names, by their index in file order, in
+  // list order; once every relation is written, before the first step.
+  virtual void joinListResolved(std::span<const std::int64_t> relations) = 0;
+  // A join step, just done, once its rows have been told to rowRecorder().
   virtual void joinStepDone(const JoinStep& step) = 0;
-  // How `result` is tidied from the last step's outcome (from the only
-  // relation a one-name join list names; from an empty relation when it
-  // names none), just before resultWritten; only when the watcher explains().
-  virtual void resultTidied(const TidyLineage& tidy) = 0;
+  // `result` as the join hands it over, just before it is put in its final
+  // form: the last step's outcome, a copy of the only relation a one-name
+  // join list names, or an empty relation when it names none.
+  virtual void resultBuilt(const Relation& result) = 0;
   // `result`, just written in its final form.
   virtual void resultWritten(const Relation& result) = 0;
   // The fatal message that stops the run, just shown: its kind, the input
@@ -41,13 +48,14 @@ class RunObserver {
 };
 
 // The watcher of a run that nobody watches, such as the command line's: it
-// ignores every event.
+// asks for nothing and ignores every event.
 class SilentObserver final : public RunObserver {
  public:
-  bool explains() const override { return false; }
+  RowRecorder* rowRecorder() override { return nullptr; }
   void relationWritten(const Relation& /*relation*/, LineNumber /*firstRowLine*/) override {}
+  void joinListResolved(std::span<const std::int64_t> /*relations*/) override {}
   void joinStepDone(const JoinStep& /*step*/) override {}
-  void resultTidied(const TidyLineage& /*tidy*/) override {}
+  void resultBuilt(const Relation& /*result*/) override {}
   void resultWritten(const Relation& /*result*/) override {}
   void runStopped(MessageKind /*kind*/, LineNumber /*line*/,
                   const Particulars& /*particulars*/) override {}

@@ -4,8 +4,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <new>
 
 namespace joinrel {
+
+std::size_t memorySize(TextSize size, TextSize limit) {
+  if (size > limit) throw std::bad_alloc();
+  return static_cast<std::size_t>(size);
+}
 
 std::string_view nameToString(const Name& field) {
   const std::string_view whole(field.data(), field.size());
@@ -65,11 +71,6 @@ void checkRowShapes([[maybe_unused]] const Relation& relation) {
 #endif
 }
 
-void RowBuilder::reserve(std::size_t textSize, std::size_t rowCount) {
-  text_.reserve(textSize);
-  rowEnds_.reserve(rowCount);
-}
-
 namespace {
 
 // Makes the rows of `relation` the pieces of `text` that end at `rowEnds`, the
@@ -97,8 +98,10 @@ void RowBuilder::moveRowsInto(Relation& relation) {
 
 // `new char[]` rather than a string's resize: the bytes are written once, by
 // the rows, not filled with zeros first.
-SizedRowBuilder::SizedRowBuilder(std::size_t textSize, std::size_t rowCount)
-    : text_(new char[textSize]), textSize_(textSize), cursor_(text_.get()) {
+SizedRowBuilder::SizedRowBuilder(TextSize textSize, std::size_t rowCount, TextSize sizeLimit)
+    : text_(new char[memorySize(textSize, sizeLimit)]),
+      textSize_(static_cast<std::size_t>(textSize)),
+      cursor_(text_.get()) {
   rowEnds_.reserve(rowCount);
 }
 

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <span>
 #include <string>
@@ -16,6 +18,17 @@ namespace joinrel {
 inline constexpr int MAX_NAME = 30;
 inline constexpr int MAX_ATTRIBUTES = 50;
 inline constexpr int MAX_ROWS = 10000;
+
+// A size of text in bytes, or a sum of such sizes: 64 bits wide in every
+// build, so that no sum wraps where size_t is 32 bits wide (WebAssembly).
+using TextSize = std::uint64_t;
+
+// The largest text this platform can hold: what its size_t holds.
+inline constexpr TextSize kMaxTextSize = std::numeric_limits<std::size_t>::max();
+
+// Returns `size` as a size to allocate. Refuses, as memory running out
+// (std::bad_alloc), a size over `limit`, which is kMaxTextSize but in tests.
+std::size_t memorySize(TextSize size, TextSize limit = kMaxTextSize);
 
 // Bytes that nothing fills when they are allocated, for a text that is read
 // or written whole right after; std::array's size is fixed when compiling.
@@ -89,8 +102,6 @@ void checkRowShapes(const Relation& relation);
 // text(), then call endRow(); moveRowsInto() hands the rows over.
 class RowBuilder {
  public:
-  // Makes room for rows of `textSize` bytes in all, `rowCount` of them.
-  void reserve(std::size_t textSize, std::size_t rowCount);
   // The text of every row built so far, the open row last.
   std::string& text() { return text_; }
   // Ends the open row at the end of text().
@@ -110,8 +121,9 @@ class RowBuilder {
 // fill the text. moveRowsInto() hands them over.
 class SizedRowBuilder {
  public:
-  // For `rowCount` rows of `textSize` bytes in all.
-  SizedRowBuilder(std::size_t textSize, std::size_t rowCount);
+  // For `rowCount` rows of `textSize` bytes in all. Refuses a size over
+  // `sizeLimit` as memory running out, as memorySize() does.
+  SizedRowBuilder(TextSize textSize, std::size_t rowCount, TextSize sizeLimit = kMaxTextSize);
 
   // Where the open row's next byte goes.
   char* cursor() const { return cursor_; }

@@ -52,17 +52,17 @@ extern "C" {
 
 // Runs joinrel on the file at /input, as `joinrel /input /output` does, with
 // a pause that does nothing; the output file, if the run creates one, is
-// left at /output for the caller. The report holds each relation's first
-// `rowLimit` rows and the first `relationLimit` input relations, in at most
-// `reportLimit` bytes (and the frame's few hundred). Returns the outcome.
-const Outcome* joinrel_run(std::int32_t rowLimit, std::int32_t relationLimit,
-                           std::uint32_t reportLimit) {
+// left at /output for the caller. The report tells the first
+// `relationLimit` input relations, with the other tables, in at most
+// `reportLimit` bytes (and the frame's few hundred), and the facts that
+// explain the run (src/wasm/report.h). Returns the outcome.
+const Outcome* joinrel_run(std::int32_t relationLimit, std::uint32_t reportLimit) {
   consoleText = std::string();
   reportText = std::string();
   std::ostringstream console;
   // The page always names both files, so the usage hint never comes here.
   std::ostringstream errors;
-  joinrel::JsonReport report(rowLimit, relationLimit, reportLimit);
+  joinrel::JsonReport report(relationLimit, reportLimit);
   const std::array<joinrel::Argument, 3> args = {"joinrel", kInputPath, kOutputPath};
   outcome.status = joinrel::runJoinrel(args, console, errors, noPause, report);
   try {

@@ -5,6 +5,7 @@
 #include <new>
 #include <span>
 #include <string>
+#include <utility>
 
 namespace joinrel {
 
@@ -27,22 +28,14 @@ std::string_view bareText(const MessageEntry& entry) {
 bool isUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xc0) == 0x80; }
 
 // Appends `numbers` as a JSON array.
-template <typename Number>
-void appendNumbers(std::string& json, const std::vector<Number>& numbers) {
+template <typename Numbers>
+void appendNumbers(std::string& json, const Numbers& numbers) {
   json += '[';
   for (std::size_t i = 0; i < numbers.size(); ++i) {
     if (i > 0) json += ',';
     json += std::to_string(numbers[i]);
   }
   json += ']';
-}
-
-// Appends the rows of `rows` below `limit` as a JSON array; sets `truncated`
-// when some are left out.
-void appendRowsBelow(std::string& json, const std::vector<int>& rows, int limit, bool& truncated) {
-  const auto end = std::lower_bound(rows.begin(), rows.end(), limit);
-  truncated = truncated || end != rows.end();
-  appendNumbers(json, std::vector<int>(rows.begin(), end));
 }
 
 // The fields of a fatal message that the kind has, as a JSON object.
@@ -87,56 +80,65 @@ std::string particularsJson(MessageKind kind, const Particulars& particulars) {
   return json + "}";
 }
 
-// The members of a step's facts that need no limit: its operands (`chained`
-// when its left one is the chain built so far), its join attribute and where
-// it stands, the names it does not compare.
-std::string explainHead(const JoinStep& step, bool chained) {
-  std::string json = "\"left\":";
-  if (chained) {
+// Appends `index` as a number, or null when it is -1.
+void appendIndexOrNull(std::string& json, std::int64_t index) {
+  json += index == -1 ? std::string("null") : std::to_string(index);
+}
+
+// Appends the facts of a step.
+void appendStepFacts(std::string& json, const StepFacts& facts) {
+  json += "{\"left\":";
+  if (facts.leftRelation == -1) {
     json += "null";
   } else {
-    appendJsonString(json, step.leftName);
+    appendJsonString(json, facts.leftName);
   }
   json += ",\"right\":";
-  appendJsonString(json, step.rightName);
+  appendJsonString(json, facts.rightName);
+  json += ",\"leftRelation\":";
+  appendIndexOrNull(json, facts.leftRelation);
+  json += ",\"rightRelation\":";
+  appendIndexOrNull(json, facts.rightRelation);
   json += ",\"attribute\":";
-  if (step.key) {
-    appendJsonString(json, step.joinAttribute);
-    json += ",\"attributeColumns\":[" + std::to_string(step.key->left) + ',' +
-            std::to_string(step.key->right) + ']';
+  if (facts.key) {
+    appendJsonString(json, facts.attribute);
+    json += ",\"attributeColumns\":[" + std::to_string(facts.key->left) + ',' +
+            std::to_string(facts.key->right) + ']';
   } else {
-    json += "null,\"attributeColumns\":null";
+    json += "null,\"attributeColumns\":[null,null]";
   }
   json += ",\"shared\":[";
-  const std::vector<std::string_view>& shared = step.lineage->sharedNames;
-  for (std::size_t i = 0; i < shared.size(); ++i) {
+  for (std::size_t i = 0; i < facts.shared.size(); ++i) {
     if (i > 0) json += ',';
-    appendJsonString(json, shared[i]);
+    appendJsonString(json, facts.shared[i]);
   }
-  return json + ']';
+  json += "],\"pairs\":[";
+  for (std::size_t i = 0; i < facts.lineage.pairs.size(); ++i) {
+    if (i > 0) json += ',';
+    const RowPair pair = facts.lineage.pairs[i];
+    json += '[' + std::to_string(pair.left) + ',' + std::to_string(pair.right) + ']';
+  }
+  json += "],\"unmatchedLeft\":";
+  appendNumbers(json, facts.lineage.unmatchedLeft);
+  json += ",\"unmatchedRight\":";
+  appendNumbers(json, facts.lineage.unmatchedRight);
+  json += '}';
 }
 
-// Appends `pair` as [left, right].
-void appendPair(std::string& json, RowPair pair) {
-  json += '[' + std::to_string(pair.left) + ',' + std::to_string(pair.right) + ']';
-}
-
-// Appends the key `row` of a JSON object whose members `json` ends in or
-// that it opens.
-void appendKey(std::string& json, std::size_t row) {
-  if (json.back() != '{') json += ',';
-  json += '"' + std::to_string(row) + "\":";
-}
-
-// Marks row `row` in `rows`, growing it as needed.
-void mark(std::vector<bool>& rows, int row) {
-  if (static_cast<std::size_t>(row) >= rows.size()) rows.resize(static_cast<std::size_t>(row) + 1);
-  rows[row] = true;
-}
-
-// Marks rows 0 to `count` - 1.
-void markFirst(std::vector<bool>& rows, int count) {
-  for (int r = 0; r < count; ++r) mark(rows, r);
+// Appends the cells of `row`, a row `cells.size()` cells wide, but the one in
+// column `skip` (-1 for none), as members of a JSON array; `first` says
+// whether a cell comes first in the array. Returns the cells cut.
+int appendCells(std::string& json, Row row, std::span<std::string_view> cells, int skip,
+                bool first) {
+  splitRow(row, cells);
+  int cut = 0;
+  for (std::size_t k = 0; k < cells.size(); ++k) {
+    if (static_cast<int>(k) == skip) continue;
+    if (!first) json += ',';
+    first = false;
+    cut += appendCell(json, cells[k]) ? 1 : 0;
+  }
+  return cut;
 }
 
 }  // namespace
@@ -157,10 +159,10 @@ void appendJsonString(std::string& json, std::string_view bytes) {
   json += '"';
 }
 
-void appendCell(std::string& json, std::string_view bytes) {
+bool appendCell(std::string& json, std::string_view bytes) {
   if (bytes.size() <= kCellByteLimit) {
     appendJsonString(json, bytes);
-    return;
+    return false;
   }
   // Cut before a character that would lose its continuation bytes; three at
   // most precede a UTF-8 character's last byte.
@@ -170,114 +172,157 @@ void appendCell(std::string& json, std::string_view bytes) {
   json += "{\"start\":";
   appendJsonString(json, bytes.substr(0, cut));
   json += ",\"length\":" + std::to_string(bytes.size()) + "}";
+  return true;
 }
 
-void JsonReport::appendRelation(std::string& json, const Relation& relation) const {
-  json += "{\"name\":";
-  appendJsonString(json, nameToString(relation.name));
-  json += ",\"attributes\":[";
-  for (std::size_t i = 0; i < relation.attributes.size(); ++i) {
-    if (i > 0) json += ',';
-    json += '[';
-    appendJsonString(json, nameToString(relation.attributes[i].name));
-    json += ',';
-    appendJsonString(json, relation.attributes[i].type);
-    json += ']';
-  }
-  json += "],\"rowCount\":" + std::to_string(relation.rowCount()) + ",\"rows\":[";
-  std::array<std::string_view, MAX_ATTRIBUTES> cells;
-  const std::span<std::string_view> rowCells = std::span(cells).first(relation.attributes.size());
-  const int shown = std::min(relation.rowCount(), rowLimit_);
-  for (int r = 0; r < shown; ++r) {
-    if (r > 0) json += ',';
-    splitRow(relation.rows[r], rowCells);
-    json += '[';
-    for (std::size_t k = 0; k < rowCells.size(); ++k) {
-      if (k > 0) json += ',';
-      appendCell(json, rowCells[k]);
-    }
-    json += ']';
-  }
-  json += "]}";
-}
-
-// Builds a piece with `build` and appends it to `into` when the told pieces
-// leave room for it under the byte limit; memory running out leaves it
-// untold, so that the report never changes the run. True when told.
-template <typename Build>
-bool JsonReport::tell(std::string& into, Build build) noexcept {
+// Appends to `into` `prefix`, a table of `rowCount` rows named `name` with
+// `attributes`, then `suffix`; `appendRow(json, r)` appends row r's cells as
+// a JSON array and returns how many it cut. The rows go in while the told
+// tables leave room for them under the byte limit, the first that does not
+// fit ending them. Memory running out leaves the whole table untold, so
+// that the report never changes the run. True when told.
+template <typename AppendRow>
+bool JsonReport::tellTable(std::string& into, std::string_view prefix, std::string_view suffix,
+                           std::string_view name, const std::vector<Attribute>& attributes,
+                           int rowCount, AppendRow appendRow) noexcept {
+  const std::size_t start = into.size();
+  const auto fits = [&] {
+    return relations_.size() + steps_.size() + result_.size() + kFrameBytes <= byteLimit_;
+  };
+  rowsHeard_ += static_cast<std::uint64_t>(rowCount);
+  int rowsTold = 0;
+  std::uint64_t cut = 0;
   try {
-    std::string piece;
-    build(piece);
-    const std::size_t told = relations_.size() + steps_.size() + result_.size();
-    if (told + piece.size() + kFrameBytes > byteLimit_) return false;
-    into += piece;
-    return true;
+    into += prefix;
+    into += "{\"name\":";
+    appendJsonString(into, name);
+    into += ",\"attributes\":[";
+    for (std::size_t i = 0; i < attributes.size(); ++i) {
+      if (i > 0) into += ',';
+      into += '[';
+      appendJsonString(into, nameToString(attributes[i].name));
+      into += ',';
+      appendJsonString(into, attributes[i].type);
+      into += ']';
+    }
+    into += "],\"rowCount\":" + std::to_string(rowCount) + ",\"rows\":[";
+    if (!fits()) throw std::bad_alloc();
+    for (; rowsTold < rowCount; ++rowsTold) {
+      const std::size_t rowStart = into.size();
+      if (rowsTold > 0) into += ',';
+      into += '[';
+      const int rowCut = appendRow(into, rowsTold);
+      into += ']';
+      if (!fits()) {
+        into.resize(rowStart);
+        break;
+      }
+      cut += static_cast<std::uint64_t>(rowCut);
+    }
+    into += "]}";
+    into += suffix;
   } catch (const std::bad_alloc&) {
+    into.resize(start);
+    rowsLeftOut_ += static_cast<std::uint64_t>(rowCount);
     return false;
   }
+  rowsLeftOut_ += static_cast<std::uint64_t>(rowCount - rowsTold);
+  cellsCut_ += cut;
+  return true;
 }
 
 void JsonReport::relationWritten(const Relation& relation, LineNumber firstRowLine) {
   ++relationsWritten_;
-  // Once one is left out, so are the rest: the page says how many are not shown.
-  if (relationsTold_ >= static_cast<std::size_t>(relationLimit_) || relationLeftOut_) return;
-  relationLeftOut_ = !tell(relations_, [&](std::string& json) {
-    if (!relations_.empty()) json += ',';
-    appendRelation(json, relation);
-  });
-  if (relationLeftOut_) return;
-  ++relationsTold_;
+  if (relationsWritten_ > static_cast<std::size_t>(relationLimit_)) return;
   try {
-    shownRelations_.push_back(
+    linedRelations_.push_back(
         {std::string(nameToString(relation.name)), relation.rowCount(), firstRowLine});
   } catch (const std::bad_alloc&) {
     relationLeftOut_ = true;
   }
+  // Once one is left out, so are the rest: the page says how many are not shown.
+  if (relationLeftOut_) {
+    rowsHeard_ += static_cast<std::uint64_t>(relation.rowCount());
+    rowsLeftOut_ += static_cast<std::uint64_t>(relation.rowCount());
+    return;
+  }
+  std::array<std::string_view, MAX_ATTRIBUTES> cells;
+  const std::span<std::string_view> rowCells = std::span(cells).first(relation.attributes.size());
+  relationLeftOut_ =
+      !tellTable(relations_, relations_.empty() ? "" : ",", "", nameToString(relation.name),
+                 relation.attributes, relation.rowCount(), [&](std::string& json, int r) {
+                   return appendCells(json, relation.rows[r], rowCells, -1, true);
+                 });
+  if (!relationLeftOut_) ++relationsTold_;
+}
+
+void JsonReport::joinListResolved(std::span<const std::int64_t> relations) {
+  explainer_.joinListResolved(relations);
 }
 
 void JsonReport::joinStepDone(const JoinStep& step) {
+  explainer_.joinStepDone(step);
   ++stepsDone_;
-  if (step.lineage != nullptr && stepFacts_.size() + 1 == stepsDone_) {
-    try {
-      stepFacts_.push_back({explainHead(step, stepsDone_ > 1), std::string(step.leftName),
-                            std::string(step.rightName), *step.lineage});
-    } catch (const std::bad_alloc&) {
-      // The steps after one without facts are told without theirs too.
-    }
+  const std::vector<StepFacts>& facts = explainer_.steps();
+  // The built rows are written from the step's pairs, so a step is told
+  // with its facts only, and only after every step before it, as the page
+  // numbers them.
+  const bool hasFacts = facts.size() == stepsDone_;
+  if (!hasFacts || stepsTold_ + 1 < stepsDone_) {
+    const int rows =
+        hasFacts ? static_cast<int>(facts.back().lineage.pairs.size()) : step.built.rowCount();
+    rowsHeard_ += static_cast<std::uint64_t>(rows);
+    rowsLeftOut_ += static_cast<std::uint64_t>(rows);
+    return;
   }
-  // A step is told only after every step before it, as the page numbers them.
-  if (stepsTold_ + 1 < stepsDone_) return;
-  const bool told = tell(steps_, [&](std::string& json) {
-    json += steps_.empty() ? "{\"left\":" : ",{\"left\":";
-    appendJsonString(json, step.leftName);
-    json += ",\"right\":";
-    appendJsonString(json, step.rightName);
-    json += ",\"attribute\":";
-    if (step.product) {
-      json += "null";
+  const std::vector<RowPair>& pairs = facts.back().lineage.pairs;
+  bool told = false;
+  try {
+    std::string prefix = steps_.empty() ? "{\"left\":" : ",{\"left\":";
+    appendJsonString(prefix, nameToString(step.left.name));
+    prefix += ",\"right\":";
+    appendJsonString(prefix, nameToString(step.right.name));
+    prefix += ",\"attribute\":";
+    if (step.key) {
+      appendJsonString(prefix, nameToString(step.left.attributes[step.key->left].name));
     } else {
-      appendJsonString(json, step.joinAttribute);
+      prefix += "null";
     }
-    json += ",\"leftRows\":" + std::to_string(step.leftRows) +
-            ",\"rightRows\":" + std::to_string(step.rightRows) + ",\"built\":";
-    appendRelation(json, step.built);
-    json += '}';
-  });
+    prefix += ",\"leftRows\":" + std::to_string(step.left.rowCount()) +
+              ",\"rightRows\":" + std::to_string(step.right.rowCount()) + ",\"built\":";
+    const int skip = step.key ? step.key->right : -1;
+    std::array<std::string_view, MAX_ATTRIBUTES> leftCells;
+    std::array<std::string_view, MAX_ATTRIBUTES> rightCells;
+    const std::span<std::string_view> leftRow =
+        std::span(leftCells).first(step.left.attributes.size());
+    const std::span<std::string_view> rightRow =
+        std::span(rightCells).first(step.right.attributes.size());
+    told = tellTable(steps_, prefix, "}", "", joinedAttributes(step.left, step.right, step.key),
+                     static_cast<int>(pairs.size()), [&](std::string& json, int i) {
+                       const RowPair pair = pairs[static_cast<std::size_t>(i)];
+                       const int cut =
+                           appendCells(json, step.left.rows[pair.left], leftRow, -1, true);
+                       return cut + appendCells(json, step.right.rows[pair.right], rightRow, skip,
+                                                leftRow.empty());
+                     });
+  } catch (const std::bad_alloc&) {
+    rowsHeard_ += static_cast<std::uint64_t>(pairs.size());
+    rowsLeftOut_ += static_cast<std::uint64_t>(pairs.size());
+  }
   if (told) ++stepsTold_;
 }
 
-void JsonReport::resultTidied(const TidyLineage& tidy) {
-  try {
-    tidy_ = tidy;
-  } catch (const std::bad_alloc&) {
-    tidy_.reset();
-  }
-}
+void JsonReport::resultBuilt(const Relation& result) { explainer_.resultBuilt(result); }
 
 void JsonReport::resultWritten(const Relation& result) {
+  explainer_.resultWritten(result);
   resultWritten_ = true;
-  tell(result_, [&](std::string& json) { appendRelation(json, result); });
+  std::array<std::string_view, MAX_ATTRIBUTES> cells;
+  const std::span<std::string_view> rowCells = std::span(cells).first(result.attributes.size());
+  tellTable(result_, "", "", nameToString(result.name), result.attributes, result.rowCount(),
+            [&](std::string& json, int r) {
+              return appendCells(json, result.rows[r], rowCells, -1, true);
+            });
 }
 
 void JsonReport::runStopped(MessageKind kind, LineNumber line, const Particulars& particulars) {
@@ -300,114 +345,48 @@ void JsonReport::runStopped(MessageKind kind, LineNumber line, const Particulars
   }
 }
 
-// Which rows the facts cover: those shown, and those a shown row comes
-// from, found from result back to the file.
-std::string JsonReport::explainText() const {
-  bool truncated = false;
-  const std::size_t stepCount = stepFacts_.size();
-  std::vector<std::vector<bool>> builtRows(stepCount);  // per step, the built rows covered
-  for (std::size_t k = 0; k < stepCount; ++k) {
-    markFirst(builtRows[k],
-              std::min(static_cast<int>(stepFacts_[k].lineage.pairs.size()), rowLimit_));
-  }
-  std::vector<std::vector<bool>> inputRows(shownRelations_.size());  // per relation shown
-  for (std::size_t j = 0; j < shownRelations_.size(); ++j) {
-    markFirst(inputRows[j], std::min(shownRelations_[j].rowCount, rowLimit_));
-  }
-  // The relation a step reads: the first shown of its name, which is the
-  // first of that name in the file when any of that name is shown.
-  const auto markInput = [&](const std::string& name, int row) {
-    for (std::size_t j = 0; j < shownRelations_.size(); ++j) {
-      if (shownRelations_[j].name == name) {
-        mark(inputRows[j], row);
-        return;
-      }
-    }
-    truncated = true;
-  };
-
-  std::string tidy = "null";
-  if (tidy_) {
-    tidy = "{\"columns\":";
-    appendNumbers(tidy, tidy_->columns);
-    tidy += ",\"sources\":[";
-    const std::size_t shown = std::min(tidy_->rowEnds.size(), static_cast<std::size_t>(rowLimit_));
-    truncated = truncated || shown < tidy_->rowEnds.size();
-    for (std::size_t r = 0; r < shown; ++r) {
-      if (r > 0) tidy += ',';
-      const std::span<const int> sources = sourcesOf(*tidy_, r);
-      appendNumbers(tidy, std::vector<int>(sources.begin(), sources.end()));
-      if (stepCount > 0) {
-        for (const int source : sources) mark(builtRows[stepCount - 1], source);
-      }
-    }
-    tidy += "]}";
-  }
-  for (std::size_t k = stepCount; k-- > 0;) {
-    const StepFacts& facts = stepFacts_[k];
-    for (std::size_t i = 0; i < builtRows[k].size(); ++i) {
-      if (!builtRows[k][i]) continue;
-      const RowPair pair = facts.lineage.pairs[i];
-      if (k > 0) {
-        mark(builtRows[k - 1], pair.left);
-      } else {
-        markInput(facts.leftName, pair.left);
-      }
-      markInput(facts.rightName, pair.right);
-    }
-  }
-
-  std::string relations;
-  for (std::size_t j = 0; j < shownRelations_.size(); ++j) {
-    const ShownRelation& relation = shownRelations_[j];
-    relations += j > 0 ? ",{\"name\":" : "{\"name\":";
-    appendJsonString(relations, relation.name);
-    const int shown = std::min(relation.rowCount, rowLimit_);
-    const std::vector<bool>& covered = inputRows[j];
-    relations += ",\"lines\":[";
-    for (int r = 0; r < shown; ++r) {
-      if (r > 0) relations += ',';
-      relations += std::to_string(relation.firstRowLine + r);
-    }
-    relations += "],\"moreLines\":{";
-    for (auto r = static_cast<std::size_t>(shown); r < covered.size(); ++r) {
-      if (!covered[r]) continue;
-      appendKey(relations, r);
-      relations += std::to_string(relation.firstRowLine + static_cast<LineNumber>(r));
-    }
-    truncated = truncated || shown < relation.rowCount;
-    relations += "}}";
-  }
-
-  std::string steps;
-  for (std::size_t k = 0; k < stepCount; ++k) {
-    const StepFacts& facts = stepFacts_[k];
-    steps += k > 0 ? ",{" : "{";
-    steps += facts.head;
-    const auto shown = std::min(facts.lineage.pairs.size(), static_cast<std::size_t>(rowLimit_));
-    const std::vector<bool>& covered = builtRows[k];
-    truncated = truncated || shown < facts.lineage.pairs.size();
-    steps += ",\"pairs\":[";
-    for (std::size_t i = 0; i < shown; ++i) {
-      if (i > 0) steps += ',';
-      appendPair(steps, facts.lineage.pairs[i]);
-    }
-    steps += "],\"morePairs\":{";
-    for (std::size_t i = shown; i < covered.size(); ++i) {
-      if (!covered[i]) continue;
-      appendKey(steps, i);
-      appendPair(steps, facts.lineage.pairs[i]);
-    }
-    steps += '}';
-    steps += ",\"unmatchedLeft\":";
-    appendRowsBelow(steps, facts.lineage.unmatchedLeft, rowLimit_, truncated);
-    steps += ",\"unmatchedRight\":";
-    appendRowsBelow(steps, facts.lineage.unmatchedRight, rowLimit_, truncated);
-    steps += '}';
-  }
-  return "{\"relations\":[" + relations + "],\"steps\":[" + steps + "],\"tidy\":" + tidy +
-         ",\"particulars\":" + particulars_ + ",\"truncated\":" + (truncated ? "true" : "false") +
+std::string JsonReport::truncatedText() const {
+  if (rowsLeftOut_ == 0 && cellsCut_ == 0) return "false";
+  return "{\"rows\":" + std::to_string(rowsLeftOut_) + ",\"cells\":" + std::to_string(cellsCut_) +
          "}";
+}
+
+std::string JsonReport::explainText() const {
+  std::string json = "{\"relations\":[";
+  for (std::size_t j = 0; j < linedRelations_.size(); ++j) {
+    const LinedRelation& relation = linedRelations_[j];
+    json += j > 0 ? ",{\"name\":" : "{\"name\":";
+    appendJsonString(json, relation.name);
+    json += ",\"lines\":[";
+    for (int r = 0; r < relation.rowCount; ++r) {
+      if (r > 0) json += ',';
+      json += std::to_string(relation.firstRowLine + r);
+    }
+    json += "]}";
+  }
+  json += "],\"steps\":[";
+  const std::vector<StepFacts>& steps = explainer_.steps();
+  for (std::size_t k = 0; k < steps.size(); ++k) {
+    if (k > 0) json += ',';
+    appendStepFacts(json, steps[k]);
+  }
+  json += "],\"tidy\":";
+  if (const std::optional<TidyFacts>& tidy = explainer_.tidy()) {
+    json += "{\"relation\":";
+    appendIndexOrNull(json, tidy->relation);
+    json += ",\"columns\":";
+    appendNumbers(json, tidy->lineage.columns);
+    json += ",\"sources\":[";
+    for (std::size_t r = 0; r < tidy->lineage.rowEnds.size(); ++r) {
+      if (r > 0) json += ',';
+      appendNumbers(json, sourcesOf(tidy->lineage, r));
+    }
+    json += "]}";
+  } else {
+    json += "null";
+  }
+  json += ",\"particulars\":" + particulars_ + ",\"truncated\":" + truncatedText() + "}";
+  return json;
 }
 
 std::string JsonReport::text() const {
@@ -419,9 +398,12 @@ std::string JsonReport::text() const {
 }
 
 std::string JsonReport::briefText() const {
+  const std::string truncated = rowsHeard_ == 0 && cellsCut_ == 0
+                                    ? std::string("false")
+                                    : "{\"rows\":" + std::to_string(rowsHeard_) + ",\"cells\":0}";
   return compose("", relationsWritten_, "", stepsDone_, "null", resultWritten_,
                  R"({"relations":[],"steps":[],"tidy":null,"particulars":)" + particulars_ +
-                     ",\"truncated\":true}",
+                     ",\"truncated\":" + truncated + "}",
                  true);
 }
 
@@ -429,7 +411,10 @@ std::string JsonReport::compose(std::string_view relations, std::size_t moreRela
                                 std::string_view steps, std::size_t stepsLeftOut,
                                 std::string_view result, bool resultLeftOut,
                                 std::string_view explain, bool incomplete) const {
-  std::string json = "{\"relations\":[";
+  std::string json;
+  json.reserve(relations.size() + steps.size() + result.size() + explain.size() + message_.size() +
+               kFrameBytes);
+  json += "{\"relations\":[";
   json += relations;
   json += "],\"moreRelations\":" + std::to_string(moreRelations) + ",\"steps\":[";
   json += steps;

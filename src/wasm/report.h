@@ -4,11 +4,12 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "explain/explain.h"
 #include "join/join.h"
 #include "messages/messages.h"
 #include "observe/observer.h"
@@ -16,7 +17,7 @@
 
 namespace joinrel {
 
-// The report's text is at most this long, whatever the input.
+// The tables of the report take at most this many bytes, whatever the input.
 inline constexpr std::size_t kReportByteLimit = std::size_t{16} << 20;
 
 // A cell longer than this is told cut to its first bytes.
@@ -24,56 +25,70 @@ inline constexpr std::size_t kCellByteLimit = 1000;
 
 // Writes, as one JSON object:
 //   "relations": the input relations written, the first `relationLimit` of
-//     them (with their first `rowLimit` rows) as far as the byte limit
-//     allows, and "moreRelations", the count of the others;
-//   "steps": each join step with its operands' names ("" for the chain built
-//     so far), "attribute" (null for a product), its row counts and "built",
-//     as far as the byte limit allows, and "stepsLeftOut", the count of the
-//     later steps that were not told;
+//     them, and "moreRelations", the count of the others;
+//   "steps": each join step, {"left" ("" for the chain built so far),
+//     "right", "attribute" (null for a product), "leftRows", "rightRows",
+//     "built"}, and "stepsLeftOut", the count of the later steps that were
+//     not told. "built" is the step's joined relation as the join defines
+//     it, for the last step too (which the engine builds only as far as
+//     result needs): every joined row, repeats included, in joined order,
+//     with the left operand's columns and then the right's without its join
+//     attribute; it is written from the step's pairs and its operands;
 //   "result": `result` as written, or null; "resultLeftOut": whether result
 //     was written but not told;
 //   "message": {"kind" (the catalogue's id), "line" (null when it names
 //     none), "text" (the catalogue's text without ":" or "!")} or null;
-//   "explain": where each row came from, for the rows shown:
-//     "relations": for each relation shown, {"name", "lines", "moreLines"}:
-//       the input line of each of its rows shown, and by row index, those of
-//       the rows not shown that a shown row of a step or of result comes
-//       from;
+//   "explain": where each row came from:
+//     "relations": for each of the first `relationLimit` relations,
+//       {"name", "lines"}: the input line of every row;
 //     "steps": for each step, {"left" (null for the chain built so far),
-//       "right", "attribute" (null for a product), "attributeColumns"
-//       ([left, right], null for a product), "shared" (the other names both
-//       operands carry), "pairs" ([leftRow, rightRow] for each built row
-//       shown), "morePairs" (by row index, those of the built rows not shown
-//       that a shown row of a later step or of result comes from), "unmatchedLeft",
-//       "unmatchedRight" (the operands' rows shown that made no built row)};
-//     "tidy": {"columns" (for each result column, the built relation's
-//       column it came from), "sources" (for each result row shown, the
-//       built rows it stands for)} or null;
+//       "right", "leftRelation" (the left operand's index among the
+//       relations in file order; null for the chain built so far),
+//       "rightRelation", "attribute" (null for a product),
+//       "attributeColumns" ([left, right]; [null, null] for a product),
+//       "shared" (the other names both operands carry), "pairs" ([leftRow,
+//       rightRow] for every joined row, in joined order), "unmatchedLeft",
+//       "unmatchedRight" (every operand row that made no joined row,
+//       ascending)}; the steps after one whose facts memory could not hold
+//       are left out;
+//     "tidy": {"relation" (null when result is tidied from the last step's
+//       joined rows; with one name in the join list, that relation's index
+//       in file order), "columns" (for each result column, the column of
+//       the last step's "built", or of that relation, it came from),
+//       "sources" (for every result row, the joined rows, or that relation's
+//       rows, it stands for, ascending)}, or null without a join list;
 //     "particulars": the fatal message's fields or null; for an unknown
 //       relation, "name" and "similarNames", the loaded names it may mean;
-//     "truncated": whether any of these facts were left out.
+//     "truncated": false when every row of every table told is there and no
+//       cell is cut; else {"rows": the rows of the relations, steps and
+//       result that were not told (for the byte limit or for want of
+//       memory), "cells": the cells told cut}.
 //   "incomplete": whether a relation, step or result was left out, for the
 //     byte limit or for want of memory.
-// A relation is {"name", "attributes": [[name, type], ...], "rowCount",
-// "rows": [[cell, ...], ...]}; a cell longer than kCellByteLimit is
-// {"start": its first bytes, "length": its length in bytes}. Every string
-// holds bytes: a byte outside printable ASCII, '"' and '\' are written as
-// \u00XX, so that a reader gets one character per byte, whatever the bytes
-// are. Every field is always there.
-class JsonReport : public RunObserver {
+// A table is {"name", "attributes": [[name, type], ...], "rowCount", "rows":
+// [[cell, ...], ...]}: its first rows, every one while the tables stay
+// within the byte limit; a cell longer than kCellByteLimit is {"start": its
+// first bytes, "length": its length in bytes}. The explain facts come on top
+// of the byte limit: they are bounded by the 10000 rows of a step and result
+// and by the input's lines. Every string holds bytes: a byte outside
+// printable ASCII, '"' and '\' are written as \u00XX, so that a reader gets
+// one character per byte, whatever the bytes are. Every field is always
+// there.
+class JsonReport final : public RunObserver {
  public:
-  JsonReport(int rowLimit, int relationLimit, std::size_t byteLimit = kReportByteLimit)
-      : rowLimit_(rowLimit), relationLimit_(relationLimit), byteLimit_(byteLimit) {}
+  explicit JsonReport(int relationLimit, std::size_t byteLimit = kReportByteLimit)
+      : relationLimit_(relationLimit), byteLimit_(byteLimit) {}
 
-  bool explains() const override { return true; }
+  RowRecorder* rowRecorder() override { return explainer_.rowRecorder(); }
   void relationWritten(const Relation& relation, LineNumber firstRowLine) override;
+  void joinListResolved(std::span<const std::int64_t> relations) override;
   void joinStepDone(const JoinStep& step) override;
-  void resultTidied(const TidyLineage& tidy) override;
+  void resultBuilt(const Relation& result) override;
   void resultWritten(const Relation& result) override;
   void runStopped(MessageKind kind, LineNumber line, const Particulars& particulars) override;
 
-  // The whole report, at most the byte limit long (and a few hundred bytes
-  // for the message and the counts).
+  // The whole report: its tables at most the byte limit long (and a few
+  // hundred bytes for the message and the counts), and the explain facts.
   std::string text() const;
 
   // The report with no relation, step or result told, marked incomplete,
@@ -81,45 +96,40 @@ class JsonReport : public RunObserver {
   std::string briefText() const;
 
  private:
-  // A relation shown: what its lines take.
-  struct ShownRelation {
+  // A relation whose lines the facts give.
+  struct LinedRelation {
     std::string name;
     int rowCount = 0;
     LineNumber firstRowLine = 0;
   };
-  // A step's lineage, kept whole until the report is written, as a later
-  // step or result may reach any of its rows.
-  struct StepFacts {
-    std::string head;      // the JSON members before "pairs"
-    std::string leftName;  // "" for the chain built so far
-    std::string rightName;
-    StepLineage lineage;
-  };
 
-  void appendRelation(std::string& json, const Relation& relation) const;
-  template <typename Build>
-  bool tell(std::string& into, Build build) noexcept;
+  template <typename AppendRow>
+  bool tellTable(std::string& into, std::string_view prefix, std::string_view suffix,
+                 std::string_view name, const std::vector<Attribute>& attributes, int rowCount,
+                 AppendRow appendRow) noexcept;
   std::string explainText() const;
+  std::string truncatedText() const;
   std::string compose(std::string_view relations, std::size_t moreRelations, std::string_view steps,
                       std::size_t stepsLeftOut, std::string_view result, bool resultLeftOut,
                       std::string_view explain, bool incomplete) const;
 
-  int rowLimit_;
   int relationLimit_;
   std::size_t byteLimit_;
+  RunExplainer explainer_;
   std::size_t relationsWritten_ = 0;
   std::size_t relationsTold_ = 0;
   bool relationLeftOut_ = false;
   std::size_t stepsDone_ = 0;
   std::size_t stepsTold_ = 0;
   bool resultWritten_ = false;
+  std::uint64_t rowsHeard_ = 0;    // the rows of every table told or left out
+  std::uint64_t rowsLeftOut_ = 0;  // of those, the rows not told
+  std::uint64_t cellsCut_ = 0;
   std::string relations_;
   std::string steps_;
   std::string result_;
   std::string message_ = "null";
-  std::vector<ShownRelation> shownRelations_;
-  std::vector<StepFacts> stepFacts_;
-  std::optional<TidyLineage> tidy_;
+  std::vector<LinedRelation> linedRelations_;
   std::string particulars_ = "null";
 };
 
@@ -128,6 +138,7 @@ void appendJsonString(std::string& json, std::string_view bytes);
 
 // Appends a cell: as a JSON string, or, longer than kCellByteLimit, as
 // {"start", "length"} with its first bytes up to a UTF-8 character's start.
-void appendCell(std::string& json, std::string_view bytes);
+// Returns whether it cut the cell.
+bool appendCell(std::string& json, std::string_view bytes);
 
 }  // namespace joinrel

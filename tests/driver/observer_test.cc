@@ -3,6 +3,7 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,20 +23,30 @@ class Recorder : public RunObserver {
   std::vector<std::string> events;
   Particulars particulars;  // the fatal message's
 
-  bool explains() const override { return false; }
+  RowRecorder* rowRecorder() override { return nullptr; }
   void relationWritten(const Relation& relation, LineNumber) override {
     events.push_back("relation " + describe(relation));
   }
+  void joinListResolved(std::span<const std::int64_t> relations) override {
+    std::string list;
+    for (const std::int64_t relation : relations) list += " " + std::to_string(relation);
+    events.push_back("join list" + list);
+  }
   void joinStepDone(const JoinStep& step) override {
-    events.push_back("step " + std::string(step.leftName) + "|" + std::string(step.rightName) +
-                     "|" + (step.product ? "product" : std::string(step.joinAttribute)) + "|" +
-                     std::to_string(step.leftRows) + "x" + std::to_string(step.rightRows) + " " +
-                     describe(step.built));
+    events.push_back(
+        "step " + std::to_string(step.number) + " " + std::string(nameToString(step.left.name)) +
+        "|" + std::string(nameToString(step.right.name)) + "|" +
+        (step.key ? std::string(nameToString(step.left.attributes[step.key->left].name))
+                  : std::string("product")) +
+        "|" + std::to_string(step.left.rowCount()) + "x" + std::to_string(step.right.rowCount()) +
+        " " + describe(step.built));
+  }
+  void resultBuilt(const Relation& result) override {
+    events.push_back("built " + describe(result));
   }
   void resultWritten(const Relation& result) override {
     events.push_back("result " + describe(result));
   }
-  void resultTidied(const TidyLineage&) override {}
   void runStopped(MessageKind kind, LineNumber line, const Particulars& fields) override {
     particulars = fields;
     events.push_back("stopped " + std::string(messageEntry(kind).id) + " " + std::to_string(line));
@@ -72,8 +83,8 @@ std::vector<std::string> eventsOfRun(const std::string& input, std::string& cons
 // Every relation in file order, the unread one too; a join step then a
 // product, the second with the chain built so far as its left operand; the
 // steps' outcomes before normalisation, the last one's columns already in
-// result's order and, as nobody asks for explanations, each of its distinct
-// rows once; result after it.
+// result's order and each of its distinct rows once; result before and after
+// its tidying.
 TEST(ObserverTest, HearsEveryRelationStepAndTheResult) {
   std::string console;
   const auto events = eventsOfRun(
@@ -84,8 +95,10 @@ TEST(ObserverTest, HearsEveryRelationStepAndTheResult) {
       "relation N(n:;) [z]",
       "relation B(y:;x:;) [b,2] [b,2]",
       "relation C(c:;) [7]",
-      "step B|A|y|2x2 (y:;x:;x:int;) [b,2,2] [b,2,2]",
-      "step |C|product|2x1 (c:;x:;x:int;y:;) [7,2,2,b]",
+      "join list 2 0 3",
+      "step 1 B|A|y|2x2 (y:;x:;x:int;) [b,2,2] [b,2,2]",
+      "step 2 |C|product|2x1 (c:;x:;x:int;y:;) [7,2,2,b]",
+      "built result(c:;x:;x:int;y:;) [7,2,2,b]",
       "result result(c:;x:;x:int;y:;) [7,2,2,b]",
   };
   EXPECT_EQ(events, expected);

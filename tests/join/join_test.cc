@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,6 @@ using test::makeRelation;
 // Hears the steps of a chain and keeps nothing of them.
 class IgnoredSteps : public JoinSink {
  public:
-  bool wantsLineage() const override { return false; }
   void stepBuilt(const JoinStep&) override {}
 };
 
@@ -173,6 +173,39 @@ struct ChainCase {
   std::vector<const char*> joinList;
   std::string expected;
 };
+
+// Text sizes add up in 64 bits whatever size_t is: on a platform whose size_t
+// is 32 bits wide (here a limit of 2^32 - 1 bytes stands for it), a step of
+// 10000 rows of a 430,000-byte cell is refused as memory running out instead
+// of wrapping to a small size and writing past it; built each distinct row
+// once, the same step fits. Natively the whole step would take 4.3 GB.
+TEST(JoinPairTest, SizesPastWhatSizeTHoldsAreRefusedAsMemoryRunningOut) {
+  constexpr TextSize k32BitLimit = (TextSize{1} << 32) - 1;
+  EXPECT_EQ(memorySize(k32BitLimit, k32BitLimit), k32BitLimit);
+  EXPECT_THROW(memorySize(k32BitLimit + 1, k32BitLimit), std::bad_alloc);
+  const std::string cell(430000, 'x');
+  const test::Rows ones(10000, {"1"});
+  const struct {
+    const char* label;
+    Relation left;
+    Relation right;
+    std::size_t distinctRowSize;
+  } cases[] = {
+      {"product", makeRelation("A", {attr("a")}, {{cell}}), makeRelation("B", {attr("b")}, ones),
+       cell.size() + 2},
+      {"join", makeRelation("A", {attr("k"), attr("a")}, {{"1", cell}}),
+       makeRelation("B", {attr("k")}, ones), cell.size() + 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    const JoinKey key = findCommonAttribute(c.left, c.right);
+    EXPECT_THROW(joinPair(c.left, c.right, key, {.sizeLimit = k32BitLimit}), std::bad_alloc);
+    const Relation distinct =
+        joinPair(c.left, c.right, key, {.rows = RowSet::distinct, .sizeLimit = k32BitLimit});
+    ASSERT_EQ(distinct.rowCount(), 1);
+    EXPECT_EQ(distinct.rows[0].size(), c.distinctRowSize);
+  }
+}
 
 // result as the driver writes it: normalised, then written.
 TEST(JoinAllTest, BuildsResult) {

@@ -70,8 +70,8 @@ TEST(RowLayoutTest, BuildsRowsFromTheRunsOfBothOperands) {
     const RowLayout layout(c.columns, c.left.attributeCount(), c.right.attributeCount());
     Relation built;
     built.attributes.resize(c.columns.size());
-    (c.key ? buildMatchingRows(layout, c.left, c.key->left, c.right, c.key->right, 1, RowSet::all)
-           : buildProductRows(layout, c.left, c.right, 1, RowSet::all))
+    (c.key ? buildMatchingRows(layout, c.left, c.key->left, c.right, c.key->right, {})
+           : buildProductRows(layout, c.left, c.right, {}))
         .moveRowsInto(built);
     EXPECT_EQ(std::vector<std::string>(built.rows.begin(), built.rows.end()), c.rows);
     // The size the text is reserved by is the size of the row made.

@@ -36,20 +36,20 @@ TEST(ReportTest, StringsCarryEveryByte) {
   }
 }
 
-// Only the first rows of a relation, and the first relations, are told;
-// the rest are counted.
-TEST(ReportTest, TellsTheFirstRowsAndRelationsAndCountsTheRest) {
-  JsonReport report(1, 1);
+// Every row of the first relations is told, with the line of each; the
+// other relations are counted.
+TEST(ReportTest, TellsTheFirstRelationsWholeAndCountsTheRest) {
+  JsonReport report(1);
   report.relationWritten(
       test::makeRelation("A", {test::attr("x", "int"), test::attr("y")}, {{"1", ""}, {"2", "b"}}),
       4);
   report.relationWritten(test::makeRelation("B", {test::attr("z")}, {{"3"}}), 8);
   EXPECT_EQ(report.text(),
             R"({"relations":[{"name":"A","attributes":[["x","int"],["y",""]],"rowCount":2,)"
-            R"("rows":[["1",""]]}],"moreRelations":1,"steps":[],"stepsLeftOut":0,"result":null,)"
-            R"("resultLeftOut":false,"message":null,)"
-            R"("explain":{"relations":[{"name":"A","lines":[4],"moreLines":{}}],"steps":[],)"
-            R"("tidy":null,"particulars":null,"truncated":true},"incomplete":false})");
+            R"("rows":[["1",""],["2","b"]]}],"moreRelations":1,"steps":[],"stepsLeftOut":0,)"
+            R"("result":null,"resultLeftOut":false,"message":null,)"
+            R"("explain":{"relations":[{"name":"A","lines":[4,5]}],"steps":[],)"
+            R"("tidy":null,"particulars":null,"truncated":false},"incomplete":false})");
 }
 
 // The page finds the explanation by the message's text as the README writes
@@ -67,7 +67,7 @@ TEST(ReportTest, TellsTheMessageKindLineAndText) {
        R"({"kind":"empty-first-line","line":null,"text":"Ures az elso sor"})"},
   };
   for (const auto& c : cases) {
-    JsonReport report(1, 1);
+    JsonReport report(1);
     report.runStopped(c.kind, c.line, Particulars{});
     const std::string text = report.text();
     EXPECT_NE(text.find(std::string(R"("message":)") + std::string(c.json) + ","),
@@ -77,66 +77,72 @@ TEST(ReportTest, TellsTheMessageKindLineAndText) {
 }
 
 // The report of a whole run on `input`.
-std::string reportOfRun(const std::string& input, int rowLimit, int relationLimit) {
+std::string reportOfRun(const std::string& input, std::size_t byteLimit = kReportByteLimit) {
   const test::ScratchDirectory directory;
   const std::filesystem::path inputPath = directory.path() / "input";
   const std::filesystem::path outputPath = directory.path() / "output";
   std::ofstream(inputPath, std::ios::binary) << input;
   std::ostringstream console;
-  JsonReport report(rowLimit, relationLimit);
+  JsonReport report(500, byteLimit);
   const std::array<Argument, 3> args = {"joinrel", inputPath.c_str(), outputPath.c_str()};
   runJoinrel(
       args, console, console, [] {}, report);
   return report.text();
 }
 
-// With one row shown, result's row comes from built row 2, which is not
-// shown: its pair is told, and the input lines of both its rows, while the
-// built row between is left out.
-TEST(ReportTest, ExplainsTheShownRowsBackToTheFile) {
-  const std::string text =
-      reportOfRun("Q(A, B)\n\nA(k, v)\n2,x\n1,y\n\nB(k, w)\n1,p\n2,q\n2,q\n\nC(z)\n1\n", 1, 2);
-  EXPECT_NE(text.find(R"("explain":{"relations":[{"name":"A","lines":[4],"moreLines":{"1":5}},)"
-                      R"({"name":"B","lines":[8],"moreLines":{"1":9}}],"steps":[{"left":"A",)"
-                      R"("right":"B","attribute":"k","attributeColumns":[0,0],"shared":[],)"
-                      R"("pairs":[[0,1]],"morePairs":{"2":[1,0]},"unmatchedLeft":[],)"
-                      R"("unmatchedRight":[]}],)"
-                      R"("tidy":{"columns":[0,1,2],"sources":[[2]]},"particulars":null,)"
-                      R"("truncated":true})"),
-            std::string::npos)
-      << text;
+// Expects `text` to hold each of `pieces`.
+void expectPieces(const std::string& text, std::initializer_list<std::string_view> pieces) {
+  for (const std::string_view piece : pieces) {
+    EXPECT_NE(text.find(piece), std::string::npos) << piece << "\nin\n" << text;
+  }
 }
 
-// A product's step has no attribute; a later step's left operand is the
-// chain; names shared but not compared are told; rows without a partner are
-// told for each operand; a fatal message's fields are told.
-TEST(ReportTest, ExplainsProductsChainsAndParticulars) {
+// A join step then a product: the step's operands by their file index, the
+// chain built so far as none; names shared but not compared; every pair and
+// every row without a partner; the last step's built rows every one, repeats
+// included, in joined column order, though result keeps one; result's rows
+// back to the built rows they stand for, several where repeats merged.
+TEST(ReportTest, ExplainsJoinsProductsAndTheTidying) {
   const std::string text =
-      reportOfRun("Q(A, B, C)\n\nA(id, v)\n1,a\n2,b\n\nB(v, id)\nb,2\nc,3\n\nC(z)\nz\n", 9, 9);
-  EXPECT_NE(
-      text.find(
-          R"("steps":[{"left":"A","right":"B","attribute":"id",)"
-          R"("attributeColumns":[0,1],"shared":["v"],"pairs":[[1,0]],"morePairs":{},)"
-          R"("unmatchedLeft":[0],"unmatchedRight":[1]},)"
-          R"({"left":null,"right":"C","attribute":null,"attributeColumns":null,)"
-          R"("shared":[],"pairs":[[0,0]],"morePairs":{},"unmatchedLeft":[],"unmatchedRight":[]}],)"),
-      std::string::npos)
-      << text;
-  EXPECT_NE(text.find(R"("tidy":{"columns":[0,1,2,3],"sources":[[0]]},"particulars":null,)"
-                      R"("truncated":false})"),
-            std::string::npos)
-      << text;
-  const std::string failed = reportOfRun("Q(A, Bc)\n\nA(x)\n1\n", 9, 9);
-  EXPECT_NE(failed.find(R"("tidy":null,"particulars":{"name":"Bc","similarNames":["A"]},)"
-                        R"("truncated":false})"),
-            std::string::npos)
-      << failed;
+      reportOfRun("Q(A, B, C)\n\nC(z)\nz\nz\n\nA(id, v)\n1,a\n2,b\n\nB(v, id)\nb,2\nc,3\nb,2\n\n");
+  expectPieces(
+      text,
+      {R"("steps":[{"left":"A","right":"B","attribute":"id","leftRows":2,"rightRows":3,)"
+       R"("built":{"name":"","attributes":[["id",""],["v",""],["v",""]],"rowCount":2,)"
+       R"("rows":[["2","b","b"],["2","b","b"]]}},)",
+       R"({"left":"","right":"C","attribute":null,"leftRows":2,"rightRows":2,)"
+       R"("built":{"name":"","attributes":[["id",""],["v",""],["v",""],["z",""]],"rowCount":4,)"
+       R"("rows":[["2","b","b","z"],["2","b","b","z"],["2","b","b","z"],["2","b","b","z"]]}}])",
+       R"("result":{"name":"result","attributes":[["id",""],["v",""],["v",""],["z",""]],)"
+       R"("rowCount":1,"rows":[["2","b","b","z"]]})",
+       R"("explain":{"relations":[{"name":"C","lines":[4,5]},{"name":"A","lines":[8,9]},)"
+       R"({"name":"B","lines":[12,13,14]}],)"
+       R"("steps":[{"left":"A","right":"B","leftRelation":1,"rightRelation":2,)"
+       R"("attribute":"id","attributeColumns":[0,1],"shared":["v"],"pairs":[[1,0],[1,2]],)"
+       R"("unmatchedLeft":[0],"unmatchedRight":[1]},)"
+       R"({"left":null,"right":"C","leftRelation":null,"rightRelation":0,"attribute":null,)"
+       R"("attributeColumns":[null,null],"shared":[],"pairs":[[0,0],[0,1],[1,0],[1,1]],)"
+       R"("unmatchedLeft":[],"unmatchedRight":[]}],)"
+       R"("tidy":{"relation":null,"columns":[0,1,2,3],"sources":[[0,1,2,3]]},)"
+       R"("particulars":null,"truncated":false})"});
+}
+
+// With one name in the join list, result is tidied from that relation, the
+// first of that name in the file, whose rows the sources are; a fatal
+// message's fields are told.
+TEST(ReportTest, ExplainsAOneNameJoinListAndParticulars) {
+  expectPieces(reportOfRun("Q(B)\n\nA(x)\n1\n\nB(y, a)\n2,q\n1,p\n2,q\n\nB(z)\n3\n\n"),
+               {R"("tidy":{"relation":1,"columns":[1,0],"sources":[[1],[0,2]]},)",
+                R"({"name":"B","lines":[7,8,9]})"});
+  expectPieces(reportOfRun("Q(A, Bc)\n\nA(x)\n1\n"),
+               {R"("tidy":null,"particulars":{"name":"Bc","similarNames":["A"]},)"
+                R"("truncated":false})"});
 }
 
 // When the whole text does not fit in memory, the page still gets every
 // field it reads, the message among them, and hears that the rest is missing.
 TEST(ReportTest, BriefTextKeepsEveryFieldAndTheMessage) {
-  JsonReport report(1, 1);
+  JsonReport report(1);
   report.relationWritten(test::makeRelation("A", {test::attr("x")}, {{"1"}}), 4);
   report.runStopped(MessageKind::BadHeader, 3, Particulars{});
   EXPECT_EQ(
@@ -144,7 +150,7 @@ TEST(ReportTest, BriefTextKeepsEveryFieldAndTheMessage) {
       R"({"relations":[],"moreRelations":1,"steps":[],"stepsLeftOut":0,"result":null,)"
       R"("resultLeftOut":false,"message":{"kind":"bad-header","line":3,"text":"Hibas fejlec"},)"
       R"("explain":{"relations":[],"steps":[],"tidy":null,"particulars":{"cause":""},)"
-      R"("truncated":true},"incomplete":true})");
+      R"("truncated":{"rows":1,"cells":0}},"incomplete":true})");
 }
 
 // A long cell is cut to its first 1,000 bytes, never inside a UTF-8
@@ -167,19 +173,33 @@ TEST(ReportTest, CutsLongCellsAtACharacterStart) {
   }
 }
 
-// However large the run, the report stays under its byte limit: a relation
-// that does not fit is left out with every one after it, and result is
-// still told when it fits.
-TEST(ReportTest, LeavesOutWhatExceedsTheByteLimit) {
-  JsonReport report(25, 500, 1024);
-  report.relationWritten(test::makeRelation("A", {test::attr("x")}, {{std::string(600, 'a')}}), 4);
+// However large the run, the tables stay under the byte limit: rows are
+// told while they fit, and the report counts those that were not and the
+// cells it cut. A table whose head does not fit is left out with every one
+// after it.
+TEST(ReportTest, TellsRowsWhileTheyFitAndCountsTheRest) {
+  const std::string cell(1500, 'a');
+  std::string input = "Q(A, B)\n\nA(x)\n" + cell + "\n" + cell + "\n\nB(y)\n";
+  for (int r = 0; r < 400; ++r) input += "1\n";
+  const std::string text = reportOfRun(input, 4096);
+  const std::size_t tables = text.find(R"(,"explain":)");
+  EXPECT_LE(tables, 4096U);
+  // B's rows told, then not its others, the step's 800 or result's one.
+  std::size_t told = 0;
+  for (std::size_t at = text.find(R"(["1"])"); at < tables; at = text.find(R"(["1"])", at + 1)) {
+    ++told;
+  }
+  EXPECT_GT(told, 100U);
+  EXPECT_LT(told, 400U);
+  expectPieces(text, {R"("rowCount":2,"rows":[[{"start":")", R"("stepsLeftOut":1,"result":null,)",
+                      R"("truncated":{"rows":)" + std::to_string(400 - told + 801) +
+                          R"(,"cells":2}},"incomplete":true})"});
+
+  JsonReport report(500, 560);
+  report.relationWritten(test::makeRelation("A", {test::attr("x")}, {{"1"}}), 4);
   report.relationWritten(test::makeRelation("B", {test::attr("y")}, {{"1"}}), 8);
-  report.resultWritten(test::makeRelation("result", {test::attr("x")}, {{"2"}}));
-  const std::string text = report.text();
-  EXPECT_LE(text.size(), 1024U);
-  EXPECT_NE(text.find(R"("relations":[],"moreRelations":2,)"), std::string::npos) << text;
-  EXPECT_NE(text.find(R"("result":{"name":"result")"), std::string::npos) << text;
-  EXPECT_NE(text.find(R"("incomplete":true)"), std::string::npos) << text;
+  expectPieces(report.text(), {R"("relations":[],"moreRelations":2,)",
+                               R"("truncated":{"rows":2,"cells":0}},"incomplete":true})"});
 }
 
 }  // namespace

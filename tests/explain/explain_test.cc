@@ -1,0 +1,3 @@
+#include "explain/explain.h"
+
+#include <gtest/gtest.h>
