@@ -9,7 +9,8 @@
 // Every fact comes from WalkFacts, which looks it up in the report's
 // "explain"; every word from WalkWords. All its state is in `state`.
 const Walk = (() => {
-  const { say, text, number, rows, rowList, shortRowList, nameList, name: nameNode } = WalkWords;
+  const { say, text, number, rows, rowList, shortRowList, nameList } = WalkWords;
+  const nameNode = WalkWords.name;
   const $ = (id) => document.getElementById(id);
 
   function element(tag, className, ...content) {
@@ -68,31 +69,34 @@ const Walk = (() => {
 
   // ---- The panels -----------------------------------------------------------
 
-  function operandName(entry, side, k) {
-    if (side === 1) return nameNode(entry.step.right);
-    return k === 0
-      ? nameNode(entry.step.left)
-      : document.createTextNode(text('chain', { n: number(k) }));
+  // Operand `side` (0 left, 1 right) of step `k` (from 0), named in a
+  // sentence ("the outcome of step 1", "az Emp reláció") or, `caption`, in
+  // a title or a table's caption, as a bare name ("1. részeredmény").
+  function operandName(entry, side, k, caption = false) {
+    const input = side === 1 ? entry.step.right : k === 0 ? entry.step.left : null;
+    if (input !== null) return caption ? nameNode(input) : WalkWords.relation(input);
+    return WalkWords.chain(k, caption);
   }
 
   function stepPanel(entry, k) {
     const { step, facts } = entry;
     const product = step.attribute === null;
     const attribute = product ? null : nameNode(step.attribute);
+    // In sentences, each operand as a phrase; in titles and captions, bare.
     const left = operandName(entry, 0, k);
     const right = operandName(entry, 1, k);
-    // A join counts rows in and out; a product multiplies: 6 x 2 = 12 rows.
-    const counts = {
-      leftRows: number(step.leftRows),
-      rightRows: product ? number(step.rightRows) : rows(step.rightRows),
-      built: rows(step.built.rowCount),
-    };
+    const leftShort = operandName(entry, 0, k, true);
+    const rightShort = operandName(entry, 1, k, true);
+    // A join takes rows from each side; a product multiplies: 6 x 2 = 12 rows.
+    const counts = product
+      ? { leftRows: step.leftRows, rightRows: step.rightRows }
+      : { leftRows: rows(step.leftRows), rightRows: rows(step.rightRows) };
+    const built = rows(step.built.rowCount);
+    const titled = { step: k + 1, left: leftShort, right: rightShort, built, ...counts };
     const title = element(
       'h3',
       'walk-title',
-      product
-        ? say('productTitle', { step: number(k + 1), left, right, ...counts })
-        : say('joinTitle', { step: number(k + 1), left, right, attribute, ...counts }),
+      product ? say('productTitle', titled) : say('joinTitle', { ...titled, attribute }),
     );
     const rule = element(
       'p',
@@ -103,14 +107,15 @@ const Walk = (() => {
             right,
             leftRows: step.leftRows,
             rightRows: step.rightRows,
-            built: step.built.rowCount,
+            built,
           })
         : say('ruleJoin', { left, right, attribute }),
     );
     if (facts && facts.shared.length > 0) {
       rule.append(
         ' ',
-        say(facts.shared.length === 1 ? 'ruleShared1' : 'ruleSharedN', {
+        say('ruleShared', {
+          n: facts.shared.length,
           names: nameList(facts.shared.map(nameNode)),
         }),
       );
@@ -126,9 +131,9 @@ const Walk = (() => {
           }
         : null;
     const operand = (relation, side) => {
-      const name = side === 0 ? left : right;
-      if (!relation) return element('p', 'note', say('notShown', { name }));
+      if (!relation) return element('p', 'note', say('notShown', { name: side ? right : left }));
       const id = side === 0 ? 'left' : 'right';
+      const name = side === 0 ? leftShort : rightShort;
       const made = table(
         relation,
         element('span', '', say(side === 0 ? 'leftCaption' : 'rightCaption', { name })),
@@ -142,33 +147,29 @@ const Walk = (() => {
       tables[id] = made.paged;
       return made.block;
     };
-    const built = table(
-      step.built,
-      element('span', '', say('builtCaption', { n: number(k + 1) })),
-      {
-        joinColumn: entry.builtJoinColumn ?? -1,
-        extra: facts
-          ? {
-              head: text('fromHead'),
-              cell: (i) => {
-                const pair = facts.pairs[i];
-                return pair ? `${number(pair[0] + 1)} + ${number(pair[1] + 1)}` : '';
-              },
-            }
-          : null,
-        id: 'built',
-        pick: (r) => select({ table: 'built', row: r }),
-      },
-    );
-    tables.built = built.paged;
-    built.block.classList.add('built');
+    const builtTable = table(step.built, element('span', '', say('builtCaption', { n: k + 1 })), {
+      joinColumn: entry.builtJoinColumn ?? -1,
+      extra: facts
+        ? {
+            head: text('fromHead'),
+            cell: (i) => {
+              const pair = facts.pairs[i];
+              return pair ? `${number(pair[0] + 1)} + ${number(pair[1] + 1)}` : '';
+            },
+          }
+        : null,
+      id: 'built',
+      pick: (r) => select({ table: 'built', row: r }),
+    });
+    tables.built = builtTable.paged;
+    builtTable.block.classList.add('built');
     const why = whyBox();
     const content = element(
       'div',
       'walk-tables',
       operand(entry.left, 0),
       term(product ? '\u00d7' : '\u22c8', operand(entry.right, 1)),
-      term('=', built.block),
+      term('=', builtTable.block),
     );
     return { nodes: [title, rule, why, content], tables, why };
   }
@@ -192,7 +193,7 @@ const Walk = (() => {
       whole
         ? say('tidyTitle', {
             built: rows(last.step.built.rowCount),
-            step: number(facts.steps.length),
+            step: facts.steps.length,
             result: rows(resultCount),
           })
         : say('tidyTitleAlone', { built: rows(tidy.builtCount), result: rows(resultCount) }),
@@ -243,7 +244,7 @@ const Walk = (() => {
     if (whole) {
       const built = table(
         last.step.built,
-        element('span', '', say('builtCaption', { n: number(facts.steps.length) })),
+        element('span', '', say('builtCaption', { n: facts.steps.length })),
         {
           extra: {
             head: text('goesHead'),
@@ -260,12 +261,12 @@ const Walk = (() => {
       const fromCell = (n) => {
         const sources = tidy.sources[n] ?? [];
         return sources.length > 1
-          ? text('mergedCount', { list: shortRowList(sources), count: number(sources.length) })
+          ? text('mergedCount', { list: shortRowList(sources), count: sources.length })
           : shortRowList(sources);
       };
       const result = table(report.result, element('span', 'mono', text('resultCaption')), {
         extra: {
-          head: text('fromBuiltHead'),
+          head: text(tidy.relation === null ? 'fromBuiltHead' : 'fromRowsHead'),
           cell: fromCell,
           className: (n) => ((tidy.sources[n] ?? []).length > 1 ? 'merged' : ''),
         },
@@ -287,11 +288,7 @@ const Walk = (() => {
     const box = element(tag, tag === 'ul' ? 'walk-trace' : 'walk-list');
     box.append(...makers.slice(0, limit).map((make) => make()));
     if (makers.length > limit) {
-      const more = element(
-        'button',
-        'show-all',
-        text('showAll', { n: number(makers.length - limit) }),
-      );
+      const more = element('button', 'show-all', text('showAll', { n: makers.length - limit }));
       more.type = 'button';
       const holder = element(tag === 'ul' ? 'li' : 'p', '', more);
       more.addEventListener('click', () =>
@@ -318,8 +315,7 @@ const Walk = (() => {
     const next = button(text('next'), state.current + 1, 'walk-next');
     next.disabled = state.current >= count - 1;
     const tabs = Array.from({ length: count }, (_, i) => {
-      const label =
-        i < run.facts.steps.length ? text('stepTab', { n: number(i + 1) }) : text('tidyTab');
+      const label = i < run.facts.steps.length ? text('stepTab', { n: i + 1 }) : text('tidyTab');
       const tab = button(label, i, 'walk-tab');
       if (i === state.current) tab.setAttribute('aria-current', 'step');
       return tab;
@@ -448,7 +444,7 @@ const Walk = (() => {
     const [name, other] = side === 0 ? names : [names[1], names[0]];
     if (made.length > 0) {
       panel.why.replaceChildren(
-        say(made.length === 1 ? 'whyMade1' : 'whyMadeN', { r: row + 1, name, list: rowList(made) }),
+        say('whyMade', { n: made.length, r: row + 1, name, list: rowList(made) }),
       );
     } else if (attribute === null) {
       panel.why.replaceChildren(say('whyNoneProduct', { r: row + 1, name, other }));
@@ -504,7 +500,7 @@ const Walk = (() => {
             'li',
             '',
             say('traceRow', {
-              name: nameNode(name),
+              name: WalkWords.relation(name),
               r: r + 1,
               line: line === null ? '?' : String(line),
             }),
@@ -531,10 +527,23 @@ const Walk = (() => {
   // relation's rows; where their lines are.
   function traceWords(row, makers, sources, anyLine) {
     const tidy = state.run.facts.tidy;
-    const words =
-      tidy && tidy.relation !== null
-        ? [element('span', '', say('traceAlone', { n: row + 1, list: rowList(sources) })), ' ']
-        : [element('span', '', say('trace', { n: row + 1 })), ...itemList(makers)];
+    const alone = tidy && tidy.relation !== null;
+    const name = alone ? (state.run.report.relations[tidy.relation]?.name ?? '') : '';
+    const words = alone
+      ? [
+          element(
+            'span',
+            '',
+            say('traceAlone', {
+              n: sources.length,
+              row: row + 1,
+              name: WalkWords.relation(name),
+              list: rowList(sources),
+            }),
+          ),
+          ' ',
+        ]
+      : [element('span', '', say('trace', { n: row + 1 })), ...itemList(makers)];
     if (anyLine)
       words.push(
         element('span', '', say(state.run.record.input.inEditor ? 'traceMarked' : 'traceLines')),
@@ -564,7 +573,7 @@ const Walk = (() => {
         return [
           say(fields.limit === 'rows' ? 'tooLargeRows' : 'tooLargeAttributes', {
             step: fields.step,
-            name: nameNode(fields.name),
+            name: WalkWords.relation(fields.name),
             found: fields.found,
             max: fields.max,
           }),

@@ -72,11 +72,6 @@ function loadPage() {
 
 const { Language, madeBy } = loadPage();
 
-// The walk-through's words are brought to the glossary once its split into
-// parts (facts, words, view) has landed; until then its checks are todo.
-const isWalk = (part) => /^walk/.test(part);
-const walkTodo = 'the walk\u2019s words follow the glossary once the walk\u2019s parts land';
-
 // Runs `check` with the page in `language`. The parts' listeners, which
 // would draw a page that is not there, may fail: the language is set first.
 function inLanguage(language, check) {
@@ -95,12 +90,11 @@ function inLanguage(language, check) {
   }
 }
 
-// Every text of the tables of the parts `chosen` picks: {where, language,
-// text}, each form of a counted phrase on its own.
-function tableTexts(chosen) {
+// Every text of every table: {where, language, text}, each form of a
+// counted phrase on its own.
+function tableTexts() {
   const texts = [];
   Language.tables().forEach((table, t) => {
-    if (!chosen(madeBy[t])) return;
     for (const [language, words] of Object.entries(table)) {
       for (const [key, entry] of Object.entries(words)) {
         for (const [form, text] of Object.entries(
@@ -203,10 +197,9 @@ function wordFaults(texts) {
 }
 
 // rows1 beside rows or rowsN: two keys for one counted phrase.
-function pairedKeys(chosen) {
+function pairedKeys() {
   const faults = [];
   Language.tables().forEach((table, t) => {
-    if (!chosen(madeBy[t])) return;
     for (const [language, words] of Object.entries(table)) {
       for (const key of Object.keys(words)) {
         const stem = /^(.+)1$/.exec(key)?.[1];
@@ -220,18 +213,11 @@ function pairedKeys(chosen) {
 
 test('no text of the page uses a word the glossary rules out, nor leaves a value unfilled', () => {
   assert.ok(Language.tables().length >= 7, `only ${Language.tables().length} tables found`);
-  assert.deepEqual(wordFaults([...tableTexts((part) => !isWalk(part)), ...documentTexts()]), []);
-});
-
-test('the walk\u2019s words use no word the glossary rules out', { todo: walkTodo }, () => {
-  assert.deepEqual(wordFaults(tableTexts(isWalk)), []);
+  assert.deepEqual(wordFaults([...tableTexts(), ...documentTexts()]), []);
 });
 
 test('a counted phrase is one entry, and every form of it fills in', () => {
-  assert.deepEqual(
-    pairedKeys((part) => !isWalk(part)),
-    [],
-  );
+  assert.deepEqual(pairedKeys(), []);
   // The shape check refuses a form its language does not have.
   assert.throws(
     () =>
@@ -246,10 +232,6 @@ test('a counted phrase is one entry, and every form of it fills in', () => {
     [0, 1, 2, 10000].map((n) => Language.text(table, 'rows', { n })),
     ['0 rows', '1 row', '2 rows', '10,000 rows'],
   );
-});
-
-test('the walk\u2019s counted phrases are one entry each', { todo: walkTodo }, () => {
-  assert.deepEqual(pairedKeys(isWalk), []);
 });
 
 test('a Hungarian "a(z)" becomes the article of the word it stands before', () => {
