@@ -673,19 +673,19 @@ function relationsOfFile(text) {
 
 // Each example's join steps, as their sentences say them.
 const exampleSteps = {
-  'company.txt': ['Step 1: Emp \u22c8 Dept, on dept: 4 \u00d7 3 rows in, 4 rows out'],
+  'company.txt': ['Step 1: Emp \u22c8[dept] Dept, a join on dept: 4 rows and 3 rows \u2192 4 rows'],
   'courses.txt': [
-    'Step 1: Registration \u22c8 Course, on course: 6 \u00d7 4 rows in, 6 rows out',
-    'Step 2: the outcome of step 1 \u00d7 Exam, a product: 6 \u00d7 2 = 12 rows',
+    'Step 1: Registration \u22c8[course] Course, a join on course: 6 rows and 4 rows \u2192 6 rows',
+    'Step 2: the outcome of step 1 \u00d7 Exam, a Cartesian product: 6 \u00d7 2 = 12 rows',
   ],
   'library.txt': [
-    'Step 1: Loan \u22c8 Book, on isbn: 3 \u00d7 3 rows in, 3 rows out',
-    'Step 2: the outcome of step 1 \u22c8 Member, on member_id: 3 \u00d7 2 rows in, 3 rows out',
+    'Step 1: Loan \u22c8[isbn] Book, a join on isbn: 3 rows and 3 rows \u2192 3 rows',
+    'Step 2: the outcome of step 1 \u22c8[member_id] Member, a join on member_id: 3 rows and 2 rows \u2192 3 rows',
   ],
   'staff.txt': [
-    'Step 1: Employee \u22c8 Department, on dept_id: 4 \u00d7 3 rows in, 4 rows out',
-    'Step 2: the outcome of step 1 \u22c8 Assignment, on emp_id: 4 \u00d7 4 rows in, 4 rows out',
-    'Step 3: the outcome of step 2 \u22c8 Project, on project_id: 4 \u00d7 4 rows in, 4 rows out',
+    'Step 1: Employee \u22c8[dept_id] Department, a join on dept_id: 4 rows and 3 rows \u2192 4 rows',
+    'Step 2: the outcome of step 1 \u22c8[emp_id] Assignment, a join on emp_id: 4 rows and 4 rows \u2192 4 rows',
+    'Step 3: the outcome of step 2 \u22c8[project_id] Project, a join on project_id: 4 rows and 4 rows \u2192 4 rows',
   ],
 };
 
@@ -779,7 +779,7 @@ test('the walk-through shows each step, why a row is there or not, the tidying, 
   );
   assert.match(
     await page.textContent(panel),
-    /Built rows 1, 4 are equal: they become result row 2, 2 rows in one\./,
+    /Rows 1, 4 are equal, duplicates: they become one, result row 2 \(2 rows in one\)\./,
     "Cili's two built rows merged",
   );
   // A result row of Relations, back through the step to the input rows and their lines.
@@ -801,7 +801,7 @@ test('the walk-through shows each step, why a row is there or not, the tidying, 
   try {
     assert.match(
       await page.textContent(panel),
-      /^Rendezés: az 1\. lépés eredménye \(4 sor\) \u2192 az eredmény \(3 sor\).*Az eredmény 2\. sora ezekből/,
+      /^Rendezés és összevonás: 1\. részeredmény \(4 sor\) \u2192 result \(3 sor\).*A result 2\. sora a bemenet következő soraiból jött létre: ?Az Emp reláció 1\. sora \(a fájl 4\. sora\)/,
     );
   } finally {
     // The choice is kept for the tests after this one, which read English.
@@ -815,7 +815,7 @@ test('the walk-through shows each step, why a row is there or not, the tidying, 
   await page.click('.walk-next');
   assert.match(
     await page.textContent(`${panel} .walk-rule`),
-    /a product: every row of the outcome of step 1 goes with every row of Exam, 6 \u00d7 2 = 12 rows\./,
+    /a Cartesian product: every row of the outcome of step 1 goes with every row of Exam, 6 \u00d7 2 = 12 rows\./,
   );
   await page.click('.walk-next');
   assert.match(
@@ -849,9 +849,11 @@ function largeCellCase(name, { cell, rows, join }) {
   const big = 'x'.repeat(cell);
   const a = join ? `A(k, a)\n1,${big}\n` : `A(a)\n${big}\n`;
   const input = `Q(A, B)\n\n${a}\nB(${join ? 'k' : 'b'})\n${'1\n'.repeat(rows)}`;
+  // The command line writes each header's attributes without blanks, and an
+  // empty line after each header.
   const output =
-    `Q(A, B)\n\n${join ? a : `A(a)\n\n${big}\n`}\nB(${join ? 'k' : 'b'})\n\n${'1\n'.repeat(rows)}\n` +
-    `result(${join ? 'a, k' : 'a, b'})\n${big},1\n`;
+    `Q(A, B)\n\n${join ? `A(k,a)\n\n1,${big}\n` : `A(a)\n\n${big}\n`}\nB(${join ? 'k' : 'b'})\n\n${'1\n'.repeat(rows)}\n` +
+    `result(${join ? 'a,k' : 'a,b'})\n\n${big},1\n`;
   return { name, input: Buffer.from(input), output: Buffer.from(output) };
 }
 
@@ -999,6 +1001,35 @@ test('past row 25, every row can be picked and every sentence of the walk is tru
   );
   await page.click(`${panel} .walk-why .show-all`);
   assert.match(await page.textContent(`${panel} .walk-why`), /made built rows 1, 2, .*, 29, 30\.$/);
+  // With one name in the first line, a result row is that relation's rows,
+  // named, one or several, past row 25, in both languages.
+  const rowsOfA = Array.from(
+    { length: 30 },
+    (_, i) => `a${String(i === 28 ? 27 : i + 1).padStart(2, '0')}`,
+  );
+  await page.fill('#editor', `Q(A)\n\nA(x)\n${rowsOfA.join('\n')}\n`);
+  await page.click('#run');
+  await guarded(
+    page.waitForFunction(() => /^Done/.test(document.getElementById('status').textContent)),
+    'one relation',
+  );
+  assert.match(
+    await pickAnyRow(page, 'tidy-result', 26),
+    /^Result row 27 stands for rows 27, 29 of A, the one relation that the first line names: these rows are equal, so they became one\./,
+  );
+  assert.match(
+    await pickAnyRow(page, 'tidy-result', 0),
+    /^Result row 1 is row 1 of A, the one relation that the first line names\./,
+  );
+  await page.evaluate(() => Language.set('hu'));
+  try {
+    assert.match(
+      await page.textContent(`${panel} .walk-why`),
+      /^A result 1\. sora az A reláció 1\. sorából lett; a fájl 1\. sora csak ezt az egy relációt nevezi meg\./,
+    );
+  } finally {
+    await page.evaluate(() => Language.set('en'));
+  }
   await page.close();
   assertClean();
 });
@@ -1027,7 +1058,7 @@ const particularCases = [
   [
     'too many cells',
     `Q(A)\n\nA(x)\n${'1,'.repeat(51)}1\n`,
-    /Here: line 4 has 52 cells; at most 50 fit\./,
+    /Here: line 4 has 52 cells; at most 50 are allowed\./,
     [4],
   ],
   [
@@ -1039,13 +1070,13 @@ const particularCases = [
   [
     'result too large',
     `Q(A, B)\n\nA(x)\n${'1\n'.repeat(101)}\nB(y)\n${'2\n'.repeat(100)}`,
-    /Here: step 1, joining B in, would build 10,100 rows; at most 10,000 fit\./,
+    /Here: step 1, joining B in, would build 10,100 rows; at most 10,000 are allowed\./,
     [],
   ],
   [
     'unknown relation',
     'Q(Emp, dept)\n\nEmp(x)\n1\n\nDept(x)\n1\n\nDEPT(y)\n2\n',
-    /the first line names dept, .*The file has a relation named Dept or DEPT: did you mean that\? Line 1, the first line/,
+    /the first line names dept, .*The file has a relation with a similar name: did you mean Dept or DEPT\? Line 1, the first line/,
     [1],
   ],
 ];
@@ -1532,7 +1563,10 @@ test('characters that show as nothing get a visible mark, and every name keeps i
     await page.textContent('#relations .relation:first-child h3 .mono'),
     'an empty name',
   );
-  assert.match(await page.textContent('#steps .walk-title'), /^Step 1: an empty name \u22c8 B,/);
+  assert.match(
+    await page.textContent('#steps .walk-title'),
+    /^Step 1: an empty name \u22c8\[k\] B,/,
+  );
   await open(`${'n'.repeat(200)}.txt`, Buffer.from('\ufeffQ(A)\n\nA(x)\n1\n'));
   assert.match(await page.textContent('#input-note'), /byte order mark: 3 bytes .* first line/);
   assert.ok(
@@ -1884,7 +1918,8 @@ test("every word of the page switches to Hungarian and back, the engine's messag
       );
       english.words.forEach((word, i) => {
         assert.ok(hungarian.words[i].trim() !== '', `"${word}" has no Hungarian`);
-        assert.notEqual(hungarian.words[i], word, 'a word left in English');
+        // result is a relation's name, the same in both languages (a table's label).
+        if (word !== 'result') assert.notEqual(hungarian.words[i], word, 'a word left in English');
       });
       await switchTo(page, 'en');
       assert.deepEqual(await pageWords(page), english, 'back in English');
