@@ -20,7 +20,7 @@ const WalkWords = (() => {
       productTitle:
         'Step {step}: {left} \u00d7 {right}, a Cartesian product: {leftRows} \u00d7 {rightRows} = {built}',
       ruleJoin:
-        'A row of {left} and a row of {right} make a built row when their {attribute} cells hold exactly the same. {attribute} is the first of {left}\u2019s attributes that {right} also has; {right}\u2019s own {attribute} column is left out of the built relation.',
+        'A row of {left} and a row of {right} make a built row when their {attribute} cells hold exactly the same. {attribute} is the first attribute of {left} that {right} also has; {right}\u2019s own {attribute} column is left out of the built relation.',
       ruleShared: {
         one: 'Both also have {names}, which is not compared, so it appears twice.',
         other: 'Both also have {names}: these are not compared, so each appears twice.',
