@@ -19,11 +19,11 @@ InputText readInputFile(const std::filesystem::path& path) {
 
   constexpr std::size_t chunk = std::size_t{1} << 20;
   const auto size = std::filesystem::file_size(path, error);
-  std::size_t room = error ? chunk : memorySize(TextSize{size} + 1);
+  std::size_t room = error ? chunk : memorySize(static_cast<TextSize>(size) + 1);
   InputText text{Bytes(new char[room]), 0};
   while (in) {
     if (text.size == room) {
-      room = memorySize(TextSize{room} * 2);
+      room = memorySize(static_cast<TextSize>(room) * 2);
       Bytes larger(new char[room]);
       std::copy_n(text.bytes.get(), text.size, larger.get());
       text.bytes = std::move(larger);

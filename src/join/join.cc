@@ -76,6 +76,7 @@ Relation joinPair(const Relation& left, const Relation& right, const JoinKey& ke
                                      output.attributeCount());
   }
   std::vector<SourceColumn> columns;
+  columns.reserve(output.attributes.size() + 1);
   for (int k = 0; k < left.attributeCount(); ++k) columns.push_back({false, k});
   for (int k = 0; k < right.attributeCount(); ++k) {
     if (!key || k != key->right) columns.push_back({true, k});

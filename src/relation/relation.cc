@@ -98,8 +98,8 @@ void RowBuilder::moveRowsInto(Relation& relation) {
 
 // `new char[]` rather than a string's resize: the bytes are written once, by
 // the rows, not filled with zeros first.
-SizedRowBuilder::SizedRowBuilder(TextSize textSize, std::size_t rowCount, TextSize sizeLimit)
-    : text_(new char[memorySize(textSize, sizeLimit)]),
+SizedRowBuilder::SizedRowBuilder(TextSize textSize, std::size_t rowCount, TextSize limit)
+    : text_(new char[memorySize(textSize, limit)]),
       textSize_(static_cast<std::size_t>(textSize)),
       cursor_(text_.get()) {
   rowEnds_.reserve(rowCount);

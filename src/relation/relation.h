@@ -122,8 +122,8 @@ class RowBuilder {
 class SizedRowBuilder {
  public:
   // For `rowCount` rows of `textSize` bytes in all. Refuses a size over
-  // `sizeLimit` as memory running out, as memorySize() does.
-  SizedRowBuilder(TextSize textSize, std::size_t rowCount, TextSize sizeLimit = kMaxTextSize);
+  // `limit` as memory running out, as memorySize() does.
+  SizedRowBuilder(TextSize textSize, std::size_t rowCount, TextSize limit = kMaxTextSize);
 
   // Where the open row's next byte goes.
   char* cursor() const { return cursor_; }
