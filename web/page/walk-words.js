@@ -47,7 +47,7 @@ const WalkWords = (() => {
       whyNone: 'Row {r} of {name} made no built row: no row of {other} has {attribute} = {value}.',
       whyNoneProduct: 'Row {r} of {name} made no built row: {other} has no rows.',
       tidyTitle: 'Tidy: {built} built by step {step} \u2192 {result} of result',
-      tidyTitleAlone: 'Tidy: {built} \u2192 {result} of result',
+      tidyTitleAlone: 'Tidy: {built} of {name} \u2192 {result} of result',
       tidyColumns: 'The columns go in order of their names, compared byte by byte:',
       columnMove: '{name}: column {from} \u2192 {to}',
       tidyColumnsStay: 'The columns are in order of their names already: none moves.',
@@ -134,7 +134,7 @@ const WalkWords = (() => {
         '{name} {r}. sorának nincs párja: {other} egyik sorában sem {attribute} = {value}, ezért ez a sor kimarad a lépés részeredményéből.',
       whyNoneProduct: '{name} {r}. sorának nincs párja, mert {other} üres: egyetlen sora sincs.',
       tidyTitle: 'Rendezés és összevonás: {step}. részeredmény ({built}) \u2192 result ({result})',
-      tidyTitleAlone: 'Rendezés és összevonás: {built} \u2192 result ({result})',
+      tidyTitleAlone: 'Rendezés és összevonás: {name} ({built}) \u2192 result ({result})',
       tidyColumns:
         'Az oszlopok a nevük szerinti sorrendbe kerülnek (a program a neveket bájtonként hasonlítja össze):',
       columnMove: '{name}: {from}. oszlop \u2192 {to}. oszlop',

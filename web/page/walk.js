@@ -187,16 +187,23 @@ const Walk = (() => {
     const resultCount = report.result ? report.result.rowCount : tidy.sources.length;
     // Only when every step is shown is the last one shown the last one.
     const whole = report.stepsLeftOut === 0 && tidy.relation === null && last;
+    // What is tidied: the last step's built relation, or the one relation
+    // that the first line names.
+    const built = rows(whole ? last.step.built.rowCount : tidy.builtCount);
     const title = element(
       'h3',
       'walk-title',
-      whole
+      tidy.relation === null
         ? say('tidyTitle', {
-            built: rows(last.step.built.rowCount),
-            step: facts.steps.length,
+            built,
+            step: report.steps.length + report.stepsLeftOut,
             result: rows(resultCount),
           })
-        : say('tidyTitleAlone', { built: rows(tidy.builtCount), result: rows(resultCount) }),
+        : say('tidyTitleAlone', {
+            name: nameNode(report.relations[tidy.relation]?.name ?? ''),
+            built,
+            result: rows(resultCount),
+          }),
     );
     const nodes = [title];
     if (tidy.moves.length === 0 || !report.result) {

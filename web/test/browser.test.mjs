@@ -1018,6 +1018,10 @@ test('past row 25, every row can be picked and every sentence of the walk is tru
     'one relation',
   );
   assert.match(
+    await page.textContent(`${panel} .walk-title`),
+    /^Tidy: 30 rows of A \u2192 29 rows of result$/,
+  );
+  assert.match(
     await pickAnyRow(page, 'tidy-result', 26),
     /^Result row 27 stands for rows 27, 29 of A, the one relation that the first line names: these rows are equal, so they became one\./,
   );
