@@ -55,7 +55,7 @@ const WalkWords = (() => {
         'Rows {list} are equal, duplicates: they become one, result row {n} ({count} rows in one).',
       tidyNoMerge: 'No two built rows are equal, so there is nothing to merge.',
       tidyOrder:
-        'Last, the rows are put in order, each compared as one whole text (its cells joined by commas), byte by byte: so 10 comes before 9, and \u201cNew York,1\u201d before \u201cNew,1\u201d, since a blank comes before a comma. The \u201cfrom\u201d column of result says which built rows each result row stands for.',
+        'Last, the rows are put in order, each compared as one whole text (its cells joined by commas), byte by byte: so 10 comes before 9, and \u201cNew York,1\u201d before \u201cNew,1\u201d, since a blank comes before a comma. The \u201cfrom\u201d column of result says which rows each result row stands for.',
       goesHead: 'result row',
       fromBuiltHead: 'from built rows',
       fromRowsHead: 'from rows',
