@@ -310,7 +310,7 @@ Table randomTable(std::mt19937& rng, const std::string& name) {
 TEST(ExplainTest, FactsOfRandomChainsMatchTheBruteForce) {
   int runs = 0;
   int merged = 0;
-  for (unsigned seed = 1; seed <= 150; ++seed) {
+  for (unsigned seed = 1; seed <= 100; ++seed) {
     SCOPED_TRACE(testing::Message() << "seed " << seed);
     std::mt19937 rng(seed);
     // R, S, T, one more R that the join list never reaches, and U unnamed.
@@ -329,8 +329,8 @@ TEST(ExplainTest, FactsOfRandomChainsMatchTheBruteForce) {
     }
     ASSERT_FALSE(HasFailure());
   }
-  EXPECT_GT(runs, 100);   // most chains stay within the limits
-  EXPECT_GT(merged, 50);  // repeats merge into one result row
+  EXPECT_GT(runs, 60);    // most chains stay within the limits
+  EXPECT_GT(merged, 30);  // repeats merge into one result row
 }
 
 // 10,000 rows a relation: a shuffled one-to-one join whose rows pair far from
