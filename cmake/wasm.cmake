@@ -43,8 +43,9 @@ add_custom_command(
          ${CMAKE_BINARY_DIR}/joinrel.html
   COMMAND ${JOINREL_NODE} ${CMAKE_SOURCE_DIR}/web/build-page.mjs
           ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR} $<TARGET_FILE:joinrel_single>
-  DEPENDS ${CMAKE_SOURCE_DIR}/web/build-page.mjs ${page_sources} ${page_examples}
-          ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/doc/messages.hu.md joinrel_single
+  DEPENDS ${CMAKE_SOURCE_DIR}/web/build-page.mjs ${CMAKE_SOURCE_DIR}/web/sources.mjs ${page_sources}
+          ${page_examples} ${CMAKE_SOURCE_DIR}/examples/README.md ${CMAKE_SOURCE_DIR}/README.md
+          ${CMAKE_SOURCE_DIR}/doc/messages.hu.md ${CMAKE_SOURCE_DIR}/doc/format.hu.md joinrel_single
   COMMENT "The page: index.html, worker.js and the single file joinrel.html"
 )
 add_custom_target(page ALL DEPENDS ${CMAKE_BINARY_DIR}/index.html joinrel)

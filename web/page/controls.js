@@ -1,7 +1,9 @@
 // The controls and the script contract: Run, Cancel and Download, the run
 // shown on the page, and window.joinrel. It owns the page's run record and
 // decides when a run's outcome may be shown: only while its input is still
-// the chosen one.
+// the chosen one. It shows a run through Render and Walk, which know
+// nothing of each other: Render draws the record, Walk the join's steps,
+// marking rows in the tables Render drew.
 (() => {
   const TEXTS = Language.table({
     en: {
@@ -10,24 +12,28 @@
       running: 'Running\u2026',
       cancelled: 'Cancelled.',
       changed: 'The input changed, so its run was cancelled. Press Run to run the new one.',
-      noEngine: 'The engine could not be loaded, so this page cannot run anything. Reloading the page may help. ' +
-        'What the browser said: {reason}',
+      noEngine:
+        'The engine could not be loaded, so this page cannot run anything. Reloading the page may help. ' +
+        'The browser\u2019s error: {reason}',
     },
     hu: {
       starting: 'A motor indul\u2026',
       ready: 'Készen áll.',
       running: 'Fut\u2026',
       cancelled: 'Leállítva.',
-      changed: 'A bemenet megváltozott, ezért a futtatása leállt. Az új bemenetet a Futtatás gomb futtatja.',
-      noEngine: 'A motort nem sikerült betölteni, ezért ez az oldal semmit sem tud futtatni. Az oldal ' +
-        'újratöltése segíthet. Amit a böngésző mondott: {reason}',
+      changed:
+        'A bemenet megváltozott, ezért a régi bemenet futtatása leállt. Az új bemenet futtatásához ' +
+        'nyomd meg a Futtatás gombot.',
+      noEngine:
+        'A motort nem sikerült betölteni, ezért ez az oldal semmit sem tud futtatni. Talán segít, ha ' +
+        'újratöltöd az oldalt. A böngésző hibaüzenete: {reason}',
     },
   });
   const $ = (id) => document.getElementById(id);
   const runButton = $('run');
 
-  let shown = null;     // the run record on the page, or null
-  let pageRun = null;   // the AbortController of the Run button's run going on
+  let shown = null; // the run record on the page, or null
+  let pageRun = null; // the AbortController of the Run button's run going on
   // While no run is shown, the status's kind and what words it in the page's
   // language, so that a switch of language can word it again.
   let said = null;
@@ -36,15 +42,27 @@
   function showNothing(kind, words) {
     shown = null;
     said = { kind, words };
-    Render.nothing(kind, words());
+    drawNothing();
+  }
+
+  function drawNothing() {
+    Walk.clear();
+    Render.nothing(said.kind, said.words());
+  }
+
+  // Shows `record`, and nothing of any run before it.
+  function draw(record) {
+    Walk.clear();
+    Render.record(record, Walk.particulars);
+    Walk.show(record, Render.tables());
   }
 
   const saying = (key) => () => Language.text(TEXTS, key);
   showNothing('idle', saying('starting'));
 
   Language.onChange(() => {
-    if (shown) Render.record(shown);
-    else Render.nothing(said.kind, said.words());
+    if (shown) draw(shown);
+    else drawNothing();
   });
 
   // A new input: the run going on is for the old one, and so is what is shown.
@@ -74,7 +92,7 @@
       const input = await Input.current();
       const result = await Engine.run(input.bytes, run.signal);
       shown = { input, ...result };
-      Render.record(shown);
+      draw(shown);
     } catch (error) {
       // A cancelled run's outcome was shown already by whoever cancelled it.
       if (!(error instanceof Engine.Cancelled)) showNothing('failed', () => Engine.describe(error));

@@ -9,26 +9,33 @@ const Engine = (() => {
   const TEXTS = Language.table({
     en: {
       notLoaded: 'The engine could not be loaded: {reason}',
+      noScript: 'its script did not start',
+      noReason: 'the browser gave no reason',
       failed: 'The engine failed: {reason}',
       cancelled: 'The run was cancelled.',
-      outputTooLarge: 'The output file has {size} bytes, more than this page can hold ({limit} bytes).',
-      noMemory: 'This browser tab has not enough memory for this run: the files are too large to hold.',
+      outputTooLarge:
+        'The output file has {size} bytes, more than this page can hold ({limit} bytes).',
+      noMemory:
+        'This browser tab has not enough memory for this run: the files are too large to hold.',
     },
     hu: {
       notLoaded: 'A motort nem sikerült betölteni: {reason}',
-      failed: 'A motor futás közben hibára futott: {reason}',
+      noScript: 'a motor szkriptje nem indult el',
+      noReason: 'a böngésző nem adott meg okot',
+      failed: 'A motor hiba miatt leállt: {reason}',
       cancelled: 'A futtatás leállt.',
-      outputTooLarge: 'A kimeneti fájl {size} bájt, több, mint amennyit ez az oldal tárolni tud ({limit} bájt).',
-      noMemory: 'Ennek a böngészőlapnak nincs elég memóriája ehhez a futtatáshoz: a fájlok túl nagyok.',
+      outputTooLarge:
+        'A kimeneti fájl {size} bájtos, ami több annál, amennyit ez az oldal kezelni tud ({limit} bájt).',
+      noMemory:
+        'Ennek a böngészőlapnak nincs elég memóriája ehhez a futtatáshoz: a fájlok túl nagyok.',
     },
   });
   // What a run's report tells and what the page takes and keeps; the browser
   // test lowers the byte limits to try what happens beyond them.
   const limits = {
-    rows: 25,                  // rows the report tells of each relation
-    relations: 500,            // input relations the report tells of
-    reportBytes: 16 << 20,     // the report's text
-    outputBytes: Infinity,     // the output file: as much as the tab holds
+    relations: 500, // input relations the report tells of
+    reportBytes: 16 << 20, // the report's text
+    outputBytes: Infinity, // the output file: as much as the tab holds
     // A worker whose heap grew past this in a run gives the memory back by
     // ending; a fresh one takes its place.
     keptHeapBytes: 256 << 20,
@@ -39,20 +46,31 @@ const Engine = (() => {
 
   // An error worded in the page's language, which keeps its key and values
   // so that describe() can word it again after a switch.
+  // A value may be a function, which words it in the language of the moment.
   function pageError(key, values = {}, Kind = Error) {
-    const error = new Kind(Language.text(TEXTS, key, values));
+    const error = new Kind(worded(key, values));
     error.words = { key, values };
     return error;
   }
 
-  // What `error` says, in the page's language as it is now.
-  function describe(error) {
-    return error.words ? Language.text(TEXTS, error.words.key, error.words.values) : error.message;
+  function worded(key, values) {
+    const now = Object.fromEntries(
+      Object.entries(values).map(([name, value]) => [
+        name,
+        typeof value === 'function' ? value() : value,
+      ]),
+    );
+    return Language.text(TEXTS, key, now);
   }
 
-  const idle = [];           // workers waiting for a run
-  const busy = new Map();    // worker -> {resolve, reject} of its run
-  let failure = null;        // the Error once the engine could not load
+  // What `error` says, in the page's language as it is now.
+  function describe(error) {
+    return error.words ? worded(error.words.key, error.words.values) : error.message;
+  }
+
+  const idle = []; // workers waiting for a run
+  const busy = new Map(); // worker -> {resolve, reject} of its run
+  let failure = null; // the Error once the engine could not load
   let busyListener = () => {};
   let resolveReady;
   let rejectReady;
@@ -96,10 +114,12 @@ const Engine = (() => {
     if (!failure && idle.length === 0) idle.push(makeWorker());
   }
 
+  // `reason`: what the browser said, or null when its script did not start.
   function fail(reason) {
     if (failure) return;
-    failure = pageError('notLoaded', { reason });
-    failure.reason = reason;
+    const said = reason ? () => reason : () => Language.text(TEXTS, 'noScript');
+    failure = pageError('notLoaded', { reason: said });
+    Object.defineProperty(failure, 'reason', { get: said });
     for (const worker of [...idle, ...busy.keys()]) forget(worker);
     for (const worker of [...busy.keys()]) endRun(worker, (waiting) => waiting.reject(failure));
     rejectReady(failure);
@@ -117,11 +137,14 @@ const Engine = (() => {
         fail(answer.loadFailed);
       } else if (busy.has(worker)) {
         // A worker whose engine failed inside a run cannot run again.
-        if (answer.broken || answer.heapBytes > limits.keptHeapBytes || idle.length > 0) forget(worker);
+        if (answer.broken || answer.heapBytes > limits.keptHeapBytes || idle.length > 0)
+          forget(worker);
         else idle.push(worker);
-        endRun(worker, (waiting) => (answer.error
-          ? waiting.reject(pageError(answer.error.key, answer.error.values))
-          : waiting.resolve(answer.result)));
+        endRun(worker, (waiting) =>
+          answer.error
+            ? waiting.reject(pageError(answer.error.key, answer.error.values))
+            : waiting.resolve(answer.result),
+        );
         keepOneIdle();
       }
       // Anything else comes from a worker whose run was cancelled: dropped.
@@ -129,11 +152,17 @@ const Engine = (() => {
     worker.onerror = (event) => {
       event.preventDefault();
       if (!loaded) {
-        fail(event.message || 'its script did not start');
+        fail(event.message || null);
         return;
       }
       forget(worker);
-      endRun(worker, (waiting) => waiting.reject(pageError('failed', { reason: event.message })));
+      endRun(worker, (waiting) =>
+        waiting.reject(
+          pageError('failed', {
+            reason: event.message || (() => Language.text(TEXTS, 'noReason')),
+          }),
+        ),
+      );
       keepOneIdle();
     };
     return worker;
@@ -167,7 +196,6 @@ const Engine = (() => {
     signal?.addEventListener('abort', onAbort, { once: true });
     const message = {
       input: copy,
-      rowLimit: limits.rows,
       relationLimit: limits.relations,
       reportLimit: limits.reportBytes,
       outputLimit: limits.outputBytes,

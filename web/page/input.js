@@ -11,36 +11,54 @@
 const Input = (() => {
   const TEXTS = Language.table({
     en: {
-      bom: 'it starts with a UTF-8 byte order mark: 3 bytes that the editor does not show, ' +
+      bom:
+        'it starts with a UTF-8 byte order mark: 3 bytes that the editor does not show, ' +
         'which count as part of the first line\u2019s name',
       cr: 'the editor shows a CR before a line end as nothing and any other CR as \u240d',
       nel: 'the editor shows NEL, U+2028 and U+2029 as \u2424: only LF ends a line',
       notUtf8: 'bytes that are not UTF-8 show as \ufffd in the editor',
-      size: '{size} bytes',
-      opened: '{name}: {size}, run exactly as opened{notes}. Changing it in the editor runs the editor\u2019s text instead.',
-      tooLarge: '{name}: {size}, too large to show in the editor ({lines} lines or {mib} MiB at most); it runs ' +
+      size: { one: '1 byte', other: '{n} bytes' },
+      opened:
+        '{name}: {size}, run exactly as opened{notes}. Changing it in the editor runs the editor\u2019s text instead.',
+      tooLarge:
+        '{name}: {size}, too large to show in the editor ({lines} lines or {mib} MiB at most); it runs ' +
         'exactly as opened{notes}, and a line that a message names is shown below Run.',
-      tooLargeHint: '{name} is too large to show here. Pick an example or open another file to type again.',
+      tooLargeHint:
+        '{name} is too large to show here. To type again, pick an example or open another file.',
       reading: 'Reading {name}\u2026',
       readFailed: '{name} could not be read: {reason}',
       edited: 'The editor\u2019s text runs, as UTF-8 with LF line ends.',
+      bidiLine: 'Line {line} holds {code}, which can reverse how the line looks in the editor.',
+      bidiMore: {
+        one: '\u2026 and {n} more line with such a character.',
+        other: '\u2026 and {n} more lines with such a character.',
+      },
+      example: 'Example {name}: {about}.',
     },
     hu: {
-      bom: 'UTF-8 bájtsorrend-jelzővel (BOM) kezdődik: ez 3 bájt, amelyet a szerkesztő nem mutat, ' +
-        'és az első sor nevének része',
-      cr: 'a szerkesztő a sorvég előtti CR-t nem mutatja, minden más CR-t \u240d jellel mutat',
-      nel: 'a szerkesztő a NEL, U+2028 és U+2029 karaktert \u2424 jellel mutatja: sort csak az LF zár le',
+      bom:
+        'UTF-8 bájtsorrend-jelzővel \u2013 BOM-jellel \u2013 kezdődik: ez 3 bájt, amelyet a szerkesztő nem mutat, ' +
+        'de a program az első sor nevének részeként olvassa',
+      cr: 'a szerkesztő a sorvég előtti CR karaktert nem mutatja, minden más CR karaktert \u240d jellel mutat',
+      nel: 'a szerkesztő a NEL, az U+2028 és az U+2029 karaktert \u2424 jellel mutatja: sort csak az LF zár le',
       notUtf8: 'a nem UTF-8 bájtok a szerkesztőben \ufffd jelként látszanak',
-      size: '{size} bájt',
-      opened: '{name}: {size}, pontosan úgy fut, ahogy megnyitottad{notes}. Ha a szerkesztőben módosítod, ' +
+      size: '{n} bájt',
+      opened:
+        '{name}: {size}, pontosan úgy fut, ahogy megnyitottad{notes}. Ha a szerkesztőben módosítod, ' +
         'a szerkesztő szövege fut helyette.',
-      tooLarge: '{name}: {size}, túl nagy a szerkesztőhöz (legfeljebb {lines} sor vagy {mib} MiB fér bele); ' +
-        'pontosan úgy fut, ahogy megnyitottad{notes}, és az üzenetben megnevezett sor a Futás részben látszik.',
-      tooLargeHint: '{name} túl nagy ahhoz, hogy itt látsszon. Válassz egy példát, vagy nyiss meg egy másik ' +
-        'fájlt, és újra írhatsz.',
+      tooLarge:
+        '{name}: {size}, túl nagy a szerkesztőhöz (legfeljebb {lines} sor vagy {mib} MiB fér bele); ' +
+        'pontosan úgy fut, ahogy megnyitottad{notes}, és a fájlnak az üzenetben megnevezett sora a Futás részben látszik.',
+      tooLargeHint:
+        '{name} túl nagy ahhoz, hogy itt megjelenjen. Ha ismét gépelni szeretnél, válassz egy példát, ' +
+        'vagy nyiss meg egy másik fájlt.',
       reading: '{name} beolvasása\u2026',
       readFailed: '{name} nem olvasható be: {reason}',
       edited: 'A szerkesztő szövege fut, UTF-8 kódolással és LF sorvégekkel.',
+      bidiLine:
+        'A fájl {line}. sorában van egy {code} karakter, amely megfordíthatja, ahogyan a sor a szerkesztőben megjelenik.',
+      bidiMore: '\u2026 és még {n} sorban van ilyen karakter.',
+      example: 'A(z) {name} példa: {about}.',
     },
   });
   const say = (key, values) => Language.text(TEXTS, key, values);
@@ -61,14 +79,13 @@ const Input = (() => {
 
   // bytes null: the editor's text; inEditor: whether the editor shows it.
   let chosen = { name: 'input.txt', bytes: null, inEditor: true };
-  let choice = 0;  // counts the choices, so that a read can tell it is late
+  let choice = 0; // counts the choices, so that a read can tell it is late
   let reading = Promise.resolve();
   const changeListeners = [];
-  const typingHint = editor.placeholder;
-  // The note and the editor's hint as words of the page's language, so
-  // that a switch can word them again.
+  // The note and the editor's hint (shown only over a file too large for
+  // it) as words of the page's language, so that a switch can word them again.
   let noteWords = () => '';
-  let hintWords = () => typingHint;
+  let hintWords = () => '';
 
   function setNote(words) {
     noteWords = words;
@@ -80,14 +97,43 @@ const Input = (() => {
     editor.placeholder = words();
   }
 
+  // The short guide to the input format, in the page's language.
+  function drawFormat() {
+    $('format-guide').innerHTML = JOINREL_FORMAT[Language.current()];
+  }
+  drawFormat();
+
   Language.onChange(() => {
     note.textContent = noteWords();
     editor.placeholder = hintWords();
+    nameBidiLines();
+    drawFormat();
+    drawExamples();
   });
+
+  // The editor shows a line as the browser lays it out, a character that
+  // reorders text applied: each line holding one is named below it.
+  const BIDI_LINES_NAMED = 3;
+  function nameBidiLines() {
+    const value = editor.value;
+    const found = [];
+    if (/\p{Bidi_Control}/u.test(value)) {
+      value.split('\n').forEach((line, i) => {
+        const code = Shown.bidiControl(line);
+        if (code) found.push({ line: String(i + 1), code });
+      });
+    }
+    const sentences = found.slice(0, BIDI_LINES_NAMED).map((values) => say('bidiLine', values));
+    if (found.length > BIDI_LINES_NAMED)
+      sentences.push(say('bidiMore', { n: found.length - BIDI_LINES_NAMED }));
+    $('editor-bidi').textContent = sentences.join(' ');
+  }
 
   // A new choice: what was marked and shown belongs to the old one.
   function newChoice() {
     choice += 1;
+    shownExample = null;
+    drawExamples();
     clearMark();
     for (const listener of changeListeners) listener();
     return choice;
@@ -96,10 +142,17 @@ const Input = (() => {
   // The textarea would end a line at a lone CR, NEL, U+2028 and U+2029 too,
   // where the engine ends one at LF only: those show as a sign instead, and
   // a CR before LF is left out, so that each editor line is a file line.
-  const LINE_BREAK_SIGNS = { '\r': '\u240d', '\u0085': '\u2424', '\u2028': '\u2424', '\u2029': '\u2424' };
+  const LINE_BREAK_SIGNS = {
+    '\r': '\u240d',
+    '\u0085': '\u2424',
+    '\u2028': '\u2424',
+    '\u2029': '\u2424',
+  };
 
   function editorText(decoded) {
-    return decoded.replace(/\r(?=\n)/g, '').replace(/[\r\u0085\u2028\u2029]/g, (c) => LINE_BREAK_SIGNS[c]);
+    return decoded
+      .replace(/\r(?=\n)/g, '')
+      .replace(/[\r\u0085\u2028\u2029]/g, (c) => LINE_BREAK_SIGNS[c]);
   }
 
   function lineCount(bytes) {
@@ -128,24 +181,30 @@ const Input = (() => {
     return notes;
   }
 
-  function setInput(name, bytes) {
+  // `example`: the bundled example these bytes are, or undefined.
+  function setInput(name, bytes, example) {
+    shownExample = example ?? null;
+    drawExamples();
     const inEditor = bytes.length <= EDITOR_BYTES && lineCount(bytes) <= EDITOR_LINES;
     chosen = { name, bytes, inEditor };
     const decoded = inEditor ? utf8.decode(bytes) : '';
     editor.value = editorText(decoded);
     // A file the editor does not hold is not replaced by typing over nothing.
     editor.readOnly = !inEditor;
-    setHint(inEditor ? () => typingHint : () => say('tooLargeHint', { name }));
+    setHint(inEditor ? () => '' : () => say('tooLargeHint', { name }));
     editor.scrollTop = 0;
     numberLines();
+    nameBidiLines();
     const notes = inEditor ? describeBytes(bytes, decoded) : startsWithBom(bytes) ? ['bom'] : [];
-    setNote(() => say(inEditor ? 'opened' : 'tooLarge', {
-      name,
-      size: say('size', { size: bytes.length }),
-      notes: notes.length ? ` (${notes.map((key) => say(key)).join('; ')})` : '',
-      lines: EDITOR_LINES,
-      mib: EDITOR_BYTES >> 20,
-    }));
+    setNote(() =>
+      say(inEditor ? 'opened' : 'tooLarge', {
+        name,
+        size: say('size', { n: bytes.length }),
+        notes: notes.length ? ` (${notes.map((key) => say(key)).join('; ')})` : '',
+        lines: EDITOR_LINES,
+        mib: EDITOR_BYTES >> 20,
+      }),
+    );
   }
 
   $('input-file').addEventListener('change', (event) => {
@@ -159,7 +218,8 @@ const Input = (() => {
         if (mine === choice) setInput(file.name, new Uint8Array(buffer));
       },
       (error) => {
-        if (mine === choice) setNote(() => say('readFailed', { name: file.name, reason: error.message }));
+        if (mine === choice)
+          setNote(() => say('readFailed', { name: file.name, reason: error.message }));
       },
     );
   });
@@ -170,16 +230,32 @@ const Input = (() => {
     option.textContent = example.name;
     examples.append(option);
   }
+
+  // What the example on show is for, in the page's language: each example
+  // says in a line what it shows, above what the note says of its bytes.
+  const exampleNote = $('example-note');
+  let shownExample = null;
+  function drawExamples() {
+    exampleNote.textContent = shownExample
+      ? say('example', { name: shownExample.name, about: shownExample.about[Language.current()] })
+      : '';
+  }
+
+  function exampleBytes(example) {
+    return Uint8Array.from(atob(example.base64), (c) => c.charCodeAt(0));
+  }
+
   examples.addEventListener('change', () => {
     const example = JOINREL_EXAMPLES.find((e) => e.name === examples.value);
     if (!example) return;
     $('input-file').value = '';
     newChoice();
-    setInput(example.name, Uint8Array.from(atob(example.base64), (c) => c.charCodeAt(0)));
+    setInput(example.name, exampleBytes(example), example);
   });
 
   editor.addEventListener('input', () => {
     numberLines();
+    nameBidiLines();
     if (chosen.bytes) {
       chosen = { name: chosen.name, bytes: null, inEditor: true };
       setNote(() => say('edited'));
@@ -195,7 +271,7 @@ const Input = (() => {
 
   // Where the number of line `line` starts in the gutter's text.
   function gutterOffset(line) {
-    let offset = line - 1;  // the line ends before it
+    let offset = line - 1; // the line ends before it
     for (let digits = 1, first = 1; first < line; digits += 1, first *= 10) {
       offset += digits * (Math.min(line, first * 10) - first);
     }
@@ -211,7 +287,10 @@ const Input = (() => {
     range.setStart(gutter.firstChild, start);
     range.setEnd(gutter.firstChild, start + String(line).length);
     const box = range.getBoundingClientRect();
-    return { top: box.top - gutter.getBoundingClientRect().top + gutter.scrollTop, height: box.height };
+    return {
+      top: box.top - gutter.getBoundingClientRect().top + gutter.scrollTop,
+      height: box.height,
+    };
   }
 
   // Line `line`'s box in the editor, {top, height} from the top of its
@@ -244,12 +323,14 @@ const Input = (() => {
     for (let i = 1; i < shownLine; i += 1) start = text.indexOf('\n', start) + 1;
     const end = text.indexOf('\n', start);
     editor.setSelectionRange(start, end < 0 ? text.length : end);
-    marks.replaceChildren(...lines.map((marked) => {
-      const mark = document.createElement('div');
-      mark.className = 'marked-line';
-      mark.dataset.line = String(marked);
-      return mark;
-    }));
+    marks.replaceChildren(
+      ...lines.map((marked) => {
+        const mark = document.createElement('div');
+        mark.className = 'marked-line';
+        mark.dataset.line = String(marked);
+        return mark;
+      }),
+    );
     editor.scrollTop = Math.max(0, lineBox(shownLine).top - editor.clientHeight / 3);
     gutter.scrollTop = editor.scrollTop;
     placeMark();
@@ -267,6 +348,14 @@ const Input = (() => {
       $('editor-box').style.setProperty('--gutter', `${String(lines).length + 2.5}ch`);
     }
     gutter.scrollTop = editor.scrollTop;
+  }
+
+  // The page opens with the first example in the editor, ready to run; a
+  // link's input or an opened file replaces it.
+  const first = JOINREL_EXAMPLES.find((e) => e.name === 'company.txt') ?? JOINREL_EXAMPLES[0];
+  if (first) {
+    examples.value = first.name;
+    setInput(first.name, exampleBytes(first), first);
   }
 
   editor.addEventListener('scroll', () => {

@@ -16,43 +16,57 @@
       linkLabel: 'Link to this input',
       fragmentLabel: 'The part to put after the address of joinrel.html',
       making: 'Making the link\u2026',
-      copied: 'The link is copied, ready to paste. It holds the whole input, so whoever opens it sees ' +
+      copied:
+        'The link is copied, ready to paste. It holds the whole input, so whoever opens it sees ' +
         'this input and its run; nothing was sent anywhere.',
-      notCopied: 'Copy the link from the field above. It holds the whole input, so whoever opens it sees ' +
+      notCopied:
+        'Copy the link from the field above. It holds the whole input, so whoever opens it sees ' +
         'this input and its run; nothing was sent anywhere.',
-      fromDisk: 'This page was opened from a file on this computer, so the link names that file, which ' +
+      fromDisk:
+        'This page was opened from a file on this computer, so the link names that file, which ' +
         'nobody else can open. Send them the part below instead: they open their own copy of ' +
         'joinrel.html and put it right after its address in the address bar.',
-      tooLarge: 'This input is too large to share as a link: the link would be longer than 32,000 ' +
+      tooLarge:
+        'This input is too large to share as a link: the link would be longer than 32,000 ' +
         'characters. Send the file itself instead.',
-      noCompression: 'This browser cannot compress an input, so it cannot make or open a link with one.',
+      noCompression:
+        'This browser cannot compress an input, so it cannot make or open a link with one.',
       loaded: 'This input came with the link the page was opened with.',
-      broken: 'The input in this link is broken, perhaps cut short when it was copied, so nothing was ' +
+      broken:
+        'The input in this link is broken, perhaps cut short when it was copied, so nothing was ' +
         'loaded. Ask for the whole link again.',
-      newer: 'This link was made by a newer version of the page, which this copy cannot read, so ' +
-        'nothing was loaded. Open it with a newer joinrel.html.',
+      newer:
+        'This link was made by a newer version of the page, and this copy cannot read it, so ' +
+        'nothing was loaded. Open the link with a newer joinrel.html.',
     },
     hu: {
       button: 'Megosztás',
       linkLabel: 'Link erre a bemenetre',
       fragmentLabel: 'A rész, amelyet a joinrel.html címe után kell írni',
       making: 'A link készül\u2026',
-      copied: 'A link a vágólapra került, beillesztheted. A teljes bemenetet tartalmazza, így aki ' +
-        'megnyitja, ezt a bemenetet és a futtatását látja; semmit sem küldtünk el sehová.',
-      notCopied: 'Másold ki a linket a fenti mezőből. A teljes bemenetet tartalmazza, így aki megnyitja, ' +
-        'ezt a bemenetet és a futtatását látja; semmit sem küldtünk el sehová.',
-      fromDisk: 'Ezt az oldalt fájlként nyitottad meg erről a gépről, ezért a link ezt a fájlt nevezi meg, ' +
-        'amelyet más nem tud megnyitni. Küldd el inkább az alábbi részt: a címzett megnyitja a saját ' +
-        'joinrel.html-jét, és a címsorban közvetlenül a címe után illeszti.',
-      tooLarge: 'Ez a bemenet túl nagy ahhoz, hogy linkként oszd meg: a link hosszabb lenne 32 000 ' +
+      copied:
+        'A link a vágólapra került, beillesztheted. A teljes bemenetet tartalmazza, így aki ' +
+        'megnyitja, ezt a bemenetet és a futását látja; az oldal semmit sem küldött el sehová.',
+      notCopied:
+        'Másold ki a linket a fenti mezőből. A teljes bemenetet tartalmazza, így aki megnyitja, ' +
+        'ezt a bemenetet és a futását látja; az oldal semmit sem küldött el sehová.',
+      fromDisk:
+        'Ezt az oldalt fájlként nyitottad meg a saját gépedről, ezért a link erre a fájlra mutat, ' +
+        'amelyet más nem tud megnyitni. Küldd el inkább az alábbi részt: a címzett megnyitja a joinrel.html ' +
+        'saját példányát, és a címsorban közvetlenül a cím után beilleszti.',
+      tooLarge:
+        'Ez a bemenet túl nagy ahhoz, hogy linkként oszd meg: a link hosszabb lenne 32 000 ' +
         'karakternél. Küldd el inkább magát a fájlt.',
-      noCompression: 'Ez a böngésző nem tud bemenetet tömöríteni, ezért bemenetet hordozó linket sem ' +
+      noCompression:
+        'Ez a böngésző nem tud bemenetet tömöríteni, ezért bemenetet hordozó linket sem ' +
         'készíteni, sem megnyitni nem tud.',
       loaded: 'Ez a bemenet azzal a linkkel érkezett, amellyel az oldalt megnyitottad.',
-      broken: 'A linkben lévő bemenet sérült, talán másoláskor megcsonkult, ezért semmi sem töltődött ' +
+      broken:
+        'A linkben lévő bemenet sérült, talán másoláskor megcsonkult, ezért semmi sem töltődött ' +
         'be. Kérd el újra a teljes linket.',
-      newer: 'Ezt a linket az oldal egy újabb változata készítette, amelyet ez a példány nem tud ' +
-        'olvasni, ezért semmi sem töltődött be. Nyisd meg egy újabb joinrel.html-lel.',
+      newer:
+        'Ezt a linket az oldal egy újabb változata készítette, és ez a példány nem tudja ' +
+        'beolvasni, ezért semmi sem töltődött be. Nyisd meg a linket a joinrel.html egy újabb változatával.',
     },
   });
 
@@ -107,7 +121,8 @@
     show(null);
   });
 
-  const canCompress = typeof CompressionStream === 'function' && typeof DecompressionStream === 'function';
+  const canCompress =
+    typeof CompressionStream === 'function' && typeof DecompressionStream === 'function';
 
   // `bytes` through a CompressionStream or DecompressionStream; rejects on
   // data the stream refuses.
@@ -119,7 +134,8 @@
   function toBase64url(bytes) {
     let binary = '';
     // In slices: a call takes only so many arguments.
-    for (let i = 0; i < bytes.length; i += 0x8000) binary += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+    for (let i = 0; i < bytes.length; i += 0x8000)
+      binary += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
     return btoa(binary).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
   }
 
@@ -127,7 +143,9 @@
   function fromBase64url(text) {
     if (!/^[A-Za-z0-9_-]*$/.test(text)) return null;
     try {
-      return Uint8Array.from(atob(text.replace(/-/g, '+').replace(/_/g, '/')), (c) => c.charCodeAt(0));
+      return Uint8Array.from(atob(text.replace(/-/g, '+').replace(/_/g, '/')), (c) =>
+        c.charCodeAt(0),
+      );
     } catch {
       return null;
     }
@@ -138,7 +156,7 @@
       await navigator.clipboard.writeText(text);
       return true;
     } catch {
-      return false;  // the browser said no: the field still holds the link
+      return false; // the browser said no: the field still holds the link
     }
   }
 
@@ -181,7 +199,8 @@
     if (!canCompress) return { refusal: 'noCompression' };
     // No link made here is longer, and a longer one could inflate to more
     // than the tab holds.
-    const compressed = fragment.length <= MAX_LINK ? fromBase64url(fragment.slice(FORMAT.length)) : null;
+    const compressed =
+      fragment.length <= MAX_LINK ? fromBase64url(fragment.slice(FORMAT.length)) : null;
     if (!compressed) return { refusal: 'broken' };
     try {
       return { bytes: await through(compressed, new DecompressionStream('deflate-raw')) };
@@ -203,9 +222,12 @@
     show('loaded');
     const loaded = changes;
     // Where the engine cannot load, the page says so already.
-    Engine.ready.then(() => {
-      if (loaded === changes) $('run').click();
-    }, () => {});
+    Engine.ready.then(
+      () => {
+        if (loaded === changes) $('run').click();
+      },
+      () => {},
+    );
   }
 
   openFragment();

@@ -58,19 +58,21 @@ function takeOutput(engine) {
 // A run that fails inside the engine leaves it in no state to run again:
 // the page then replaces this worker. `outputLimit` is the largest output
 // the page takes (the browser test lowers it).
-function run(engine, { input, rowLimit, relationLimit, reportLimit, outputLimit }) {
+function run(engine, { input, relationLimit, reportLimit, outputLimit }) {
   removeFile(engine, OUTPUT);
   engine.FS.writeFile(INPUT, input, { canOwn: true });
   let address;
   try {
-    address = engine._joinrel_run(rowLimit, relationLimit, reportLimit) >>> 0;
+    address = engine._joinrel_run(relationLimit, reportLimit) >>> 0;
   } finally {
     removeFile(engine, INPUT);
   }
   const result = readOutcome(engine, address);
   const output = takeOutput(engine);
   if (output && output.length > outputLimit) {
-    return { error: { key: 'outputTooLarge', values: { size: output.length, limit: outputLimit } } };
+    return {
+      error: { key: 'outputTooLarge', values: { size: output.length, limit: outputLimit } },
+    };
   }
   return { result: { ...result, output }, heapBytes: engine.HEAPU8.buffer.byteLength };
 }
