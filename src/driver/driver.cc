@@ -293,8 +293,7 @@ void run(const std::filesystem::path& inputPath, const std::filesystem::path& ou
   const std::vector<Relation> relations =
       loadRelations(inputFile, relationCount, joinList, writer, &writer.fileIndices());
 
-  Relation result =
-      joinOrNameSimilar(inputFile, relationCount, relations, joinList, writer);
+  Relation result = joinOrNameSimilar(inputFile, relationCount, relations, joinList, writer);
   writer.writeResult(result);
 
   outputFile.close();
