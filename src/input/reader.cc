@@ -29,6 +29,7 @@ class ListCursor {
     return list_[position_];
   }
   void advance() { ++position_; }
+  std::size_t position() const { return position_; }
 
  private:
   std::string_view list_;
@@ -37,11 +38,14 @@ class ListCursor {
 };
 
 // Reads the attributes of a list whose "(" is behind `at`, up to its ")" or
-// the 50th attribute. A blank after any byte taken switches the attribute to
-// its type text and is dropped; a ")" right after a type byte closes a "("
-// opened in a type text; a comma always ends an attribute.
-void parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes) {
-  if (at.current() == ')') return;
+// the 50th attribute; returns true when its ")" ended it. A blank after any
+// byte taken switches the attribute to its type text and is dropped; a ")"
+// right after a type byte closes a "(" opened in a type text; a comma always
+// ends an attribute. `cutTypes`, when given, receives each attribute whose
+// type text holds a "(" that a comma ended.
+bool parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes,
+                        std::vector<int>* cutTypes) {
+  if (at.current() == ')') return true;
   bool inType = false;
   bool openParenthesis = false;  // a "(" in a type text waits for its ")"
   for (;;) {
@@ -68,11 +72,15 @@ void parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes) {
         k = 0;
       }
     }
-    if (at.current() == ')') return;
+    if (at.current() == ')') return true;
+    if (cutTypes != nullptr && openParenthesis &&
+        attribute.type.find('(') != std::string::npos) {
+      cutTypes->push_back(static_cast<int>(attributes.size()) - 1);
+    }
     at.advance();  // past the comma
     // The rest of the line is ignored, even when there is none: the comma
     // after a 50th attribute may end the line.
-    if (attributes.size() == MAX_ATTRIBUTES) return;
+    if (attributes.size() == MAX_ATTRIBUTES) return false;
     if (at.current() == ' ') at.advance();
     inType = false;
   }
@@ -114,6 +122,7 @@ void rewriteRows(Relation& relation) {
 }  // namespace
 
 void echoFirstLine(InputFile& inputFile, ReadSink& sink) {
+  if (ReadNotes* notes = sink.notes()) notes->textRead(inputFile.text());
   const std::string_view line = inputFile.readLine();
   if (line.empty()) throw FatalError(MessageKind::EmptyFirstLine);
   sink.firstLineRead(line);
@@ -123,7 +132,8 @@ std::int64_t countRelations(const InputFile& inputFile) {
   return inputFile.linesAfterFirstHolding('(');
 }
 
-void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes) {
+void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes,
+                 ReadNotes* notes, std::int64_t relation) {
   const std::string_view line = readHeaderLine(inputFile);
   const LineNumber lineNumber = inputFile.lineNumber();
   // The first byte always belongs to the name, even when it is "(".
@@ -134,10 +144,18 @@ void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attri
   if (open > MAX_NAME) throw FatalError::atLine(MessageKind::NameTooLong, lineNumber);
   std::copy_n(line.begin(), open, name.begin());
   ListCursor at(line.substr(open + 1), lineNumber);
-  parseAttributeList(at, attributes);
+  if (notes == nullptr) {
+    parseAttributeList(at, attributes, nullptr);
+    return;
+  }
+  HeaderReading header{lineNumber, line, open, 0, {}};
+  const bool closed = parseAttributeList(at, attributes, &header.cutTypes);
+  header.listEnd = open + 1 + at.position() + (closed ? 1 : 0);
+  notes->headerRead(relation, header, name, attributes);
 }
 
-void readRows(InputFile& inputFile, Relation& relation) {
+void readRows(InputFile& inputFile, Relation& relation, ReadNotes* notes) {
+  const LineNumber firstRowLine = inputFile.lineNumber() + 1;
   bool linesAreRows = true;  // every line so far is its row's text
   while (!inputFile.atEnd()) {
     const std::string_view line = inputFile.readLine();
@@ -151,6 +169,9 @@ void readRows(InputFile& inputFile, Relation& relation) {
     if (cells > MAX_ATTRIBUTES) throw FatalError::tooManyCells(lineNumber, cells);
     linesAreRows = linesAreRows && commas + 1 == relation.attributeCount();
     relation.rows.push_back(line);
+  }
+  if (notes != nullptr) {
+    notes->rowsRead(relation.rows, relation.attributeCount(), firstRowLine, linesAreRows);
   }
   if (linesAreRows) {
     checkRowShapes(relation);
@@ -169,12 +190,13 @@ std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationC
     }
   }
   std::vector<Relation> kept;
+  ReadNotes* const notes = sink.notes();
   for (std::int64_t i = 0; i < relationCount; ++i) {
     Relation relation;
-    parseHeader(inputFile, relation.name, relation.attributes);
+    parseHeader(inputFile, relation.name, relation.attributes, notes, i);
     // A block's rows are the lines right after its header, up to an empty line.
     const LineNumber firstRowLine = inputFile.lineNumber() + 1;
-    readRows(inputFile, relation);
+    readRows(inputFile, relation, notes);
     sink.relationRead(relation, firstRowLine);
     const auto name = std::find(wanted.begin(), wanted.end(), nameToString(relation.name));
     if (name != wanted.end()) {
