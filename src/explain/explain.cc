@@ -6,7 +6,6 @@
 #include <new>
 #include <numeric>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 
 namespace joinrel {
@@ -68,47 +67,70 @@ std::vector<std::string> sharedNames(const Relation& left, const Relation& right
   return shared;
 }
 
-// A row built of left row l and right row r is built before any joined row
-// of rows with their texts: those come later in the left rows' order, or, of
-// the same left row, later in the right rows' order.
+// The step built, for each first left row in order, a row with each first
+// right row it joins, in order, so that a first right row has the same place
+// among the rows built of any first left row: its place among the first rows
+// of its join cell's rows (of all rows, for a product). A joined row's text
+// is that of the row built of the first rows of its rows' texts, which came
+// before it in the joined order.
 std::vector<int> builtRowsOf(const StepLineage& step) {
   std::vector<int> built(step.pairs.size());
   if (step.leftFirst.empty()) {
     std::iota(built.begin(), built.end(), 0);
     return built;
   }
-  std::unordered_map<std::uint64_t, int> builtOf;  // by the rows it was built of
-  const auto key = [](int left, int right) {
-    return (static_cast<std::uint64_t>(left) << 32) | static_cast<std::uint32_t>(right);
-  };
+  std::vector<int> firstBuilt(step.leftFirst.size(), -1);  // of each first left row
+  std::vector<int> place(step.rightFirst.size(), -1);      // of each first right row
   int next = 0;
   for (std::size_t i = 0; i < step.pairs.size(); ++i) {
     const auto [left, right] = step.pairs[i];
     const int firstLeft = step.leftFirst[static_cast<std::size_t>(left)];
     const int firstRight = step.rightFirst[static_cast<std::size_t>(right)];
     if (firstLeft == left && firstRight == right) {
-      builtOf.emplace(key(left, right), next);
+      int& start = firstBuilt[static_cast<std::size_t>(left)];
+      if (start == -1) start = next;
+      place[static_cast<std::size_t>(right)] = next - start;
       built[i] = next++;
     } else {
-      built[i] = builtOf.at(key(firstLeft, firstRight));
+      built[i] = firstBuilt[static_cast<std::size_t>(firstLeft)] +
+                 place[static_cast<std::size_t>(firstRight)];
     }
   }
   return built;
 }
 
+// Rows whose columns are already in result's order are result's rows,
+// sorted and each once: normalizeResult keeps their texts where they are,
+// so a row is found by where its text lies, in a sorted list of those
+// places; a row not found so, or one whose columns move, by its text.
 std::vector<int> finalRowsOf(std::span<const Row> rows, const std::vector<Attribute>& attributes,
                              const Relation& result) {
   const std::vector<std::size_t> columns = columnsByName(attributes);
   const bool inPlace = std::is_sorted(columns.begin(), columns.end());
+  std::vector<int> finalRows(rows.size(), -1);
+  if (inPlace) {
+    std::vector<std::pair<const char*, int>> places(rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r) places[r] = {rows[r].data(), static_cast<int>(r)};
+    // A relation's rows usually lie in order in one text already.
+    if (!std::is_sorted(places.begin(), places.end())) std::sort(places.begin(), places.end());
+    for (std::size_t f = 0; f < result.rows.size(); ++f) {
+      const Row row = result.rows[f];
+      const auto at = std::lower_bound(places.begin(), places.end(),
+                                       std::pair<const char*, int>(row.data(), -1));
+      for (auto same = at; same != places.end() && same->first == row.data(); ++same) {
+        const auto r = static_cast<std::size_t>(same->second);
+        if (rows[r].size() == row.size()) finalRows[r] = static_cast<int>(f);
+      }
+    }
+  }
   std::array<std::string_view, MAX_ATTRIBUTES> cells;
   const std::span<std::string_view> rowCells = std::span(cells).first(columns.size());
   std::string moved;
-  std::vector<int> finalRows;
-  finalRows.reserve(rows.size());
-  for (const Row row : rows) {
-    Row key = row;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (finalRows[r] != -1) continue;
+    Row key = rows[r];
     if (!inPlace) {
-      splitRow(row, rowCells);
+      splitRow(rows[r], rowCells);
       moved.clear();
       for (std::size_t i = 0; i < columns.size(); ++i) {
         if (i > 0) moved += ',';
@@ -117,7 +139,7 @@ std::vector<int> finalRowsOf(std::span<const Row> rows, const std::vector<Attrib
       key = moved;
     }
     const auto found = std::lower_bound(result.rows.begin(), result.rows.end(), key);
-    finalRows.push_back(static_cast<int>(found - result.rows.begin()));
+    finalRows[r] = static_cast<int>(found - result.rows.begin());
   }
   return finalRows;
 }

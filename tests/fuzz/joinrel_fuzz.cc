@@ -2,8 +2,13 @@
 // fuzzer's bytes as the input file, and stops on any run that does not end the
 // way every run must: status 0 and a silent console, or status 1 after exactly
 // one of the program's messages and one pause; the input file unchanged and
-// nothing on the error stream either way. The sanitizers it is built with
-// catch the rest.
+// nothing on the error stream either way. It runs each input a second time
+// watched, as the page runs it, and stops when that run ends otherwise or
+// when the facts that explain it do not hold: each pair rebuilds its joined
+// row, whose join cells are equal, a product pairs every two rows in order,
+// no operand row is both paired and unmatched and every one is one of them,
+// and every result row stands for at least one joined row, each joined row
+// for exactly one. The sanitizers it is built with catch the rest.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -13,12 +18,16 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <numeric>
+#include <span>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "driver/driver.h"
+#include "explain/explain.h"
 #include "messages/messages.h"
 #include "observe/observer.h"
 
@@ -117,6 +126,117 @@ bool isProgramMessage(std::string_view message, std::int64_t lineAfterLast) {
   });
 }
 
+// Returns the cells of `row`, a row `width` cells wide.
+std::vector<std::string_view> cellsOf(joinrel::Row row, std::size_t width) {
+  std::vector<std::string_view> cells(width);
+  joinrel::splitRow(row, cells);
+  return cells;
+}
+
+// Checks the facts of each step as it is done, against its operands and the
+// rows it built, and result's tidying once result is written.
+class CheckingObserver final : public joinrel::RunObserver {
+ public:
+  joinrel::RowRecorder* rowRecorder() override { return explainer_.rowRecorder(); }
+  void relationWritten(const joinrel::Relation& relation, joinrel::LineNumber line) override {
+    explainer_.relationWritten(relation, line);
+  }
+  void joinListResolved(std::span<const std::int64_t> relations) override {
+    explainer_.joinListResolved(relations);
+  }
+  void joinStepDone(const joinrel::JoinStep& step) override {
+    explainer_.joinStepDone(step);
+    if (explainer_.steps().size() != static_cast<std::size_t>(step.number)) {
+      fail("a step without its facts", std::to_string(step.number));
+    }
+    check(step, explainer_.steps().back().lineage);
+    joinedRows_ = explainer_.steps().back().lineage.pairs.size();
+  }
+  void resultBuilt(const joinrel::Relation& result) override {
+    explainer_.resultBuilt(result);
+    if (explainer_.steps().empty()) joinedRows_ = result.rows.size();
+  }
+  void resultWritten(const joinrel::Relation& result) override {
+    explainer_.resultWritten(result);
+    if (explainer_.joinList().empty()) return;
+    const auto& tidy = explainer_.tidy();
+    if (!tidy) fail("result without its sources", "");
+    if (tidy->lineage.rowEnds.size() != result.rows.size())
+      fail("a source list per result row", "");
+    std::vector<int> sources = tidy->lineage.rows;
+    std::sort(sources.begin(), sources.end());
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      if (sources[i] != static_cast<int>(i) || sources.size() != joinedRows_) {
+        fail("a joined row not the source of exactly one result row", std::to_string(i));
+      }
+    }
+    for (std::size_t row = 0; row < result.rows.size(); ++row) {
+      if (joinrel::sourcesOf(tidy->lineage, row).empty()) fail("a result row without a source", "");
+    }
+  }
+  void runStopped(joinrel::MessageKind kind, joinrel::LineNumber line,
+                  const joinrel::Particulars& particulars) override {
+    explainer_.runStopped(kind, line, particulars);
+  }
+
+ private:
+  static void check(const joinrel::JoinStep& step, const joinrel::StepLineage& lineage) {
+    const joinrel::Relation& left = step.left;
+    const joinrel::Relation& right = step.right;
+    const std::vector<joinrel::Attribute> attributes =
+        joinrel::joinedAttributes(left, right, step.key);
+    // A step that built each distinct row once laid its columns out by name.
+    std::vector<std::size_t> order(attributes.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    if (!lineage.leftFirst.empty()) order = joinrel::columnsByName(attributes);
+    const std::vector<int> built = joinrel::builtRowsOf(lineage);
+    std::vector<char> leftPaired(left.rows.size(), 0);
+    std::vector<char> rightPaired(right.rows.size(), 0);
+    for (std::size_t i = 0; i < lineage.pairs.size(); ++i) {
+      const auto [l, r] = lineage.pairs[i];
+      const std::vector<std::string_view> leftCells = cellsOf(left.rows[l], left.attributes.size());
+      const std::vector<std::string_view> rightCells =
+          cellsOf(right.rows[r], right.attributes.size());
+      if (step.key && leftCells[step.key->left] != rightCells[step.key->right]) {
+        fail("a pair whose join cells differ", std::to_string(i));
+      }
+      if (!step.key && (l != static_cast<int>(i / right.rows.size()) ||
+                        r != static_cast<int>(i % right.rows.size()))) {
+        fail("a product's pairs out of order", std::to_string(i));
+      }
+      std::vector<std::string_view> cells = leftCells;
+      for (std::size_t k = 0; k < rightCells.size(); ++k) {
+        if (!step.key || static_cast<int>(k) != step.key->right) cells.push_back(rightCells[k]);
+      }
+      std::string text;
+      for (std::size_t k = 0; k < order.size(); ++k) {
+        if (k > 0) text += ',';
+        text += cells[order[k]];
+      }
+      if (step.built.rows.at(static_cast<std::size_t>(built[i])) != text) {
+        fail("a pair that does not rebuild its joined row", text);
+      }
+      leftPaired[l] = rightPaired[r] = 1;
+    }
+    checkUnmatched(leftPaired, lineage.unmatchedLeft);
+    checkUnmatched(rightPaired, lineage.unmatchedRight);
+  }
+
+  // Every row either paired or unmatched, and not both.
+  static void checkUnmatched(std::vector<char> paired, const std::vector<int>& unmatched) {
+    for (const int row : unmatched) {
+      if (paired[static_cast<std::size_t>(row)] != 0) fail("a row paired and unmatched", "");
+      paired[static_cast<std::size_t>(row)] = 1;
+    }
+    if (std::find(paired.begin(), paired.end(), 0) != paired.end()) {
+      fail("a row neither paired nor unmatched", "");
+    }
+  }
+
+  joinrel::RunExplainer explainer_;
+  std::size_t joinedRows_ = 0;
+};
+
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -161,5 +281,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fail("status neither 0 nor 1", std::to_string(status));
   }
   if (readFile(input) != bytes) fail("the input file changed", input.string());
+
+  // Watched, as the page runs it: the same run, and facts that hold.
+  const std::string output1 = fs::exists(output) ? readFile(output) : std::string();
+  fs::remove(output, error);
+  std::ostringstream watchedConsole;
+  CheckingObserver checking;
+  const int watchedStatus = joinrel::runJoinrel(args, watchedConsole, errors, countPause, checking);
+  if (watchedStatus != status || watchedConsole.str() != shown) {
+    fail("a watched run that ends otherwise", watchedConsole.str());
+  }
+  if ((fs::exists(output) ? readFile(output) : std::string()) != output1) {
+    fail("a watched run that writes another output", output.string());
+  }
   return 0;
 }
