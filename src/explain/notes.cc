@@ -18,10 +18,22 @@ struct CodePointRange {
   char32_t last;
 };
 constexpr std::array<CodePointRange, 17> kInvisible = {{
-    {0x00AD, 0x00AD},   {0x034F, 0x034F},   {0x061C, 0x061C},   {0x115F, 0x1160},
-    {0x17B4, 0x17B5},   {0x180B, 0x180F},   {0x200B, 0x200F},   {0x202A, 0x202E},
-    {0x2060, 0x206F},   {0x3164, 0x3164},   {0xFE00, 0xFE0F},   {0xFEFF, 0xFEFF},
-    {0xFFA0, 0xFFA0},   {0xFFF0, 0xFFF8},   {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A},
+    {0x00AD, 0x00AD},
+    {0x034F, 0x034F},
+    {0x061C, 0x061C},
+    {0x115F, 0x1160},
+    {0x17B4, 0x17B5},
+    {0x180B, 0x180F},
+    {0x200B, 0x200F},
+    {0x202A, 0x202E},
+    {0x2060, 0x206F},
+    {0x3164, 0x3164},
+    {0xFE00, 0xFE0F},
+    {0xFEFF, 0xFEFF},
+    {0xFFA0, 0xFFA0},
+    {0xFFF0, 0xFFF8},
+    {0x1BCA0, 0x1BCA3},
+    {0x1D173, 0x1D17A},
     {0xE0000, 0xE0FFF},
 }};
 constexpr std::array<CodePointRange, 4> kBidiControls = {{
@@ -120,7 +132,7 @@ void NoteTaker::textRead(std::string_view text) noexcept {
     add({.kind = NoteKind::byteOrderMark, .line = 1});
     at = 3;
   }
-  LineNumber line = 1;       // the line of byte `counted`
+  LineNumber line = 1;  // the line of byte `counted`
   std::size_t counted = 0;
   std::vector<char32_t> onLine;  // the characters noted on `line`
   try {
@@ -214,7 +226,10 @@ void NoteTaker::noteNames(std::int64_t relation, const HeaderReading& header, co
 void NoteTaker::noteRelation(std::int64_t relation, LineNumber line, std::string_view name) {
   const auto listed = std::find(joinList_.begin(), joinList_.end(), name);
   if (listed == joinList_.end()) {
-    add({.kind = NoteKind::notJoined, .line = line, .relation = relation, .name = std::string(name)});
+    add({.kind = NoteKind::notJoined,
+         .line = line,
+         .relation = relation,
+         .name = std::string(name)});
     return;
   }
   auto& first = joined_[static_cast<std::size_t>(listed - joinList_.begin())];

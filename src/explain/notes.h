@@ -59,8 +59,8 @@ struct Note {
   // The bytes never read (textAfterList), the type text as read (typeCut),
   // the cell (blankInKeyCell), the name as written (blankInName).
   std::string text{};
-  int cells = 0;       // extraCells, missingCells: the cells the line holds
-  int attributes = 0;  // extraCells, missingCells: the relation's attributes
+  int cells = 0;                          // extraCells, missingCells: the cells the line holds
+  int attributes = 0;                     // extraCells, missingCells: the relation's attributes
   NamePlace place = NamePlace::relation;  // blankInName
   int step = 0;                           // blankInKeyCell: the step comparing it, from 1
   std::int64_t used = -1;                 // sameName: the relation the join reads for the name
@@ -115,7 +115,9 @@ class NoteTaker final : public ReadNotes {
   // Keeps `note` when its kind has room, else counts it.
   void add(Note&& note) noexcept;
   // True when a note of `kind` would be counted rather than kept.
-  bool full(NoteKind kind) const { return kept_[static_cast<std::size_t>(kind)] >= kNotesOfEachKind; }
+  bool full(NoteKind kind) const {
+    return kept_[static_cast<std::size_t>(kind)] >= kNotesOfEachKind;
+  }
   void noteNames(std::int64_t relation, const HeaderReading& header, const Name& name,
                  std::span<const Attribute> attributes);
   void noteRelation(std::int64_t relation, LineNumber line, std::string_view name);

@@ -7,7 +7,7 @@ namespace joinrel {
 namespace {
 
 // Reads the next non-empty line, where a header is expected.
-std::string_view readHeaderLine(InputFile& inputFile) {
+inline std::string_view readHeaderLine(InputFile& inputFile) {
   for (;;) {
     if (inputFile.atEnd())
       throw FatalError::atLine(MessageKind::MissingHeader, inputFile.lineAfterLast());
@@ -41,8 +41,9 @@ class ListCursor {
 // the 50th attribute; returns true when its ")" ended it. A blank after any
 // byte taken switches the attribute to its type text and is dropped; a ")"
 // right after a type byte closes a "(" opened in a type text; a comma always
-// ends an attribute. `cutTypes`, when given, receives each attribute whose
+// ends an attribute. With kNoting, `cutTypes` receives each attribute whose
 // type text holds a "(" that a comma ended.
+template <bool kNoting>
 bool parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes,
                         std::vector<int>* cutTypes) {
   if (at.current() == ')') return true;
@@ -73,9 +74,10 @@ bool parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes,
       }
     }
     if (at.current() == ')') return true;
-    if (cutTypes != nullptr && openParenthesis &&
-        attribute.type.find('(') != std::string::npos) {
-      cutTypes->push_back(static_cast<int>(attributes.size()) - 1);
+    if constexpr (kNoting) {
+      if (openParenthesis && attribute.type.find('(') != std::string::npos) {
+        cutTypes->push_back(static_cast<int>(attributes.size()) - 1);
+      }
     }
     at.advance();  // past the comma
     // The rest of the line is ignored, even when there is none: the comma
@@ -88,7 +90,7 @@ bool parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes,
 
 // The number of commas in `line`, found one by one: cells are short, and a
 // search per comma reads fewer instructions than a test per byte.
-std::ptrdiff_t commasIn(std::string_view line) {
+inline std::ptrdiff_t commasIn(std::string_view line) {
   const char* const end = line.data() + line.size();
   std::ptrdiff_t commas = 0;
   for (const char* at = std::find(line.data(), end, ','); at != end;
@@ -119,21 +121,14 @@ void rewriteRows(Relation& relation) {
   builder.moveRowsInto(relation);
 }
 
-}  // namespace
-
-void echoFirstLine(InputFile& inputFile, ReadSink& sink) {
-  if (ReadNotes* notes = sink.notes()) notes->textRead(inputFile.text());
-  const std::string_view line = inputFile.readLine();
-  if (line.empty()) throw FatalError(MessageKind::EmptyFirstLine);
-  sink.firstLineRead(line);
-}
-
-std::int64_t countRelations(const InputFile& inputFile) {
-  return inputFile.linesAfterFirstHolding('(');
-}
-
-void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes,
-                 ReadNotes* notes, std::int64_t relation) {
+// The reader's steps, instantiated apart for a run nobody watches
+// (kNoting false, `notes` null), so that the command line's loops stay as
+// they were, and for one whose `notes` hear what is read. readHeaderLine and
+// commasIn are inline for the same reason: each instantiation inlines them
+// as the one function did.
+template <bool kNoting>
+void parseHeaderNoting(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes,
+                       ReadNotes* notes, std::int64_t relation) {
   const std::string_view line = readHeaderLine(inputFile);
   const LineNumber lineNumber = inputFile.lineNumber();
   // The first byte always belongs to the name, even when it is "(".
@@ -144,18 +139,19 @@ void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attri
   if (open > MAX_NAME) throw FatalError::atLine(MessageKind::NameTooLong, lineNumber);
   std::copy_n(line.begin(), open, name.begin());
   ListCursor at(line.substr(open + 1), lineNumber);
-  if (notes == nullptr) {
-    parseAttributeList(at, attributes, nullptr);
-    return;
+  if constexpr (kNoting) {
+    HeaderReading header{lineNumber, line, open, 0, {}};
+    const bool closed = parseAttributeList<true>(at, attributes, &header.cutTypes);
+    header.listEnd = open + 1 + at.position() + (closed ? 1 : 0);
+    notes->headerRead(relation, header, name, attributes);
+  } else {
+    parseAttributeList<false>(at, attributes, nullptr);
   }
-  HeaderReading header{lineNumber, line, open, 0, {}};
-  const bool closed = parseAttributeList(at, attributes, &header.cutTypes);
-  header.listEnd = open + 1 + at.position() + (closed ? 1 : 0);
-  notes->headerRead(relation, header, name, attributes);
 }
 
-void readRows(InputFile& inputFile, Relation& relation, ReadNotes* notes) {
-  const LineNumber firstRowLine = inputFile.lineNumber() + 1;
+template <bool kNoting>
+void readRowsNoting(InputFile& inputFile, Relation& relation, ReadNotes* notes) {
+  [[maybe_unused]] const LineNumber firstRowLine = inputFile.lineNumber() + 1;
   bool linesAreRows = true;  // every line so far is its row's text
   while (!inputFile.atEnd()) {
     const std::string_view line = inputFile.readLine();
@@ -170,7 +166,7 @@ void readRows(InputFile& inputFile, Relation& relation, ReadNotes* notes) {
     linesAreRows = linesAreRows && commas + 1 == relation.attributeCount();
     relation.rows.push_back(line);
   }
-  if (notes != nullptr) {
+  if constexpr (kNoting) {
     notes->rowsRead(relation.rows, relation.attributeCount(), firstRowLine, linesAreRows);
   }
   if (linesAreRows) {
@@ -180,9 +176,11 @@ void readRows(InputFile& inputFile, Relation& relation, ReadNotes* notes) {
   }
 }
 
-std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationCount,
-                                    std::span<const Attribute> joinList, ReadSink& sink,
-                                    std::vector<std::int64_t>* fileIndices) {
+template <bool kNoting>
+std::vector<Relation> loadRelationsNoting(InputFile& inputFile, std::int64_t relationCount,
+                                          std::span<const Attribute> joinList, ReadSink& sink,
+                                          std::vector<std::int64_t>* fileIndices,
+                                          ReadNotes* notes) {
   std::vector<std::string_view> wanted;  // names the join reads and no kept relation carries
   for (const Attribute& entry : joinList) {
     if (std::find(wanted.begin(), wanted.end(), nameToString(entry.name)) == wanted.end()) {
@@ -190,13 +188,12 @@ std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationC
     }
   }
   std::vector<Relation> kept;
-  ReadNotes* const notes = sink.notes();
   for (std::int64_t i = 0; i < relationCount; ++i) {
     Relation relation;
-    parseHeader(inputFile, relation.name, relation.attributes, notes, i);
+    parseHeaderNoting<kNoting>(inputFile, relation.name, relation.attributes, notes, i);
     // A block's rows are the lines right after its header, up to an empty line.
     const LineNumber firstRowLine = inputFile.lineNumber() + 1;
-    readRows(inputFile, relation, notes);
+    readRowsNoting<kNoting>(inputFile, relation, notes);
     sink.relationRead(relation, firstRowLine);
     const auto name = std::find(wanted.begin(), wanted.end(), nameToString(relation.name));
     if (name != wanted.end()) {
@@ -213,6 +210,47 @@ std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationC
     }
   }
   return kept;
+}
+
+}  // namespace
+
+void echoFirstLine(InputFile& inputFile, ReadSink& sink) {
+  if (ReadNotes* notes = sink.notes()) notes->textRead(inputFile.text());
+  const std::string_view line = inputFile.readLine();
+  if (line.empty()) throw FatalError(MessageKind::EmptyFirstLine);
+  sink.firstLineRead(line);
+}
+
+std::int64_t countRelations(const InputFile& inputFile) {
+  return inputFile.linesAfterFirstHolding('(');
+}
+
+void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes,
+                 ReadNotes* notes, std::int64_t relation) {
+  if (notes == nullptr) {
+    parseHeaderNoting<false>(inputFile, name, attributes, nullptr, relation);
+  } else {
+    parseHeaderNoting<true>(inputFile, name, attributes, notes, relation);
+  }
+}
+
+void readRows(InputFile& inputFile, Relation& relation, ReadNotes* notes) {
+  if (notes == nullptr) {
+    readRowsNoting<false>(inputFile, relation, nullptr);
+  } else {
+    readRowsNoting<true>(inputFile, relation, notes);
+  }
+}
+
+std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationCount,
+                                    std::span<const Attribute> joinList, ReadSink& sink,
+                                    std::vector<std::int64_t>* fileIndices) {
+  ReadNotes* const notes = sink.notes();
+  if (notes == nullptr) {
+    return loadRelationsNoting<false>(inputFile, relationCount, joinList, sink, fileIndices,
+                                      nullptr);
+  }
+  return loadRelationsNoting<true>(inputFile, relationCount, joinList, sink, fileIndices, notes);
 }
 
 }  // namespace joinrel

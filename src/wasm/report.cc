@@ -406,10 +406,11 @@ std::string JsonReport::briefText() const {
   const std::string truncated = rowsHeard_ == 0 && cellsCut_ == 0
                                     ? std::string("false")
                                     : "{\"rows\":" + std::to_string(rowsHeard_) + ",\"cells\":0}";
-  return compose("", relationsWritten_, "", stepsDone_, "null", resultWritten_,
-                 R"({"relations":[],"steps":[],"tidy":null,"notes":[],"moreNotes":{},"particulars":)" + particulars_ +
-                     ",\"truncated\":" + truncated + "}",
-                 true);
+  return compose(
+      "", relationsWritten_, "", stepsDone_, "null", resultWritten_,
+      R"({"relations":[],"steps":[],"tidy":null,"notes":[],"moreNotes":{},"particulars":)" +
+          particulars_ + ",\"truncated\":" + truncated + "}",
+      true);
 }
 
 std::string JsonReport::compose(std::string_view relations, std::size_t moreRelations,

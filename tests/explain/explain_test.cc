@@ -185,8 +185,8 @@ void checkSharedNameFacts(const StepFacts& got, const ReferenceStep& want, std::
   std::vector<std::array<int, 2>> columns;
   for (const std::string& name : want.shared) {
     const auto inLeft = std::find(attributes.begin(), attributes.end(), name);
-    const auto inRight =
-        std::find(attributes.begin() + static_cast<std::ptrdiff_t>(leftWidth), attributes.end(), name);
+    const auto inRight = std::find(attributes.begin() + static_cast<std::ptrdiff_t>(leftWidth),
+                                   attributes.end(), name);
     columns.push_back({static_cast<int>(inLeft - attributes.begin()),
                        static_cast<int>(inRight - attributes.begin())});
   }
@@ -211,7 +211,8 @@ void checkSharedNameFacts(const StepFacts& got, const ReferenceStep& want, std::
 // put the other way round.
 std::optional<std::array<int, 2>> cellOrderBreak(const std::vector<Cells>& rows) {
   for (std::size_t r = 0; r + 1 < rows.size(); ++r) {
-    if (rows[r + 1] < rows[r]) return std::array<int, 2>{static_cast<int>(r), static_cast<int>(r + 1)};
+    if (rows[r + 1] < rows[r])
+      return std::array<int, 2>{static_cast<int>(r), static_cast<int>(r + 1)};
   }
   return std::nullopt;
 }

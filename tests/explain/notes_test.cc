@@ -46,8 +46,8 @@ TEST(NotesTest, KnowsInvisibleCharactersAndBidiControls) {
                            0xFFA0U, 0xFFF8U, 0x1D17AU, 0xE0000U, 0xE0FFFU}) {
     EXPECT_TRUE(isInvisible(c)) << std::hex << static_cast<unsigned>(c);
   }
-  for (const char32_t c : {0x20U, 0xACU, 0xAEU, 0x1161U, 0x2010U, 0x2070U, 0xFFF9U, 0x1D17BU,
-                           0xE1000U}) {
+  for (const char32_t c :
+       {0x20U, 0xACU, 0xAEU, 0x1161U, 0x2010U, 0x2070U, 0xFFF9U, 0x1D17BU, 0xE1000U}) {
     EXPECT_FALSE(isInvisible(c)) << std::hex << static_cast<unsigned>(c);
   }
   for (const char32_t c : {0x61CU, 0x200EU, 0x200FU, 0x202AU, 0x202EU, 0x2066U, 0x2069U}) {

@@ -245,9 +245,9 @@ class CheckingObserver final : public joinrel::RunObserver {
       for (std::size_t k = 0; k < shared.columns.size(); ++k) {
         const bool differs = cells.at(static_cast<std::size_t>(shared.columns[k][0])) !=
                              cells.at(static_cast<std::size_t>(shared.columns[k][1]));
-        const bool isListed =
-            listed < shared.differing.size() &&
-            shared.differing[listed] == std::array<int, 2>{static_cast<int>(i), static_cast<int>(k)};
+        const bool isListed = listed < shared.differing.size() &&
+                              shared.differing[listed] ==
+                                  std::array<int, 2>{static_cast<int>(i), static_cast<int>(k)};
         if (differs != isListed) fail("a differing entry that does not differ, or one missing", "");
         listed += isListed ? 1 : 0;
         agrees = agrees && !differs;

@@ -212,12 +212,13 @@ TEST(ReportTest, TellsRowsWhileTheyFitAndCountsTheRest) {
 // keep; a relation joined with itself; result ordered as texts, where "New
 // York" comes before "New".
 TEST(ReportTest, ExplainsSharedNamesSelfJoinsAndTheByteOrder) {
-  expectPieces(reportOfRun("Q(Enroll, Teach)\n\nEnroll(student, course, term)\nAnna,DB,fall\n"
-                           "Bela,DB,spring\nCili,OS,fall\nDani,OS,spring\nEmil,AI,fall\n\n"
-                           "Teach(term, course, teacher)\nfall,DB,Kiss\nfall,OS,Nagy\nfall,AI,Toth\n"),
-               {R"("attribute":"course","attributeColumns":[1,1],"shared":["term"],)",
-                R"("sharedColumns":[[2,3]],"differing":[[1,"term"],[3,"term"]],)"
-                R"("keptByAllShared":3,"selfJoin":false})"});
+  expectPieces(
+      reportOfRun("Q(Enroll, Teach)\n\nEnroll(student, course, term)\nAnna,DB,fall\n"
+                  "Bela,DB,spring\nCili,OS,fall\nDani,OS,spring\nEmil,AI,fall\n\n"
+                  "Teach(term, course, teacher)\nfall,DB,Kiss\nfall,OS,Nagy\nfall,AI,Toth\n"),
+      {R"("attribute":"course","attributeColumns":[1,1],"shared":["term"],)",
+       R"("sharedColumns":[[2,3]],"differing":[[1,"term"],[3,"term"]],)"
+       R"("keptByAllShared":3,"selfJoin":false})"});
   expectPieces(reportOfRun("Q(Emp, Emp)\n\nEmp(name, dept)\nAnna,1\nBela,2\n"),
                {R"("shared":["dept"],)", R"("keptByAllShared":2,"selfJoin":true})"});
   expectPieces(reportOfRun("Q(C)\n\nC(city, n)\nNew,1\nNew York,1\nAlba,2\n"),
