@@ -132,10 +132,10 @@ void NoteTaker::textRead(std::string_view text) noexcept {
     add({.kind = NoteKind::byteOrderMark, .line = 1});
     at = 3;
   }
-  LineNumber line = 1;  // the line of byte `counted`
-  std::size_t counted = 0;
-  std::vector<char32_t> onLine;  // the characters noted on `line`
   try {
+    LineNumber line = 1;  // the line of byte `counted`
+    std::size_t counted = 0;
+    std::vector<char32_t> onLine;  // the characters noted on `line`
     for (;;) {
       at = static_cast<std::size_t>(
           std::find_if(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(),
@@ -168,8 +168,9 @@ void NoteTaker::headerRead(std::int64_t relation, const HeaderReading& header, c
                            std::span<const Attribute> attributes) noexcept {
   try {
     if (relation == -1) {
-      joinList_.clear();
-      for (const Attribute& entry : attributes) joinList_.emplace_back(nameToString(entry.name));
+      joinList_.resize(attributes.size());
+      std::transform(attributes.begin(), attributes.end(), joinList_.begin(),
+                     [](const Attribute& entry) { return std::string(nameToString(entry.name)); });
       joined_.assign(joinList_.size(), {-1, 0});
     } else {
       relation_ = relation;

@@ -121,11 +121,11 @@ void rewriteRows(Relation& relation) {
   builder.moveRowsInto(relation);
 }
 
-// The reader's steps, instantiated apart for a run nobody watches
-// (kNoting false, `notes` null), so that the command line's loops stay as
-// they were, and for one whose `notes` hear what is read. readHeaderLine and
-// commasIn are inline for the same reason: each instantiation inlines them
-// as the one function did.
+// The header parser and the row reader, instantiated apart for a run nobody
+// watches (kNoting false, `notes` null), so that the command line's loops
+// stay as they were, and for one whose `notes` hear what is read.
+// readHeaderLine and commasIn are inline for the same reason: each
+// instantiation inlines them as the one function did.
 template <bool kNoting>
 void parseHeaderNoting(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes,
                        ReadNotes* notes, std::int64_t relation) {
@@ -176,42 +176,6 @@ void readRowsNoting(InputFile& inputFile, Relation& relation, ReadNotes* notes) 
   }
 }
 
-template <bool kNoting>
-std::vector<Relation> loadRelationsNoting(InputFile& inputFile, std::int64_t relationCount,
-                                          std::span<const Attribute> joinList, ReadSink& sink,
-                                          std::vector<std::int64_t>* fileIndices,
-                                          ReadNotes* notes) {
-  std::vector<std::string_view> wanted;  // names the join reads and no kept relation carries
-  for (const Attribute& entry : joinList) {
-    if (std::find(wanted.begin(), wanted.end(), nameToString(entry.name)) == wanted.end()) {
-      wanted.push_back(nameToString(entry.name));
-    }
-  }
-  std::vector<Relation> kept;
-  for (std::int64_t i = 0; i < relationCount; ++i) {
-    Relation relation;
-    parseHeaderNoting<kNoting>(inputFile, relation.name, relation.attributes, notes, i);
-    // A block's rows are the lines right after its header, up to an empty line.
-    const LineNumber firstRowLine = inputFile.lineNumber() + 1;
-    readRowsNoting<kNoting>(inputFile, relation, notes);
-    sink.relationRead(relation, firstRowLine);
-    const auto name = std::find(wanted.begin(), wanted.end(), nameToString(relation.name));
-    if (name != wanted.end()) {
-      wanted.erase(name);
-      relation.rows.shrink_to_fit();  // kept for the whole run
-      kept.push_back(std::move(relation));
-      if (fileIndices != nullptr) fileIndices->push_back(i);
-    }
-  }
-  // Only empty lines may follow the last block.
-  while (!inputFile.atEnd()) {
-    if (!inputFile.readLine().empty()) {
-      throw FatalError::badHeader(inputFile.lineNumber(), HeaderFault::LineAfterLastBlock);
-    }
-  }
-  return kept;
-}
-
 }  // namespace
 
 void echoFirstLine(InputFile& inputFile, ReadSink& sink) {
@@ -245,12 +209,36 @@ void readRows(InputFile& inputFile, Relation& relation, ReadNotes* notes) {
 std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationCount,
                                     std::span<const Attribute> joinList, ReadSink& sink,
                                     std::vector<std::int64_t>* fileIndices) {
-  ReadNotes* const notes = sink.notes();
-  if (notes == nullptr) {
-    return loadRelationsNoting<false>(inputFile, relationCount, joinList, sink, fileIndices,
-                                      nullptr);
+  std::vector<std::string_view> wanted;  // names the join reads and no kept relation carries
+  for (const Attribute& entry : joinList) {
+    if (std::find(wanted.begin(), wanted.end(), nameToString(entry.name)) == wanted.end()) {
+      wanted.push_back(nameToString(entry.name));
+    }
   }
-  return loadRelationsNoting<true>(inputFile, relationCount, joinList, sink, fileIndices, notes);
+  std::vector<Relation> kept;
+  ReadNotes* const notes = sink.notes();
+  for (std::int64_t i = 0; i < relationCount; ++i) {
+    Relation relation;
+    parseHeader(inputFile, relation.name, relation.attributes, notes, i);
+    // A block's rows are the lines right after its header, up to an empty line.
+    const LineNumber firstRowLine = inputFile.lineNumber() + 1;
+    readRows(inputFile, relation, notes);
+    sink.relationRead(relation, firstRowLine);
+    const auto name = std::find(wanted.begin(), wanted.end(), nameToString(relation.name));
+    if (name != wanted.end()) {
+      wanted.erase(name);
+      relation.rows.shrink_to_fit();  // kept for the whole run
+      kept.push_back(std::move(relation));
+      if (fileIndices != nullptr) fileIndices->push_back(i);
+    }
+  }
+  // Only empty lines may follow the last block.
+  while (!inputFile.atEnd()) {
+    if (!inputFile.readLine().empty()) {
+      throw FatalError::badHeader(inputFile.lineNumber(), HeaderFault::LineAfterLastBlock);
+    }
+  }
+  return kept;
 }
 
 }  // namespace joinrel

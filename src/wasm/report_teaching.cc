@@ -34,9 +34,9 @@ constexpr std::array<std::string_view, 3> kNamePlaces = {"relation", "attribute"
 
 // Appends one note as a JSON object.
 void appendNote(std::string& json, const Note& note) {
-  json += "{\"kind\":\"";
+  json += R"({"kind":")";
   json += kNoteKindIds[static_cast<std::size_t>(note.kind)];
-  json += "\",\"line\":" + std::to_string(note.line);
+  json += R"(","line":)" + std::to_string(note.line);
   switch (note.kind) {
     case NoteKind::extraCells:
     case NoteKind::missingCells:
