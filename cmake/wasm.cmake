@@ -24,7 +24,8 @@ set(JOINREL_WASM_LINK_OPTIONS
   -sEXPORTED_RUNTIME_METHODS=HEAPU8,FS
 )
 
-add_library(joinrel_entry OBJECT src/wasm/entry.cc src/wasm/report.cc)
+add_library(joinrel_entry OBJECT src/wasm/entry.cc src/wasm/report.cc
+  src/wasm/report_teaching.cc)
 target_compile_options(joinrel_entry PRIVATE -fexceptions)
 target_link_libraries(joinrel_entry PUBLIC joinrel_explain)
 foreach(variant IN ITEMS joinrel joinrel_single)

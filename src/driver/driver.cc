@@ -147,7 +147,10 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 class RunWriter final : public ReadSink, public JoinSink {
  public:
   RunWriter(OutputFile& outputFile, RunObserver& observer)
-      : outputFile_(outputFile), observer_(observer), recorder_(observer.rowRecorder()) {}
+      : outputFile_(outputFile),
+        observer_(observer),
+        recorder_(observer.rowRecorder()),
+        notes_(observer.readNotes()) {}
 
   // The first line, then an empty line.
   void firstLineRead(std::string_view line) override {
@@ -162,6 +165,8 @@ class RunWriter final : public ReadSink, public JoinSink {
     observer_.relationWritten(relation, firstRowLine);
     if (recorder_ != nullptr && keepingNames_) keepName(relation);
   }
+  // The pieces read are the watcher's to ask for.
+  ReadNotes* notes() override { return notes_; }
   // The rows' fates are the watcher's to ask for.
   RowRecorder* recorder() override { return recorder_; }
   // Kept only for a watcher with a recorder, as only it offers them.
@@ -200,6 +205,7 @@ class RunWriter final : public ReadSink, public JoinSink {
   OutputFile& outputFile_;
   RunObserver& observer_;
   RowRecorder* recorder_;
+  ReadNotes* notes_;
   std::vector<std::int64_t> fileIndices_;
   std::vector<std::string> loadedNames_;
   bool keepingNames_ = true;
@@ -289,7 +295,7 @@ void run(const std::filesystem::path& inputPath, const std::filesystem::path& ou
   inputFile.rewind();
   Name joinListName = blankName();  // parsed with the list, read nowhere
   std::vector<Attribute> joinList;
-  parseHeader(inputFile, joinListName, joinList);
+  parseHeader(inputFile, joinListName, joinList, writer.notes());
   const std::vector<Relation> relations =
       loadRelations(inputFile, relationCount, joinList, writer, &writer.fileIndices());
 

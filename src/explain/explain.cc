@@ -172,6 +172,11 @@ void RunExplainer::joinListResolved(std::span<const std::int64_t> relations) {
 void RunExplainer::joinStepDone(const JoinStep& step) {
   std::optional<StepLineage> lineage = recorder_.takeStep();
   ++stepsDone_;
+  try {
+    leftWidths_.push_back(step.left.attributeCount());
+  } catch (const std::bad_alloc&) {
+    lineage.reset();  // the steps after it cannot be traced to their relations
+  }
   // Facts are kept only while every earlier step's are.
   if (!lineage || steps_.size() + 1 != stepsDone_) return;
   try {
@@ -185,8 +190,11 @@ void RunExplainer::joinStepDone(const JoinStep& step) {
                     step.key,
                     sharedNames(step.left, step.right, step.key),
                     std::move(*lineage)};
+    facts.sharedFacts =
+        sharedNameFacts(step.left, step.right, step.key, facts.shared, facts.lineage.pairs);
     lastColumns_ = columnsByName(joinedAttributes(step.left, step.right, step.key));
     steps_.push_back(std::move(facts));
+    noteKeyCells(step);
   } catch (const std::bad_alloc&) {
     lastColumns_.clear();
   }
@@ -210,6 +218,7 @@ void RunExplainer::resultWritten(const Relation& result) {
     if (joinList_.size() == 1) {
       tidy_ = TidyFacts{joinList_[0],
                         tidyLineage(columnsByName(before->attributes), finalRows, finalRowCount)};
+      tidy_->byteOrder = rowsOrderedByBytes(result);
       return;
     }
     // The sources are every joined row of the last step, the row it built
@@ -220,6 +229,7 @@ void RunExplainer::resultWritten(const Relation& result) {
     std::transform(built.begin(), built.end(), finalOfJoined.begin(),
                    [&](int row) { return finalRows[static_cast<std::size_t>(row)]; });
     tidy_ = TidyFacts{-1, tidyLineage(lastColumns_, finalOfJoined, finalRowCount)};
+    tidy_->byteOrder = rowsOrderedByBytes(result);
   } catch (const std::bad_alloc&) {
     tidy_.reset();
   }

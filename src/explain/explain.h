@@ -4,6 +4,7 @@
 // result stands for. The command line gathers none of them.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "explain/notes.h"
 #include "join/join.h"
 #include "observe/observer.h"
 #include "relation/relation.h"
@@ -101,6 +103,27 @@ inline std::span<const int> sourcesOf(const TidyLineage& tidy, std::size_t row) 
 TidyLineage tidyLineage(std::vector<std::size_t> columns, const std::vector<int>& finalRows,
                         std::size_t finalRowCount);
 
+// How the joined rows of a step agree on the names both operands carry but
+// the step does not compare (sharedNames()).
+struct SharedNameFacts {
+  // For each shared name, the columns of the joined relation (in joined
+  // order) that hold its two copies: the first column of that name in the
+  // left operand, and the first in the right one.
+  std::vector<std::array<int, 2>> columns;
+  // Each joined row whose two copies of a shared name differ, with that
+  // name's index in the shared names; by row, then by name.
+  std::vector<std::array<int, 2>> differing;
+  // The joined rows whose copies agree on every shared name: those a join
+  // on every shared name would keep.
+  int keptByAllShared = 0;
+};
+
+// Returns the shared name facts of the step that joined `left` and `right`
+// on `key` into one row per pair of `pairs`, `shared` being sharedNames().
+SharedNameFacts sharedNameFacts(const Relation& left, const Relation& right, const JoinKey& key,
+                                const std::vector<std::string>& shared,
+                                std::span<const RowPair> pairs);
+
 // The facts of one join step.
 struct StepFacts {
   std::int64_t leftRelation = -1;  // by index in file order; -1 for the chain built so far
@@ -111,6 +134,7 @@ struct StepFacts {
   JoinKey key;
   std::vector<std::string> shared;  // sharedNames() of the operands
   StepLineage lineage;
+  SharedNameFacts sharedFacts{};  // how the joined rows agree on the shared names
 };
 
 // The facts of how result was tidied.
@@ -120,7 +144,16 @@ struct TidyFacts {
   // joined rows.
   std::int64_t relation = -1;
   TidyLineage lineage;
+  // Two adjacent rows of result that a reading cell by cell, first column
+  // first, would put the other way round: rows are ordered as whole texts.
+  // None when the two orders agree.
+  std::optional<std::array<int, 2>> byteOrder{};
 };
+
+// Returns the first two adjacent rows of `result`, a relation in its final
+// form, whose cells compared one by one, first column first, as bytes, would
+// order them the other way round; none when no two would.
+std::optional<std::array<int, 2>> rowsOrderedByBytes(const Relation& result);
 
 // Gathers a run's facts as a watcher hears its events: the join's recorder,
 // each step's facts and result's tidying. Memory running out leaves out the
@@ -129,6 +162,7 @@ struct TidyFacts {
 class RunExplainer final : public RunObserver {
  public:
   RowRecorder* rowRecorder() override { return &recorder_; }
+  ReadNotes* readNotes() override { return &notes_; }
   void relationWritten(const Relation& /*relation*/, LineNumber /*firstRowLine*/) override {}
   void joinListResolved(std::span<const std::int64_t> relations) override;
   void joinStepDone(const JoinStep& step) override;
@@ -144,6 +178,8 @@ class RunExplainer final : public RunObserver {
   // The facts of result's tidying: none without a join list, before result
   // is written, or when memory ran out.
   const std::optional<TidyFacts>& tidy() const { return tidy_; }
+  // The notes on what the run took in as it is.
+  const NoteTaker& notes() const { return notes_; }
 
  private:
   // What resultBuilt() saw, until result is written.
@@ -153,7 +189,13 @@ class RunExplainer final : public RunObserver {
     std::shared_ptr<const void> text;  // keeps the rows' texts while the columns move
   };
 
+  // Notes each blank-edged cell the step compares, in the relations it
+  // comes from.
+  void noteKeyCells(const JoinStep& step) noexcept;
+
   LineageRecorder recorder_;
+  NoteTaker notes_;
+  std::vector<int> leftWidths_;  // each step's left operand's attribute count
   std::vector<std::int64_t> joinList_;
   std::vector<StepFacts> steps_;
   std::size_t stepsDone_ = 0;

@@ -7,6 +7,7 @@
 // those bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -65,6 +66,9 @@ class InputFile {
     return nextParenthesis_ < start + lineBuffer_.size();
   }
 
+  // The whole text, every pass alike.
+  std::string_view text() const { return text_; }
+
   // The line read last, and its 1-based physical line number.
   std::string_view lineBuffer() const { return lineBuffer_; }
   LineNumber lineNumber() const { return lineNumber_; }
@@ -86,6 +90,46 @@ class InputFile {
   std::size_t nextParenthesis_ = 0;  // the first "(" from where the last search began
 };
 
+// What the header parser read of one header line besides its name and
+// attributes.
+struct HeaderReading {
+  LineNumber line = 0;
+  std::string_view text;    // the whole line
+  std::size_t nameEnd = 0;  // where the "(" that opens the list stands
+  std::size_t listEnd = 0;  // where reading stopped; the bytes from here on are ignored
+  // The attributes, by index, whose type text holds a "(" that a comma
+  // ended before its ")": the comma also ended the attribute.
+  std::vector<int> cutTypes;
+};
+
+// Hears, for a watcher who asks, what the reader takes in as it is, the
+// pieces a reader of the file may not expect among them: the text, each
+// header as parsed and each relation's row lines. Absent for the command
+// line, whose reader then does nothing more. A method must not throw: a
+// watcher must not change what the run does.
+class ReadNotes {
+ public:
+  ReadNotes() = default;
+  ReadNotes(const ReadNotes&) = delete;
+  ReadNotes& operator=(const ReadNotes&) = delete;
+  virtual ~ReadNotes() = default;
+
+  // The whole input, once, before its first line is looked at; the view is
+  // valid for the run.
+  virtual void textRead(std::string_view text) noexcept = 0;
+  // A header just parsed: the first line's, whose attributes are the join
+  // list (`relation` -1), or that of relation `relation`, from 0 in file
+  // order; the views are valid for the call.
+  virtual void headerRead(std::int64_t relation, const HeaderReading& header, const Name& name,
+                          std::span<const Attribute> attributes) noexcept = 0;
+  // The row lines of the relation whose header was told last, before any is
+  // rewritten as its row: line i is input line `firstRowLine` + i.
+  // `linesFit` is true when every line holds one comma fewer than the
+  // relation's `attributeCount`. Valid for the call.
+  virtual void rowsRead(std::span<const Row> lines, int attributeCount, LineNumber firstRowLine,
+                        bool linesFit) noexcept = 0;
+};
+
 // Receives what the reader finishes, as soon as it is finished, so that it
 // is written before the reader goes on. A method may throw FatalError, which
 // ends the pass.
@@ -102,10 +146,13 @@ class ReadSink {
   // join does not read included, each before the next is read. Its row i is
   // input line `firstRowLine` + i.
   virtual void relationRead(const Relation& relation, LineNumber firstRowLine) = 0;
+  // What to tell of the pieces read; none when nobody asks.
+  virtual ReadNotes* notes() { return nullptr; }
 };
 
-// Pass 1: reads the first line and hands it to `sink`. Refuses an empty first
-// line ("Ures az elso sor!") before handing anything over.
+// Pass 1: reads the first line and hands it to `sink`; tells sink.notes(),
+// when there are any, the whole text first. Refuses an empty first line
+// ("Ures az elso sor!") before handing anything over.
 void echoFirstLine(InputFile& inputFile, ReadSink& sink);
 
 // Pass 2: returns the number of lines after the first that hold a "(": the
@@ -123,7 +170,10 @@ std::int64_t countRelations(const InputFile& inputFile);
 //     or that ends before the ")" closing its list and before the comma after
 //     a 50th attribute (HeaderFault::ListNotClosed): "Hibas fejlec",
 //   - a relation name over 30 bytes ("Tul hosszu nev").
-void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes);
+// Tells `notes`, when given, the header parsed, as that of relation
+// `relation` (-1 for the first line).
+void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes,
+                 ReadNotes* notes = nullptr, std::int64_t relation = -1);
 
 // Reads the rows after a header, up to an empty line (consumed) or the end of
 // the input, into `relation`, which has its attributes and no rows. A row's
@@ -134,12 +184,13 @@ void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attri
 // `relation.ownText`. Refuses, with FatalError naming
 // the line: a "(" in a row ("Hibas sor"), more than 50 cells ("Tul sok
 // mezo", with the row's cell count), a 10001st row ("Tul sok sor", with the
-// relation's name).
-void readRows(InputFile& inputFile, Relation& relation);
+// relation's name). Tells `notes`, when given, the row lines read.
+void readRows(InputFile& inputFile, Relation& relation, ReadNotes* notes = nullptr);
 
 // Pass 3, after the first line: reads `relationCount` relations, in file
-// order, and hands each one to `sink` as soon as it is read. Returns the
-// relations the join reads: for each name that `joinList` carries, the first
+// order, and hands each one to `sink` as soon as it is read, telling
+// sink.notes(), when there are any, each header and each relation's row
+// lines. Returns the relations the join reads: for each name that `joinList` carries, the first
 // relation of that name, in file order. No other relation is kept once handed
 // over; `fileIndices`, when given, receives the index in file order of each
 // relation returned. Empty lines between and after the blocks are skipped; any other line

@@ -7,7 +7,7 @@ namespace joinrel {
 namespace {
 
 // Reads the next non-empty line, where a header is expected.
-std::string_view readHeaderLine(InputFile& inputFile) {
+inline std::string_view readHeaderLine(InputFile& inputFile) {
   for (;;) {
     if (inputFile.atEnd())
       throw FatalError::atLine(MessageKind::MissingHeader, inputFile.lineAfterLast());
@@ -29,6 +29,7 @@ class ListCursor {
     return list_[position_];
   }
   void advance() { ++position_; }
+  std::size_t position() const { return position_; }
 
  private:
   std::string_view list_;
@@ -37,11 +38,15 @@ class ListCursor {
 };
 
 // Reads the attributes of a list whose "(" is behind `at`, up to its ")" or
-// the 50th attribute. A blank after any byte taken switches the attribute to
-// its type text and is dropped; a ")" right after a type byte closes a "("
-// opened in a type text; a comma always ends an attribute.
-void parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes) {
-  if (at.current() == ')') return;
+// the 50th attribute; returns true when its ")" ended it. A blank after any
+// byte taken switches the attribute to its type text and is dropped; a ")"
+// right after a type byte closes a "(" opened in a type text; a comma always
+// ends an attribute. With kNoting, `cutTypes` receives each attribute whose
+// type text holds a "(" that a comma ended.
+template <bool kNoting>
+bool parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes,
+                        std::vector<int>* cutTypes) {
+  if (at.current() == ')') return true;
   bool inType = false;
   bool openParenthesis = false;  // a "(" in a type text waits for its ")"
   for (;;) {
@@ -68,11 +73,16 @@ void parseAttributeList(ListCursor& at, std::vector<Attribute>& attributes) {
         k = 0;
       }
     }
-    if (at.current() == ')') return;
+    if (at.current() == ')') return true;
+    if constexpr (kNoting) {
+      if (openParenthesis && attribute.type.find('(') != std::string::npos) {
+        cutTypes->push_back(static_cast<int>(attributes.size()) - 1);
+      }
+    }
     at.advance();  // past the comma
     // The rest of the line is ignored, even when there is none: the comma
     // after a 50th attribute may end the line.
-    if (attributes.size() == MAX_ATTRIBUTES) return;
+    if (attributes.size() == MAX_ATTRIBUTES) return false;
     if (at.current() == ' ') at.advance();
     inType = false;
   }
@@ -99,19 +109,14 @@ void rewriteRows(Relation& relation) {
   builder.moveRowsInto(relation);
 }
 
-}  // namespace
-
-void echoFirstLine(InputFile& inputFile, ReadSink& sink) {
-  const std::string_view line = inputFile.readLine();
-  if (line.empty()) throw FatalError(MessageKind::EmptyFirstLine);
-  sink.firstLineRead(line);
-}
-
-std::int64_t countRelations(const InputFile& inputFile) {
-  return inputFile.linesAfterFirstHolding('(');
-}
-
-void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes) {
+// The header parser and the row reader, instantiated apart for a run nobody
+// watches (kNoting false, `notes` null), so that the command line's loops
+// stay as they were, and for one whose `notes` hear what is read.
+// readHeaderLine and countCommas are inline for the same reason: each
+// instantiation inlines them as the one function did.
+template <bool kNoting>
+void parseHeaderNoting(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes,
+                       ReadNotes* notes, std::int64_t relation) {
   const std::string_view line = readHeaderLine(inputFile);
   const LineNumber lineNumber = inputFile.lineNumber();
   // The first byte always belongs to the name, even when it is "(".
@@ -122,10 +127,19 @@ void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attri
   if (open > MAX_NAME) throw FatalError::atLine(MessageKind::NameTooLong, lineNumber);
   std::copy_n(line.begin(), open, name.begin());
   ListCursor at(line.substr(open + 1), lineNumber);
-  parseAttributeList(at, attributes);
+  if constexpr (kNoting) {
+    HeaderReading header{lineNumber, line, open, 0, {}};
+    const bool closed = parseAttributeList<true>(at, attributes, &header.cutTypes);
+    header.listEnd = open + 1 + at.position() + (closed ? 1 : 0);
+    notes->headerRead(relation, header, name, attributes);
+  } else {
+    parseAttributeList<false>(at, attributes, nullptr);
+  }
 }
 
-void readRows(InputFile& inputFile, Relation& relation) {
+template <bool kNoting>
+void readRowsNoting(InputFile& inputFile, Relation& relation, ReadNotes* notes) {
+  [[maybe_unused]] const LineNumber firstRowLine = inputFile.lineNumber() + 1;
   bool linesAreRows = true;  // every line so far is its row's text
   while (!inputFile.atEnd()) {
     const std::string_view line = inputFile.readLine();
@@ -140,10 +154,43 @@ void readRows(InputFile& inputFile, Relation& relation) {
     linesAreRows = linesAreRows && commas + 1 == relation.attributeCount();
     relation.rows.push_back(line);
   }
+  if constexpr (kNoting) {
+    notes->rowsRead(relation.rows, relation.attributeCount(), firstRowLine, linesAreRows);
+  }
   if (linesAreRows) {
     checkRowShapes(relation);
   } else {
     rewriteRows(relation);  // checked where the builder hands the rows over
+  }
+}
+
+}  // namespace
+
+void echoFirstLine(InputFile& inputFile, ReadSink& sink) {
+  if (ReadNotes* notes = sink.notes()) notes->textRead(inputFile.text());
+  const std::string_view line = inputFile.readLine();
+  if (line.empty()) throw FatalError(MessageKind::EmptyFirstLine);
+  sink.firstLineRead(line);
+}
+
+std::int64_t countRelations(const InputFile& inputFile) {
+  return inputFile.linesAfterFirstHolding('(');
+}
+
+void parseHeader(InputFile& inputFile, Name& name, std::vector<Attribute>& attributes,
+                 ReadNotes* notes, std::int64_t relation) {
+  if (notes == nullptr) {
+    parseHeaderNoting<false>(inputFile, name, attributes, nullptr, relation);
+  } else {
+    parseHeaderNoting<true>(inputFile, name, attributes, notes, relation);
+  }
+}
+
+void readRows(InputFile& inputFile, Relation& relation, ReadNotes* notes) {
+  if (notes == nullptr) {
+    readRowsNoting<false>(inputFile, relation, nullptr);
+  } else {
+    readRowsNoting<true>(inputFile, relation, notes);
   }
 }
 
@@ -157,12 +204,13 @@ std::vector<Relation> loadRelations(InputFile& inputFile, std::int64_t relationC
     }
   }
   std::vector<Relation> kept;
+  ReadNotes* const notes = sink.notes();
   for (std::int64_t i = 0; i < relationCount; ++i) {
     Relation relation;
-    parseHeader(inputFile, relation.name, relation.attributes);
+    parseHeader(inputFile, relation.name, relation.attributes, notes, i);
     // A block's rows are the lines right after its header, up to an empty line.
     const LineNumber firstRowLine = inputFile.lineNumber() + 1;
-    readRows(inputFile, relation);
+    readRows(inputFile, relation, notes);
     sink.relationRead(relation, firstRowLine);
     const auto name = std::find(wanted.begin(), wanted.end(), nameToString(relation.name));
     if (name != wanted.end()) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 
+#include "input/input.h"
 #include "join/join.h"
 #include "messages/messages.h"
 #include "relation/relation.h"
@@ -26,6 +27,10 @@ class RunObserver {
   // watcher does not ask for them: the join then tells nobody. A watcher
   // with a recorder is also offered the names similar to an unknown one.
   virtual RowRecorder* rowRecorder() = 0;
+
+  // What the reader tells of the pieces it reads, or none, when the watcher
+  // does not ask: the reader then tells nobody.
+  virtual ReadNotes* readNotes() { return nullptr; }
 
   // An input relation, just written to the output file; every one, in file
   // order, the ones the join does not read included. Its row i is input line

@@ -122,6 +122,7 @@ void appendStepFacts(std::string& json, const StepFacts& facts) {
   appendNumbers(json, facts.lineage.unmatchedLeft);
   json += ",\"unmatchedRight\":";
   appendNumbers(json, facts.lineage.unmatchedRight);
+  appendSharedNameFacts(json, facts);
   json += '}';
 }
 
@@ -381,10 +382,14 @@ std::string JsonReport::explainText() const {
       if (r > 0) json += ',';
       appendNumbers(json, sourcesOf(tidy->lineage, r));
     }
-    json += "]}";
+    json += ']';
+    appendByteOrder(json, *tidy);
+    json += '}';
   } else {
     json += "null";
   }
+  json += ",";
+  appendNotes(json, explainer_.notes());
   json += ",\"particulars\":" + particulars_ + ",\"truncated\":" + truncatedText() + "}";
   return json;
 }
@@ -401,10 +406,11 @@ std::string JsonReport::briefText() const {
   const std::string truncated = rowsHeard_ == 0 && cellsCut_ == 0
                                     ? std::string("false")
                                     : "{\"rows\":" + std::to_string(rowsHeard_) + ",\"cells\":0}";
-  return compose("", relationsWritten_, "", stepsDone_, "null", resultWritten_,
-                 R"({"relations":[],"steps":[],"tidy":null,"particulars":)" + particulars_ +
-                     ",\"truncated\":" + truncated + "}",
-                 true);
+  return compose(
+      "", relationsWritten_, "", stepsDone_, "null", resultWritten_,
+      R"({"relations":[],"steps":[],"tidy":null,"notes":[],"moreNotes":{},"particulars":)" +
+          particulars_ + ",\"truncated\":" + truncated + "}",
+      true);
 }
 
 std::string JsonReport::compose(std::string_view relations, std::size_t moreRelations,

@@ -80,6 +80,7 @@ class JsonReport final : public RunObserver {
       : relationLimit_(relationLimit), byteLimit_(byteLimit) {}
 
   RowRecorder* rowRecorder() override { return explainer_.rowRecorder(); }
+  ReadNotes* readNotes() override { return explainer_.readNotes(); }
   void relationWritten(const Relation& relation, LineNumber firstRowLine) override;
   void joinListResolved(std::span<const std::int64_t> relations) override;
   void joinStepDone(const JoinStep& step) override;
@@ -135,6 +136,17 @@ class JsonReport final : public RunObserver {
 
 // Appends `bytes` to `json` as a JSON string, each byte one character.
 void appendJsonString(std::string& json, std::string_view bytes);
+
+// Appends, as members of a step's object, the facts of the names its
+// operands share but it does not compare: ,"sharedColumns",
+// "differing", "keptByAllShared", "selfJoin".
+void appendSharedNameFacts(std::string& json, const StepFacts& facts);
+
+// Appends, as a member of the tidy object, ,"byteOrder".
+void appendByteOrder(std::string& json, const TidyFacts& tidy);
+
+// Appends "notes" and "moreNotes", members of the explain object.
+void appendNotes(std::string& json, const NoteTaker& notes);
 
 // Appends a cell: as a JSON string, or, longer than kCellByteLimit, as
 // {"start", "length"} with its first bytes up to a UTF-8 character's start.

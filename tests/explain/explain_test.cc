@@ -1,6 +1,7 @@
 // The explain facts against a brute-force reference: random chains of two to
 // four relations, with repeated rows, products and self-joins, run whole;
-// each step's pairs, unmatched rows and shared names, result's sources, and
+// each step's pairs, unmatched rows and shared names with the joined rows
+// that differ on them, result's sources and its order as texts, and
 // every result row traced back through every step to the input rows it is
 // made of.
 #include "explain/explain.h"
@@ -175,10 +176,58 @@ std::string inputOf(const std::vector<std::string>& joinList, const std::vector<
   return text;
 }
 
+// The two copies of each shared name in the joined relation: its first
+// column, which is the left operand's, and its first column past the left
+// operand's `leftWidth`; a joined row differs on the name where they hold
+// different cells.
+void checkSharedNameFacts(const StepFacts& got, const ReferenceStep& want, std::size_t leftWidth) {
+  const std::vector<std::string>& attributes = want.built.attributes;
+  std::vector<std::array<int, 2>> columns;
+  for (const std::string& name : want.shared) {
+    const auto inLeft = std::find(attributes.begin(), attributes.end(), name);
+    const auto inRight = std::find(attributes.begin() + static_cast<std::ptrdiff_t>(leftWidth),
+                                   attributes.end(), name);
+    columns.push_back({static_cast<int>(inLeft - attributes.begin()),
+                       static_cast<int>(inRight - attributes.begin())});
+  }
+  std::vector<std::array<int, 2>> differing;
+  int kept = 0;
+  for (std::size_t i = 0; i < want.built.rows.size(); ++i) {
+    const Cells& row = want.built.rows[i];
+    bool agrees = true;
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+      if (row[columns[k][0]] == row[columns[k][1]]) continue;
+      differing.push_back({static_cast<int>(i), static_cast<int>(k)});
+      agrees = false;
+    }
+    kept += agrees ? 1 : 0;
+  }
+  EXPECT_EQ(got.sharedFacts.columns, columns);
+  EXPECT_EQ(got.sharedFacts.differing, differing);
+  EXPECT_EQ(got.sharedFacts.keptByAllShared, kept);
+}
+
+// The first two adjacent rows of `rows` that cells compared one by one would
+// put the other way round.
+std::optional<std::array<int, 2>> cellOrderBreak(const std::vector<Cells>& rows) {
+  for (std::size_t r = 0; r + 1 < rows.size(); ++r) {
+    if (rows[r + 1] < rows[r])
+      return std::array<int, 2>{static_cast<int>(r), static_cast<int>(r + 1)};
+  }
+  return std::nullopt;
+}
+
 // Runs the whole program on the input `tables` make with `joinList` and
 // checks its facts against the reference; returns the result's rows that
 // stand for more than one joined row, or -1 when the run stopped.
-int checkRun(const std::vector<std::string>& joinList, const std::vector<Table>& tables) {
+// What a run showed of the facts that often stay empty.
+struct Exercised {
+  int differing = 0;   // joined rows that differ on a shared name
+  int byteOrders = 0;  // results whose order as texts is not that cell by cell
+};
+
+int checkRun(const std::vector<std::string>& joinList, const std::vector<Table>& tables,
+             Exercised* exercised = nullptr) {
   const test::ScratchDirectory directory;
   const std::filesystem::path inputPath = directory.path() / "input";
   const std::filesystem::path outputPath = directory.path() / "output";
@@ -216,6 +265,10 @@ int checkRun(const std::vector<std::string>& joinList, const std::vector<Table>&
     EXPECT_EQ(got.lineage.unmatchedLeft, want.unmatchedLeft);
     EXPECT_EQ(got.lineage.unmatchedRight, want.unmatchedRight);
     EXPECT_EQ(got.shared, want.shared);
+    checkSharedNameFacts(got, want, sofar.attributes.size());
+    if (exercised != nullptr) {
+      exercised->differing += static_cast<int>(got.sharedFacts.differing.size());
+    }
     // Each joined row's text is that of the row the step built for it: in
     // the last step, which builds each distinct row once, in result's
     // column order.
@@ -249,6 +302,8 @@ int checkRun(const std::vector<std::string>& joinList, const std::vector<Table>&
     sourcesByText[joined(permuted(sofar.rows[i], order))].push_back(static_cast<int>(i));
   }
   EXPECT_EQ(tidy->relation, chain.size() == 1 ? chain[0] : -1);
+  EXPECT_EQ(tidy->byteOrder, cellOrderBreak(kept.resultRows));
+  if (exercised != nullptr) exercised->byteOrders += tidy->byteOrder ? 1 : 0;
   EXPECT_EQ(tidy->lineage.columns, order);
   EXPECT_EQ(tidy->lineage.rowEnds.size(), sourcesByText.size());
   EXPECT_EQ(kept.resultRows.size(), sourcesByText.size());
@@ -310,6 +365,7 @@ Table randomTable(std::mt19937& rng, const std::string& name) {
 TEST(ExplainTest, FactsOfRandomChainsMatchTheBruteForce) {
   int runs = 0;
   int merged = 0;
+  Exercised exercised;
   for (unsigned seed = 1; seed <= 100; ++seed) {
     SCOPED_TRACE(testing::Message() << "seed " << seed);
     std::mt19937 rng(seed);
@@ -322,7 +378,7 @@ TEST(ExplainTest, FactsOfRandomChainsMatchTheBruteForce) {
     std::vector<std::string> joinList;
     const std::size_t length = 1 + rng() % 4;
     for (std::size_t i = 0; i < length; ++i) joinList.emplace_back(kNames[rng() % kNames.size()]);
-    const int got = checkRun(joinList, tables);
+    const int got = checkRun(joinList, tables, &exercised);
     if (got >= 0) {
       ++runs;
       merged += got;
@@ -331,6 +387,8 @@ TEST(ExplainTest, FactsOfRandomChainsMatchTheBruteForce) {
   }
   EXPECT_GT(runs, 60);    // most chains stay within the limits
   EXPECT_GT(merged, 30);  // repeats merge into one result row
+  EXPECT_GT(exercised.differing, 30);
+  EXPECT_GT(exercised.byteOrders, 3);
 }
 
 // 10,000 rows a relation: a shuffled one-to-one join whose rows pair far from

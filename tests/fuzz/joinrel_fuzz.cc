@@ -7,8 +7,10 @@
 // when the facts that explain it do not hold: each pair rebuilds its joined
 // row, whose join cells are equal, a product pairs every two rows in order,
 // no operand row is both paired and unmatched and every one is one of them,
-// and every result row stands for at least one joined row, each joined row
-// for exactly one. The sanitizers it is built with catch the rest.
+// a joined row is listed with a shared name exactly where its two copies of
+// it differ, and every result row stands for at least one joined row, each
+// joined row for exactly one; the watched run also gathers its notes. The
+// sanitizers it is built with catch the rest.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -138,6 +140,7 @@ std::vector<std::string_view> cellsOf(joinrel::Row row, std::size_t width) {
 class CheckingObserver final : public joinrel::RunObserver {
  public:
   joinrel::RowRecorder* rowRecorder() override { return explainer_.rowRecorder(); }
+  joinrel::ReadNotes* readNotes() override { return explainer_.readNotes(); }
   void relationWritten(const joinrel::Relation& relation, joinrel::LineNumber line) override {
     explainer_.relationWritten(relation, line);
   }
@@ -150,6 +153,7 @@ class CheckingObserver final : public joinrel::RunObserver {
       fail("a step without its facts", std::to_string(step.number));
     }
     check(step, explainer_.steps().back().lineage);
+    checkSharedNames(step, explainer_.steps().back());
     joinedRows_ = explainer_.steps().back().lineage.pairs.size();
   }
   void resultBuilt(const joinrel::Relation& result) override {
@@ -220,6 +224,38 @@ class CheckingObserver final : public joinrel::RunObserver {
     }
     checkUnmatched(leftPaired, lineage.unmatchedLeft);
     checkUnmatched(rightPaired, lineage.unmatchedRight);
+  }
+
+  // Each joined row is listed with a shared name exactly where its two copies
+  // of the name, the left operand's and the right's, differ.
+  static void checkSharedNames(const joinrel::JoinStep& step, const joinrel::StepFacts& facts) {
+    const joinrel::SharedNameFacts& shared = facts.sharedFacts;
+    if (shared.columns.size() != facts.shared.size()) fail("a shared name without columns", "");
+    std::size_t listed = 0;
+    int kept = 0;
+    for (std::size_t i = 0; i < facts.lineage.pairs.size(); ++i) {
+      const auto [l, r] = facts.lineage.pairs[i];
+      std::vector<std::string_view> cells = cellsOf(step.left.rows[l], step.left.attributes.size());
+      const std::vector<std::string_view> rightCells =
+          cellsOf(step.right.rows[r], step.right.attributes.size());
+      for (std::size_t k = 0; k < rightCells.size(); ++k) {
+        if (!step.key || static_cast<int>(k) != step.key->right) cells.push_back(rightCells[k]);
+      }
+      bool agrees = true;
+      for (std::size_t k = 0; k < shared.columns.size(); ++k) {
+        const bool differs = cells.at(static_cast<std::size_t>(shared.columns[k][0])) !=
+                             cells.at(static_cast<std::size_t>(shared.columns[k][1]));
+        const bool isListed = listed < shared.differing.size() &&
+                              shared.differing[listed] ==
+                                  std::array<int, 2>{static_cast<int>(i), static_cast<int>(k)};
+        if (differs != isListed) fail("a differing entry that does not differ, or one missing", "");
+        listed += isListed ? 1 : 0;
+        agrees = agrees && !differs;
+      }
+      kept += agrees ? 1 : 0;
+    }
+    if (listed != shared.differing.size()) fail("a differing entry beyond the joined rows", "");
+    if (kept != shared.keptByAllShared) fail("rows kept by every shared name miscounted", "");
   }
 
   // Every row either paired or unmatched, and not both.

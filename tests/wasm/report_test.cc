@@ -49,7 +49,8 @@ TEST(ReportTest, TellsTheFirstRelationsWholeAndCountsTheRest) {
             R"("rows":[["1",""],["2","b"]]}],"moreRelations":1,"steps":[],"stepsLeftOut":0,)"
             R"("result":null,"resultLeftOut":false,"message":null,)"
             R"("explain":{"relations":[{"name":"A","lines":[4,5]}],"steps":[],)"
-            R"("tidy":null,"particulars":null,"truncated":false},"incomplete":false})");
+            R"("tidy":null,"notes":[],"moreNotes":{},"particulars":null,"truncated":false},)"
+            R"("incomplete":false})");
 }
 
 // The page finds the explanation by the message's text as the README writes
@@ -119,12 +120,14 @@ TEST(ReportTest, ExplainsJoinsProductsAndTheTidying) {
        R"({"name":"B","lines":[12,13,14]}],)"
        R"("steps":[{"left":"A","right":"B","leftRelation":1,"rightRelation":2,)"
        R"("attribute":"id","attributeColumns":[0,1],"shared":["v"],"pairs":[[1,0],[1,2]],)"
-       R"("unmatchedLeft":[0],"unmatchedRight":[1]},)"
+       R"("unmatchedLeft":[0],"unmatchedRight":[1],"sharedColumns":[[1,2]],"differing":[],)"
+       R"("keptByAllShared":2,"selfJoin":false},)"
        R"({"left":null,"right":"C","leftRelation":null,"rightRelation":0,"attribute":null,)"
        R"("attributeColumns":[null,null],"shared":[],"pairs":[[0,0],[0,1],[1,0],[1,1]],)"
-       R"("unmatchedLeft":[],"unmatchedRight":[]}],)"
-       R"("tidy":{"relation":null,"columns":[0,1,2,3],"sources":[[0,1,2,3]]},)"
-       R"("particulars":null,"truncated":false})"});
+       R"("unmatchedLeft":[],"unmatchedRight":[],"sharedColumns":[],"differing":[],)"
+       R"("keptByAllShared":4,"selfJoin":false}],)"
+       R"("tidy":{"relation":null,"columns":[0,1,2,3],"sources":[[0,1,2,3]],"byteOrder":null},)"
+       R"("notes":[],"moreNotes":{},"particulars":null,"truncated":false})"});
 }
 
 // With one name in the join list, result is tidied from that relation, the
@@ -132,10 +135,11 @@ TEST(ReportTest, ExplainsJoinsProductsAndTheTidying) {
 // message's fields are told.
 TEST(ReportTest, ExplainsAOneNameJoinListAndParticulars) {
   expectPieces(reportOfRun("Q(B)\n\nA(x)\n1\n\nB(y, a)\n2,q\n1,p\n2,q\n\nB(z)\n3\n\n"),
-               {R"("tidy":{"relation":1,"columns":[1,0],"sources":[[1],[0,2]]},)",
+               {R"("tidy":{"relation":1,"columns":[1,0],"sources":[[1],[0,2]],"byteOrder":null},)",
                 R"({"name":"B","lines":[7,8,9]})"});
   expectPieces(reportOfRun("Q(A, Bc)\n\nA(x)\n1\n"),
-               {R"("tidy":null,"particulars":{"name":"Bc","similarNames":["A"]},)"
+               {R"("tidy":null,"notes":[],"moreNotes":{},)"
+                R"("particulars":{"name":"Bc","similarNames":["A"]},)"
                 R"("truncated":false})"});
 }
 
@@ -149,7 +153,8 @@ TEST(ReportTest, BriefTextKeepsEveryFieldAndTheMessage) {
       report.briefText(),
       R"({"relations":[],"moreRelations":1,"steps":[],"stepsLeftOut":0,"result":null,)"
       R"("resultLeftOut":false,"message":{"kind":"bad-header","line":3,"text":"Hibas fejlec"},)"
-      R"("explain":{"relations":[],"steps":[],"tidy":null,"particulars":{"cause":""},)"
+      R"("explain":{"relations":[],"steps":[],"tidy":null,"notes":[],"moreNotes":{},)"
+      R"("particulars":{"cause":""},)"
       R"("truncated":{"rows":1,"cells":0}},"incomplete":true})");
 }
 
@@ -200,6 +205,60 @@ TEST(ReportTest, TellsRowsWhileTheyFitAndCountsTheRest) {
   report.relationWritten(test::makeRelation("B", {test::attr("y")}, {{"1"}}), 8);
   expectPieces(report.text(), {R"("relations":[],"moreRelations":2,)",
                                R"("truncated":{"rows":2,"cells":0}},"incomplete":true})"});
+}
+
+// A step that compares one of two shared names: the rows whose other copies
+// differ, with the columns that hold them, and how many a join on both would
+// keep; a relation joined with itself; result ordered as texts, where "New
+// York" comes before "New".
+TEST(ReportTest, ExplainsSharedNamesSelfJoinsAndTheByteOrder) {
+  expectPieces(
+      reportOfRun("Q(Enroll, Teach)\n\nEnroll(student, course, term)\nAnna,DB,fall\n"
+                  "Bela,DB,spring\nCili,OS,fall\nDani,OS,spring\nEmil,AI,fall\n\n"
+                  "Teach(term, course, teacher)\nfall,DB,Kiss\nfall,OS,Nagy\nfall,AI,Toth\n"),
+      {R"("attribute":"course","attributeColumns":[1,1],"shared":["term"],)",
+       R"("sharedColumns":[[2,3]],"differing":[[1,"term"],[3,"term"]],)"
+       R"("keptByAllShared":3,"selfJoin":false})"});
+  expectPieces(reportOfRun("Q(Emp, Emp)\n\nEmp(name, dept)\nAnna,1\nBela,2\n"),
+               {R"("shared":["dept"],)", R"("keptByAllShared":2,"selfJoin":true})"});
+  expectPieces(reportOfRun("Q(C)\n\nC(city, n)\nNew,1\nNew York,1\nAlba,2\n"),
+               {R"("rows":[["Alba","2"],["New York","1"],["New","1"]])",
+                R"("sources":[[2],[1],[0]],"byteOrder":[1,2]})"});
+}
+
+// What the run takes in without a word, each kind once, by line: a byte
+// order mark, text after a list, more and fewer cells than attributes, a
+// compared cell with a blank, invisible and bidi characters, a relation not
+// joined, a type cut by its comma, names with blanks, a second relation of a
+// joined name. Beyond 20 notes of a kind, the rest are counted.
+TEST(ReportTest, NotesWhatTheRunTakesInAsItIs) {
+  expectPieces(
+      reportOfRun("\xef\xbb\xbfQ(Emp, Dept) trailing\n\nEmp(name, dept)\nAnna,1,extra\nBela\n"
+                  "Cili, 2\nD\xe2\x80\x8b"
+                  "ani,1\n\nP(item, price decimal(8,2), qty int)\nx,1,2\n\n"
+                  "Dept (dept,  title)\n1,Sales\n2,\xe2\x80\xae"
+                  "Audit\n\nDept(dept, boss)\n1,Kiss\n"),
+      {R"("notes":[{"kind":"byteOrderMark","line":1},)"
+       R"({"kind":"textAfterList","line":1,"relation":null,"text":" trailing"},)"
+       R"({"kind":"extraCells","line":4,"relation":0,"name":"Emp","cells":3,"attributes":2},)"
+       R"({"kind":"missingCells","line":5,"relation":0,"name":"Emp","cells":1,"attributes":2},)"
+       R"({"kind":"blankInKeyCell","line":6,"relation":0,"attribute":"dept","step":1,)"
+       R"("cell":" 2"},{"kind":"invisible","line":7,"codePoint":8203,"bidi":false},)"
+       R"({"kind":"notJoined","line":9,"relation":1,"name":"P"},)"
+       R"x({"kind":"textAfterList","line":9,"relation":1,"text":", qty int)"},)x"
+       R"({"kind":"typeCut","line":9,"relation":1,"attribute":"price","type":"decimal(8"},)"
+       R"({"kind":"blankInName","line":12,"relation":2,"place":"relation","written":"Dept ",)"
+       R"("read":"Dept"},{"kind":"blankInName","line":12,"relation":2,"place":"attribute",)"
+       R"("written":" title","read":""},{"kind":"invisible","line":14,"codePoint":8238,)"
+       R"("bidi":true},{"kind":"sameName","line":16,"relation":3,"name":"Dept","used":2}],)"
+       R"("moreNotes":{},)"});
+  std::string input = "Q(R)\n\nR(x)\n";
+  for (std::size_t r = 0; r < kNotesOfEachKind + 2; ++r) input += "a,b\n";
+  const std::string text = reportOfRun(input);
+  EXPECT_EQ(text.find(R"({"kind":"extraCells","line":)" + std::to_string(kNotesOfEachKind + 4)),
+            std::string::npos);
+  expectPieces(text, {R"({"kind":"extraCells","line":)" + std::to_string(kNotesOfEachKind + 3),
+                      R"("moreNotes":{"extraCells":2},)"});
 }
 
 }  // namespace
