@@ -28,7 +28,7 @@ function scriptSafe(text, what) {
 // The page's script, in the order each part needs the ones before it: the
 // language, the engine pool, names and cells as shown, the input and
 // editor, paged tables, rendering, the walk-through of the join (its facts,
-// its words, its view), the controls that compose the two, sharing.
+// its words, its view), the run's notes, the controls that compose the two, sharing.
 const scriptParts = [
   'language.js',
   'engine.js',
@@ -39,6 +39,7 @@ const scriptParts = [
   'walk-facts.js',
   'walk-words.js',
   'walk.js',
+  'notes.js',
   'controls.js',
   'share.js',
 ];

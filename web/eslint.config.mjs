@@ -16,6 +16,7 @@ const pageParts = Object.fromEntries(
     'WalkFacts',
     'WalkWords',
     'Walk',
+    'Notes',
     'JOINREL_EXAMPLES',
     'JOINREL_MESSAGES',
     'JOINREL_MESSAGES_HU',

@@ -47,6 +47,7 @@
 
   function drawNothing() {
     Walk.clear();
+    Notes.clear();
     Render.nothing(said.kind, said.words());
   }
 
@@ -55,6 +56,7 @@
     Walk.clear();
     Render.record(record, Walk.particulars);
     Walk.show(record, Render.tables());
+    Notes.show(record);
   }
 
   const saying = (key) => () => Language.text(TEXTS, key);

@@ -28,11 +28,6 @@ const Input = (() => {
       reading: 'Reading {name}\u2026',
       readFailed: '{name} could not be read: {reason}',
       edited: 'The editor\u2019s text runs, as UTF-8 with LF line ends.',
-      bidiLine: 'Line {line} holds {code}, which can reverse how the line looks in the editor.',
-      bidiMore: {
-        one: '\u2026 and {n} more line with such a character.',
-        other: '\u2026 and {n} more lines with such a character.',
-      },
       example: 'Example {name}: {about}.',
     },
     hu: {
@@ -55,9 +50,6 @@ const Input = (() => {
       reading: '{name} beolvasása\u2026',
       readFailed: '{name} nem olvasható be: {reason}',
       edited: 'A szerkesztő szövege fut, UTF-8 kódolással és LF sorvégekkel.',
-      bidiLine:
-        'A fájl {line}. sorában van egy {code} karakter, amely megfordíthatja, ahogyan a sor a szerkesztőben megjelenik.',
-      bidiMore: '\u2026 és még {n} sorban van ilyen karakter.',
       example: 'A(z) {name} példa: {about}.',
     },
   });
@@ -106,28 +98,9 @@ const Input = (() => {
   Language.onChange(() => {
     note.textContent = noteWords();
     editor.placeholder = hintWords();
-    nameBidiLines();
     drawFormat();
     drawExamples();
   });
-
-  // The editor shows a line as the browser lays it out, a character that
-  // reorders text applied: each line holding one is named below it.
-  const BIDI_LINES_NAMED = 3;
-  function nameBidiLines() {
-    const value = editor.value;
-    const found = [];
-    if (/\p{Bidi_Control}/u.test(value)) {
-      value.split('\n').forEach((line, i) => {
-        const code = Shown.bidiControl(line);
-        if (code) found.push({ line: String(i + 1), code });
-      });
-    }
-    const sentences = found.slice(0, BIDI_LINES_NAMED).map((values) => say('bidiLine', values));
-    if (found.length > BIDI_LINES_NAMED)
-      sentences.push(say('bidiMore', { n: found.length - BIDI_LINES_NAMED }));
-    $('editor-bidi').textContent = sentences.join(' ');
-  }
 
   // A new choice: what was marked and shown belongs to the old one.
   function newChoice() {
@@ -194,7 +167,6 @@ const Input = (() => {
     setHint(inEditor ? () => '' : () => say('tooLargeHint', { name }));
     editor.scrollTop = 0;
     numberLines();
-    nameBidiLines();
     const notes = inEditor ? describeBytes(bytes, decoded) : startsWithBom(bytes) ? ['bom'] : [];
     setNote(() =>
       say(inEditor ? 'opened' : 'tooLarge', {
@@ -255,7 +227,6 @@ const Input = (() => {
 
   editor.addEventListener('input', () => {
     numberLines();
-    nameBidiLines();
     if (chosen.bytes) {
       chosen = { name: chosen.name, bytes: null, inEditor: true };
       setNote(() => say('edited'));

@@ -41,6 +41,8 @@ const Pages = (() => {
   //   rowNumbers   whether a column numbers the rows from 1;
   //   joinColumn   the column marked as the join's (-1: none), `joinTag`
   //                its words;
+  //   shared       columns marked as shared but not compared, `sharedTag`
+  //                their words;
   //   extra        a last column {head, cell(r), className(r)};
   //   id           the table's data-table.
   // Returns {node, go, mark, unmark, onPick, selected, redraw}.
@@ -52,24 +54,25 @@ const Pages = (() => {
       rowHead = '',
       joinColumn = -1,
       joinTag = '',
+      shared = [],
+      sharedTag = '',
       extra = null,
       id = null,
     },
   ) {
     const sent = relation.rows.length;
+    const columnClass = (k) =>
+      k === joinColumn ? 'join-column' : shared.includes(k) ? 'shared-column' : '';
     const view = { page: 0, marks: new Map(), pick: null };
     const pageCount = Math.max(1, Math.ceil(sent / PAGE_ROWS));
 
     const head = element('tr');
     if (rowNumbers) head.append(element('th', 'row-number', rowHead));
     relation.attributes.forEach(([name, type], k) => {
-      const cell = element(
-        'th',
-        k === joinColumn ? 'join-column' : '',
-        Shown.shown(name, { isName: true }),
-      );
+      const cell = element('th', columnClass(k), Shown.shown(name, { isName: true }));
       if (type) cell.append(element('span', 'type', Shown.shown(type)));
       if (k === joinColumn) cell.append(element('span', 'join-tag', joinTag));
+      if (shared.includes(k)) cell.append(element('span', 'join-tag shared-tag', sharedTag));
       head.append(cell);
     });
     if (extra) head.append(element('th', 'walk-extra', extra.head));
@@ -104,9 +107,7 @@ const Pages = (() => {
       line.dataset.row = String(r);
       if (rowNumbers) line.append(element('th', 'row-number', number(r + 1)));
       relation.rows[r].forEach((cell, k) => {
-        const classes = [cell === '' ? 'empty-cell' : '', k === joinColumn ? 'join-column' : '']
-          .join(' ')
-          .trim();
+        const classes = [cell === '' ? 'empty-cell' : '', columnClass(k)].join(' ').trim();
         line.append(element('td', classes, ...Shown.cellContent(cell)));
       });
       if (extra) line.append(element('td', 'walk-extra', extra.cell(r)));

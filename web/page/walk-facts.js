@@ -34,21 +34,76 @@ const WalkFacts = (() => {
     const product = facts.attributeColumns[0] === null;
     const counts = [step?.leftRows ?? 0, step?.rightRows ?? 0];
     const cache = [null, null];
+    const right = relation(facts.rightRelation);
     return {
       step,
       facts,
       left,
-      right: relation(facts.rightRelation),
+      right,
       product,
       // A built row's cells are the left row's, then the right row's but
       // its join column: the join cell is the left's join column.
       builtJoinColumn: product ? null : facts.attributeColumns[0],
       unmatched: [new Set(facts.unmatchedLeft), new Set(facts.unmatchedRight)],
+      // The other names both operands carry: their columns in the left
+      // operand and in the built relation, the built rows whose two cells
+      // of one of them differ (each with those names), and how many built
+      // rows a join on every shared name would keep.
+      shared: sharedOf(facts, step, right),
+      selfJoin: facts.selfJoin === true,
       made(side, r) {
         cache[side] ??= madeBy(facts.pairs, side, counts[side]);
         return cache[side][r] ?? [];
       },
     };
+  }
+
+  // The shared names of a step's `facts`: {names, leftColumns, rightColumns,
+  // builtColumns (one per name, in the order of facts.shared; rightColumns
+  // empty when the right operand is not told), differing: Map builtRow ->
+  // [name index, ...] ascending, differingRows (ascending), kept}. A built
+  // row holds the left row's cells, then the right row's but its join cell.
+  function sharedOf(facts, step, right) {
+    const names = facts.shared ?? [];
+    const columns = facts.sharedColumns ?? [];
+    const differing = new Map();
+    for (const [row, name] of facts.differing ?? []) {
+      const index = names.indexOf(name);
+      if (index < 0) continue;
+      if (!differing.has(row)) differing.set(row, []);
+      differing.get(row).push(index);
+    }
+    for (const list of differing.values()) list.sort((a, b) => a - b);
+    const builtColumns = columns.map((pair) => pair[1]);
+    const rightJoin = facts.attributeColumns[1];
+    let rightColumns = [];
+    if (right && step?.built && rightJoin !== null) {
+      const leftWidth = step.built.attributes.length - (right.attributes.length - 1);
+      rightColumns = builtColumns.map((b) => b - leftWidth + (b - leftWidth >= rightJoin ? 1 : 0));
+    }
+    return {
+      names,
+      leftColumns: columns.map((pair) => pair[0]),
+      rightColumns,
+      builtColumns,
+      differing,
+      differingRows: [...differing.keys()].sort((a, b) => a - b),
+      kept: facts.keptByAllShared ?? null,
+    };
+  }
+
+  // For built row `row` of step entry `entry` (from stepOf) whose shared
+  // names differ, each such name with its two cells as the built relation
+  // holds them: [{name, left, right}], the cells null where the row is not
+  // told.
+  function differingCells(entry, row) {
+    const { shared } = entry;
+    const cells = entry.step?.built?.rows[row] ?? null;
+    return (shared.differing.get(row) ?? []).map((index) => ({
+      name: shared.names[index],
+      left: cells ? (cells[shared.leftColumns[index]] ?? null) : null,
+      right: cells ? (cells[shared.builtColumns[index]] ?? null) : null,
+    }));
   }
 
   // The rows every step and every input relation gave to result row `row`:
@@ -111,7 +166,35 @@ const WalkFacts = (() => {
     const moves = tidy.columns
       .map((from, to) => ({ from, to }))
       .filter(({ from, to }) => from !== to);
-    return { relation: tidy.relation, sources: tidy.sources, goesTo, merged, builtCount, moves };
+    return {
+      relation: tidy.relation,
+      sources: tidy.sources,
+      goesTo,
+      merged,
+      builtCount,
+      moves,
+      byteOrder: byteOrderOf(report),
+    };
+  }
+
+  // The pair of result rows whose order as whole texts differs from a
+  // reading cell by cell, as the engine names it: {rows: [a, b], texts (each
+  // row's cells joined by commas), at (the first byte where the texts
+  // differ, from 0), bytes ([a's, b's] there; "" past a text's end)}; texts
+  // and the rest null where a row is not told whole. Null when there is none.
+  function byteOrderOf(report) {
+    const pair = report.explain.tidy?.byteOrder ?? null;
+    if (!pair) return null;
+    const textOf = (row) => {
+      const cells = report.result?.rows[row];
+      if (!cells || cells.some((cell) => typeof cell !== 'string')) return null;
+      return cells.join(',');
+    };
+    const texts = pair.map(textOf);
+    if (texts.includes(null)) return { rows: pair, texts: null, at: null, bytes: null };
+    let at = 0;
+    while (at < texts[0].length && at < texts[1].length && texts[0][at] === texts[1][at]) at += 1;
+    return { rows: pair, texts, at, bytes: texts.map((text) => text.charAt(at)) };
   }
 
   // The input line of row `r` of relation `index`, or null when not told.
@@ -131,6 +214,7 @@ const WalkFacts = (() => {
       return { report, steps: report.steps.map((_, k) => stepOf(report, k)), tidy: tidyOf(report) };
     },
     trace,
+    differingCells,
     lineOf,
     shortList,
     CELL_LIST,

@@ -16,15 +16,32 @@ const WalkWords = (() => {
       chain: 'the outcome of step {n}',
       chainShort: 'the outcome of step {n}',
       joinTitle:
-        'Step {step}: {left} \u22c8[{attribute}] {right}, a join on {attribute}: {leftRows} and {rightRows} \u2192 {built}',
+        'Step {step}: {left} \u22c8[{attribute}] {right}, an equi-join on {attribute} alone: {leftRows} and {rightRows} \u2192 {built}',
       productTitle:
         'Step {step}: {left} \u00d7 {right}, a Cartesian product: {leftRows} \u00d7 {rightRows} = {built}',
       ruleJoin:
         'A row of {left} and a row of {right} make a built row when their {attribute} cells hold exactly the same. {attribute} is the first attribute of {left} that {right} also has; {right}\u2019s own {attribute} column is left out of the built relation.',
+      ruleKind:
+        'This step is a join on one attribute: an equi-join on {attribute}, the right copy of {attribute} dropped.',
       ruleShared: {
-        one: 'Both also have {names}, which is not compared, so it appears twice.',
-        other: 'Both also have {names}: these are not compared, so each appears twice.',
+        one: 'Both also have {names}, but only {attribute} is compared (a natural join would compare {names} too), so {names} appears twice: its columns are marked.',
+        other:
+          'Both also have {names}, but only {attribute} is compared (a natural join would compare these too), so each of them appears twice: their columns are marked.',
       },
+      differing: {
+        one: '{n} built row holds two different values under a shared name: it is marked, with the two values.',
+        other:
+          '{n} built rows hold two different values under a shared name: they are marked, with the two values.',
+      },
+      noDiffering: 'In every built row, the two columns of each shared name hold the same value.',
+      keptAll: {
+        one: 'A join on every shared name would keep {kept} of this {n} row.',
+        other: 'A join on every shared name would keep {kept} of these {n} rows.',
+      },
+      differCell: '{name}: {left} \u2260 {right}',
+      selfJoin:
+        '{left} is joined with itself. A join on every attribute would give back its own rows; this step compares only {attribute}, so each row pairs with every row of the same {attribute}, itself included.',
+      sharedTag: 'shared, not compared',
       ruleProduct:
         '{left} and {right} share no attribute name, so this step is a Cartesian product: every row of {left} goes with every row of {right}, {leftRows} \u00d7 {rightRows} = {built}.',
       leftCaption: 'left: {name}',
@@ -56,6 +73,10 @@ const WalkWords = (() => {
       tidyNoMerge: 'No two built rows are equal, so there is nothing to merge.',
       tidyOrder:
         'Last, the rows are put in order, each compared as one whole text (its cells joined by commas), byte by byte: so 10 comes before 9, and \u201cNew York,1\u201d before \u201cNew,1\u201d, since a blank comes before a comma. The \u201cfrom\u201d column of result says which rows each result row stands for.',
+      tidyByteOrder:
+        'On this input it matters: result row {a} comes before result row {b}, since their texts first differ at byte {at}, {byteA} in one and {byteB} in the other, and {byteA} is the smaller byte. Compared cell by cell, the two rows would come the other way round.',
+      byteEnd: 'the end of the text',
+      byteRow: 'result row {n}: ',
       goesHead: 'result row',
       fromBuiltHead: 'from built rows',
       fromRowsHead: 'from rows',
@@ -106,11 +127,29 @@ const WalkWords = (() => {
         '{step}. lépés: {left} \u00d7 {right}, Descartes-szorzat: {leftRows} \u00d7 {rightRows} = {built}',
       ruleJoin:
         '{left} egy sora és {right} egy sora akkor kapcsolódnak össze egy sorrá, ha a két sor {attribute} cellájában pontosan ugyanaz áll. Az összekapcsolási attribútum a(z) {attribute}: {left} oszlopsorrendben első olyan attribútuma, amely {right} attribútumai között is szerepel; {right} saját {attribute} oszlopa nem kerül be a lépés részeredményébe.',
+      ruleKind:
+        'Ez a lépés egyetlen attribútum szerinti összekapcsolás: egyenlőségen alapuló összekapcsolás a(z) {attribute} attribútum szerint, amelyből a jobb oldali {attribute} oszlop kimarad.',
       ruleShared: {
-        one: 'Ez az attribútum is megvan mindkettőben: {names}; a program ezt nem hasonlítja össze, ezért kétszer szerepel a lépés részeredményében.',
+        one: 'Mindkét operandusnak van {names} attribútuma is, de a program csak a(z) {attribute} attribútumot hasonlítja össze (a természetes összekapcsolás a(z) {names} attribútumot is összehasonlítaná), ezért a(z) {names} kétszer szerepel: az oszlopai meg vannak jelölve.',
         other:
-          'Ezek az attribútumok is megvannak mindkettőben: {names}; a program ezeket nem hasonlítja össze, ezért mindegyik kétszer szerepel a lépés részeredményében.',
+          'Mindkét operandusnak vannak további közös attribútumai is: {names}; a program csak a(z) {attribute} attribútumot hasonlítja össze (a természetes összekapcsolás ezeket is összehasonlítaná), ezért mindegyik kétszer szerepel: az oszlopaik meg vannak jelölve.',
       },
+      differing: {
+        one: 'A lépés részeredményének {n} sorában egy közös attribútum két cellája különbözik: ez a sor meg van jelölve, a két értékkel együtt.',
+        other:
+          'A lépés részeredményének {n} sorában egy közös attribútum két cellája különbözik: ezek a sorok meg vannak jelölve, a két értékkel együtt.',
+      },
+      noDiffering:
+        'A lépés részeredményének minden sorában a közös attribútumok két cellájában ugyanaz az érték áll.',
+      keptAll: {
+        one: 'Ha a program minden közös attribútumot összehasonlítana, ebből a(z) {n} sorból {kept} maradna meg.',
+        other:
+          'Ha a program minden közös attribútumot összehasonlítana, ebből a(z) {n} sorból {kept} maradna meg.',
+      },
+      differCell: '{name}: {left} \u2260 {right}',
+      selfJoin:
+        '{left} önmagával kapcsolódik össze. Ha a program minden attribútumot összehasonlítana, a reláció saját sorai maradnának meg; ez a lépés azonban csak a(z) {attribute} attribútumot hasonlítja össze, így minden sor párt alkot minden olyan sorral, amelynek ugyanaz a(z) {attribute} értéke, önmagát is beleértve.',
+      sharedTag: 'közös, nem összehasonlított',
       ruleProduct:
         '{left} és {right} között nincs közös attribútumnév, ezért ez a lépés Descartes-szorzat: {left} minden sora párt alkot {right} minden sorával, így {leftRows} \u00d7 {rightRows} = {built} keletkezik.',
       leftCaption: 'bal: {name}',
@@ -144,6 +183,10 @@ const WalkWords = (() => {
       tidyNoMerge: 'Nincs két egyenlő sor, így nincs mit összevonni.',
       tidyOrder:
         'Végül a sorok sorrendbe kerülnek: a program minden sort egyetlen szövegként (a cellái vesszővel összefűzve) hasonlít össze, bájtonként; ezért például a 10 a 9 elé kerül, a \u201eNew York,1\u201d pedig a \u201eNew,1\u201d elé, mert a szóköz a vessző előtt áll. A result \u201eforrás\u201d oszlopa mutatja, hogy a result egyes sorai mely sorokból lettek.',
+      tidyByteOrder:
+        'Ezen a bemeneten ez számít is: a result {a}. sora a(z) {b}. sora elé kerül, mert a két sor szövege először a(z) {at}. bájtnál tér el, az egyikben {byteA}, a másikban {byteB} áll ott, és {byteA} a kisebb bájt. Ha a program cellánként hasonlítaná össze a sorokat, fordított lenne a sorrendjük.',
+      byteEnd: 'a szöveg vége',
+      byteRow: 'a result {n}. sora: ',
       goesHead: 'result sora',
       fromBuiltHead: 'forrás',
       fromRowsHead: 'forrás',

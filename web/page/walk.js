@@ -43,7 +43,7 @@ const Walk = (() => {
 
   // A relation as a paged table whose rows can be picked: a row number
   // first, `extra` last, column `joinColumn` marked.
-  function table(relation, caption, { joinColumn = -1, extra = null, id, pick }) {
+  function table(relation, caption, { joinColumn = -1, shared = [], extra = null, id, pick }) {
     const block = element('div', 'relation walk-relation');
     const heading = element('h4', '', caption);
     heading.append(element('span', 'count', rows(relation.rowCount)));
@@ -53,6 +53,8 @@ const Walk = (() => {
       rowHead: text('rowHead'),
       joinColumn: joinColumn ?? -1,
       joinTag: text('joinColumn'),
+      shared,
+      sharedTag: text('sharedTag'),
       extra,
       id,
     });
@@ -111,15 +113,9 @@ const Walk = (() => {
           })
         : say('ruleJoin', { left, right, attribute }),
     );
-    if (facts && facts.shared.length > 0) {
-      rule.append(
-        ' ',
-        say('ruleShared', {
-          n: facts.shared.length,
-          names: nameList(facts.shared.map(nameNode)),
-        }),
-      );
-    }
+    if (!product) rule.prepend(say('ruleKind', { attribute }), ' ');
+    const nodes = [title, rule];
+    if (facts && !product) nodes.push(...sharedSentences(entry, { left, attribute }));
     const tables = {};
     const operandExtra = (side) =>
       facts
@@ -139,6 +135,7 @@ const Walk = (() => {
         element('span', '', say(side === 0 ? 'leftCaption' : 'rightCaption', { name })),
         {
           joinColumn: facts?.attributeColumns[side] ?? -1,
+          shared: facts ? (side === 0 ? entry.shared.leftColumns : entry.shared.rightColumns) : [],
           extra: operandExtra(side),
           id,
           pick: (r) => select({ table: id, row: r }),
@@ -149,13 +146,37 @@ const Walk = (() => {
     };
     const builtTable = table(step.built, element('span', '', say('builtCaption', { n: k + 1 })), {
       joinColumn: entry.builtJoinColumn ?? -1,
+      shared: facts ? [...entry.shared.leftColumns, ...entry.shared.builtColumns] : [],
       extra: facts
         ? {
             head: text('fromHead'),
             cell: (i) => {
               const pair = facts.pairs[i];
-              return pair ? `${number(pair[0] + 1)} + ${number(pair[1] + 1)}` : '';
+              const from = pair ? `${number(pair[0] + 1)} + ${number(pair[1] + 1)}` : '';
+              const differing = WalkFacts.differingCells(entry, i);
+              if (differing.length === 0) return from;
+              const cell = document.createDocumentFragment();
+              cell.append(from);
+              for (const { name, left: a, right: b } of differing) {
+                const shownCell = (value) =>
+                  value === null
+                    ? '\u2026'
+                    : Shown.shown(typeof value === 'string' ? value : value.start);
+                cell.append(
+                  element(
+                    'span',
+                    'differ',
+                    say('differCell', {
+                      name: nameNode(name),
+                      left: shownCell(a),
+                      right: shownCell(b),
+                    }),
+                  ),
+                );
+              }
+              return cell;
             },
+            className: (i) => (entry.shared.differing.has(i) ? 'differs' : ''),
           }
         : null,
       id: 'built',
@@ -171,7 +192,34 @@ const Walk = (() => {
       term(product ? '\u00d7' : '\u22c8', operand(entry.right, 1)),
       term('=', builtTable.block),
     );
-    return { nodes: [title, rule, why, content], tables, why };
+    return { nodes: [...nodes, why, content], tables, why };
+  }
+
+  // The sentences of a join step whose operands share more names than the
+  // one compared: which, the built rows where they differ, how many rows a
+  // join on every shared name would keep; a self-join's own sentence.
+  function sharedSentences(entry, { left, attribute }) {
+    const { shared } = entry;
+    const sentences = [];
+    if (entry.selfJoin) sentences.push(say('selfJoin', { left, attribute }));
+    if (shared.names.length > 0) {
+      sentences.push(
+        say('ruleShared', {
+          n: shared.names.length,
+          // A node, not a fragment: the sentence may name them more than once.
+          names: element('span', '', nameList(shared.names.map(nameNode))),
+          attribute,
+        }),
+      );
+      const differing = shared.differingRows.length;
+      sentences.push(differing > 0 ? say('differing', { n: differing }) : say('noDiffering'));
+      if (shared.kept !== null)
+        sentences.push(say('keptAll', { n: entry.step.built.rowCount, kept: shared.kept }));
+    }
+    if (sentences.length === 0) return [];
+    const paragraph = element('p', 'walk-rule walk-shared');
+    sentences.forEach((sentence, i) => paragraph.append(...(i > 0 ? [' '] : []), sentence));
+    return [paragraph];
   }
 
   function whyBox() {
@@ -244,6 +292,7 @@ const Walk = (() => {
       ),
     );
     nodes.push(element('p', 'walk-rule', say('tidyOrder')));
+    if (tidy.byteOrder?.texts) nodes.push(...byteOrderNodes(tidy.byteOrder));
     const why = whyBox();
     nodes.push(why);
     const tables = {};
@@ -286,6 +335,43 @@ const Walk = (() => {
     }
     nodes.push(element('div', 'walk-tables', ...blocks));
     return { nodes, tables, why };
+  }
+
+  // The pair of result rows whose order as texts differs from a reading
+  // cell by cell: a sentence naming the byte that decides, and the two
+  // texts with that byte marked.
+  function byteOrderNodes({ rows: pair, texts, at, bytes }) {
+    const byteShown = (byte) => {
+      if (byte === '') return text('byteEnd');
+      const code = byte.charCodeAt(0).toString(16).toUpperCase().padStart(2, '0');
+      const node = element('span', 'byte', '\u201c', Shown.shown(byte), `\u201d (0x${code})`);
+      return node;
+    };
+    const sentence = element(
+      'p',
+      'walk-rule byte-order',
+      say('tidyByteOrder', {
+        a: pair[0] + 1,
+        b: pair[1] + 1,
+        at: at + 1,
+        byteA: byteShown(bytes[0]),
+        byteB: byteShown(bytes[1]),
+      }),
+    );
+    const line = (row, rowText) =>
+      element(
+        'li',
+        'mono',
+        text('byteRow', { n: row + 1 }),
+        Shown.shown(rowText.slice(0, at)),
+        element(
+          'mark',
+          'decides',
+          at < rowText.length ? Shown.shown(rowText.charAt(at)) : '\u2205',
+        ),
+        Shown.shown(rowText.slice(at + 1)),
+      );
+    return [sentence, element('ul', 'byte-rows', line(pair[0], texts[0]), line(pair[1], texts[1]))];
   }
 
   // Items made by `makers`, the first 20 of them, and a button "and N
