@@ -1546,10 +1546,9 @@ test('characters that show as nothing get a visible mark, and every name keeps i
     'U+E0041',
   ]);
   assert.deepEqual(await marks('#steps .walk-title bdi .char-mark'), ['RLO']);
-  assert.match(
-    await page.textContent('#editor-bidi'),
-    /^Line 1 holds U\+202E, .* Line 3 holds U\+202E/,
-  );
+  const notes = await page.textContent('#notes');
+  assert.match(notes, /Line 1: holds U\+202E, a character that can reverse/);
+  assert.match(notes, /Line 3: holds U\+202E, a character that can reverse/);
   // A message naming a relation that holds U+202E shows it as a mark, the
   // name in the order of its bytes.
   await open('reversed.txt', Buffer.from('Q(\u202eEmp)\n\nEmp(x)\n1\n'));
@@ -1580,6 +1579,61 @@ test('characters that show as nothing get a visible mark, and every name keeps i
   assert.ok(
     await page.evaluate(() => document.documentElement.scrollWidth <= window.innerWidth),
     'a long file name widens the page',
+  );
+  await page.close();
+  assertClean();
+});
+
+test('a step names what it compares and marks the rows a join on every shared name would drop; Notes link their lines', async () => {
+  const page = await openPage();
+  const run = async (text) => {
+    await page.fill('#editor', text);
+    await page.click('#run');
+    await guarded(
+      page.waitForFunction(() => document.getElementById('status').textContent.includes('Done')),
+      'the run',
+    );
+  };
+  // Joined on course alone: two of the five built rows pair a spring
+  // enrolment with the fall teacher, or the other way round.
+  await run(
+    'Q(Enroll, Teach)\n\nEnroll(student, course, term)\nAnna,db,spring\nBela,db,fall\nCili,os,spring\n\n' +
+      'Teach(term, course, teacher)\nfall,db,Kovacs\nspring,db,Nagy\nspring,os,Szabo\n',
+  );
+  assert.match(
+    await page.textContent('#steps .walk-title'),
+    /^Step 1: Enroll \u22c8\[course\] Teach, an equi-join on course alone/,
+  );
+  assert.match(
+    await page.textContent('#steps .walk-shared'),
+    /Both also have term, but only course is compared.* would keep 3 of these 5 rows\./,
+  );
+  assert.deepEqual(
+    await page.$$eval('#steps .built tr.differs', (rows) =>
+      rows.map((row) => [row.dataset.row, row.querySelector('.differ').textContent]),
+    ),
+    [
+      ['0', 'term: spring \u2260 fall'],
+      ['3', 'term: fall \u2260 spring'],
+    ],
+  );
+  assert.equal(await page.$$eval('#steps .built th.shared-column', (cells) => cells.length), 2);
+  assert.ok(await page.$('#notes-section[hidden]'), 'notes shown for a run with none');
+  // A third cell under two attributes runs as on the command line, and
+  // Notes says so, its line a button that marks the editor's line.
+  await run(
+    'Q(Emp, Dept)\n\nEmp(name, dept)\nAnna,1,extra\nBela,2\n\nDept(dept, title)\n1,Sales\n',
+  );
+  assert.match(await page.textContent('#status'), /Done \(exit status 0\)/);
+  assert.match(await page.textContent('#output'), /Anna/);
+  const line = page.locator('#notes .note-line');
+  assert.equal(await line.textContent(), 'Line 4');
+  assert.match(await page.textContent('#notes li'), /holds 3 cells, but Emp has 2 attributes/);
+  await line.focus();
+  await page.keyboard.press('Enter');
+  assert.deepEqual(
+    await page.$$eval('#editor-marks [data-line]', (marks) => marks.map((m) => m.dataset.line)),
+    ['4'],
   );
   await page.close();
   assertClean();
