@@ -76,6 +76,7 @@ const WalkWords = (() => {
       tidyByteOrder:
         'On this input it matters: result row {a} comes before result row {b}, since their texts first differ at byte {at}, {byteA} in one and {byteB} in the other, and {byteA} is the smaller byte. Compared cell by cell, the two rows would come the other way round.',
       byteEnd: 'the end of the text',
+      byteShown: '\u201c{byte}\u201d (0x{code})',
       byteRow: 'result row {n}: ',
       goesHead: 'result row',
       fromBuiltHead: 'from built rows',
@@ -186,6 +187,7 @@ const WalkWords = (() => {
       tidyByteOrder:
         'Ezen a bemeneten ez számít is: a result {a}. sora a(z) {b}. sora elé kerül, mert a két sor szövege először a(z) {at}. bájtnál tér el, az egyikben {byteA}, a másikban {byteB} áll ott, és {byteA} a kisebb bájt. Ha a program cellánként hasonlítaná össze a sorokat, fordított lenne a sorrendjük.',
       byteEnd: 'a szöveg vége',
+      byteShown: '\u201e{byte}\u201d (0x{code})',
       byteRow: 'a result {n}. sora: ',
       goesHead: 'result sora',
       fromBuiltHead: 'forrás',

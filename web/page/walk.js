@@ -344,8 +344,7 @@ const Walk = (() => {
     const byteShown = (byte) => {
       if (byte === '') return text('byteEnd');
       const code = byte.charCodeAt(0).toString(16).toUpperCase().padStart(2, '0');
-      const node = element('span', 'byte', '\u201c', Shown.shown(byte), `\u201d (0x${code})`);
-      return node;
+      return element('span', 'byte', say('byteShown', { byte: Shown.shown(byte), code }));
     };
     const sentence = element(
       'p',
