@@ -52,11 +52,36 @@ function reportOf(relations) {
       rightRows: right.rows.length,
       built,
     });
+    // The other names both carry, where the built relation holds each, and
+    // the built rows whose two cells of one of them differ.
+    const shared =
+      l < 0
+        ? []
+        : left.attributes
+            .map(([n]) => n)
+            .filter((n, c) => c !== l && right.attributes.some(([other]) => other === n));
+    const sharedColumns = shared.map((n) => {
+      const inLeft = left.attributes.findIndex(([a]) => a === n);
+      const inRight = right.attributes.findIndex(([a]) => a === n);
+      return [inLeft, left.attributes.length + inRight - (inRight > r ? 1 : 0)];
+    });
+    const differing = [];
+    pairs.forEach(([i, j], row) =>
+      shared.forEach((n) => {
+        const inLeft = left.attributes.findIndex(([a]) => a === n);
+        const inRight = right.attributes.findIndex(([a]) => a === n);
+        if (left.rows[i][inLeft] !== right.rows[j][inRight]) differing.push([row, n]);
+      }),
+    );
     explainSteps.push({
       leftRelation: k === 1 ? 0 : null,
       rightRelation: k,
       attributeColumns: l < 0 ? [null, null] : [l, r],
-      shared: [],
+      shared,
+      sharedColumns,
+      differing,
+      keptByAllShared: pairs.length - new Set(differing.map(([row]) => row)).size,
+      selfJoin: false,
       pairs,
       unmatchedLeft: left.rows.map((_, i) => i).filter((i) => !pairs.some((p) => p[0] === i)),
       unmatchedRight: right.rows.map((_, j) => j).filter((j) => !pairs.some((p) => p[1] === j)),
@@ -219,4 +244,61 @@ test('the tidying: merged rows past row 25, each built row going into one result
     input: [{ relation: 1, rows: [0, 2] }],
   });
   assert.equal(WalkFacts.lineOf(alone, 1, 39), 142);
+});
+
+test('a shared name not compared: its columns in each table, and the two cells of every built row where they differ', () => {
+  // The shared name t before and after the right operand's join column.
+  for (const rightAttributes of [
+    ['t', 'x', 'k'],
+    ['k', 'x', 't'],
+  ]) {
+    for (let seed = 1; seed <= 10; seed += 1) {
+      const draw = random(seed);
+      const left = relationOf('A', ['a', 'k', 't'], 10 + draw(10), draw);
+      const right = relationOf('B', rightAttributes, 10 + draw(10), draw);
+      const report = reportOf([left, right]);
+      const [entry] = WalkFacts.of(report).steps;
+      const t = right.attributes.findIndex(([n]) => n === 't');
+      assert.deepEqual(entry.shared.rightColumns, [t]);
+      assert.deepEqual(entry.shared.leftColumns, [2]);
+      let kept = 0;
+      report.explain.steps[0].pairs.forEach(([i, j], row) => {
+        const [a, b] = [left.rows[i][2], right.rows[j][t]];
+        const expected = a === b ? [] : [{ name: 't', left: a, right: b }];
+        assert.deepEqual(WalkFacts.differingCells(entry, row), expected);
+        if (a === b) kept += 1;
+      });
+      assert.equal(entry.shared.kept, kept);
+    }
+  }
+});
+
+test('result rows ordered by bytes, not cell by cell: the first byte of the row texts that differs', () => {
+  const report = {
+    relations: [],
+    steps: [],
+    stepsLeftOut: 0,
+    result: {
+      attributes: [
+        ['c', ''],
+        ['n', ''],
+      ],
+      rowCount: 2,
+      rows: [
+        ['New York', '1'],
+        ['New', '1'],
+      ],
+    },
+    explain: {
+      relations: [],
+      steps: [],
+      tidy: { relation: 0, columns: [0, 1], sources: [[1], [0]], byteOrder: [0, 1] },
+    },
+  };
+  assert.deepEqual(WalkFacts.of(report).tidy.byteOrder, {
+    rows: [0, 1],
+    texts: ['New York,1', 'New,1'],
+    at: 3,
+    bytes: [' ', ','],
+  });
 });
