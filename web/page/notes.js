@@ -137,7 +137,10 @@ const Notes = (() => {
     } else {
       li.append(line);
     }
-    li.append(': ', words(note));
+    const said = document.createElement('span');
+    said.className = 'note-words';
+    said.append(words(note));
+    li.append(': ', said);
     return li;
   }
 

@@ -677,19 +677,21 @@ function relationsOfFile(text) {
 
 // Each example's join steps, as their sentences say them.
 const exampleSteps = {
-  'company.txt': ['Step 1: Emp \u22c8[dept] Dept, a join on dept: 4 rows and 3 rows \u2192 4 rows'],
+  'company.txt': [
+    'Step 1: Emp \u22c8[dept] Dept, an equi-join on dept alone: 4 rows and 3 rows \u2192 4 rows',
+  ],
   'courses.txt': [
-    'Step 1: Registration \u22c8[course] Course, a join on course: 6 rows and 4 rows \u2192 6 rows',
+    'Step 1: Registration \u22c8[course] Course, an equi-join on course alone: 6 rows and 4 rows \u2192 6 rows',
     'Step 2: the outcome of step 1 \u00d7 Exam, a Cartesian product: 6 \u00d7 2 = 12 rows',
   ],
   'library.txt': [
-    'Step 1: Loan \u22c8[isbn] Book, a join on isbn: 3 rows and 3 rows \u2192 3 rows',
-    'Step 2: the outcome of step 1 \u22c8[member_id] Member, a join on member_id: 3 rows and 2 rows \u2192 3 rows',
+    'Step 1: Loan \u22c8[isbn] Book, an equi-join on isbn alone: 3 rows and 3 rows \u2192 3 rows',
+    'Step 2: the outcome of step 1 \u22c8[member_id] Member, an equi-join on member_id alone: 3 rows and 2 rows \u2192 3 rows',
   ],
   'staff.txt': [
-    'Step 1: Employee \u22c8[dept_id] Department, a join on dept_id: 4 rows and 3 rows \u2192 4 rows',
-    'Step 2: the outcome of step 1 \u22c8[emp_id] Assignment, a join on emp_id: 4 rows and 4 rows \u2192 4 rows',
-    'Step 3: the outcome of step 2 \u22c8[project_id] Project, a join on project_id: 4 rows and 4 rows \u2192 4 rows',
+    'Step 1: Employee \u22c8[dept_id] Department, an equi-join on dept_id alone: 4 rows and 3 rows \u2192 4 rows',
+    'Step 2: the outcome of step 1 \u22c8[emp_id] Assignment, an equi-join on emp_id alone: 4 rows and 4 rows \u2192 4 rows',
+    'Step 3: the outcome of step 2 \u22c8[project_id] Project, an equi-join on project_id alone: 4 rows and 4 rows \u2192 4 rows',
   ],
 };
 
@@ -1909,13 +1911,14 @@ test('an input too large for a link gets none, and a cut, foreign or newer link 
 // letter, outside the input, the output and the names and cells of the
 // relations, then every aria-label and title, then the words page.css shows.
 // `engine` is the engine's message, which no language changes. The walk's
-// panels are left to the walk-through's test: their sentences are put
-// together around names, in a different number of pieces in each language;
+// panels and the notes' words are left to their own tests: their sentences
+// are put together around names, in a different number of pieces in each
+// language;
 // the format guide is a text of its own in each language.
 function pageWords(page) {
   return page.evaluate(() => {
     const data =
-      'script, textarea, pre, table, code, bdi, .mono, h1, .message, label.language, #examples option:not([value=""]), .walk-panel, #format-guide';
+      'script, textarea, pre, table, code, bdi, .mono, h1, .message, label.language, #examples option:not([value=""]), .walk-panel, .note-words, #format-guide';
     const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
     const words = [];
     for (let node = walker.nextNode(); node; node = walker.nextNode()) {
