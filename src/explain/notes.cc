@@ -1,6 +1,7 @@
 #include "explain/notes.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace joinrel {
@@ -71,6 +72,26 @@ std::string_view writtenName(const Name& field) {
   return {field.data(), static_cast<std::size_t>(field.rend() - last)};
 }
 
+// The first byte of `text` from `at` on that is 0x80 or more, or the end.
+// Most input is ASCII, so blocks of 64 bytes are tested whole first, as
+// eight words of eight bytes.
+std::size_t nextHighByte(std::string_view text, std::size_t at) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080;
+  constexpr std::size_t kBlock = 8 * sizeof(std::uint64_t);
+  const auto word = [&](std::size_t i) {
+    std::uint64_t bytes = 0;
+    std::memcpy(&bytes, text.data() + at + i * sizeof bytes, sizeof bytes);
+    return bytes;
+  };
+  for (; at + kBlock <= text.size(); at += kBlock) {
+    const std::uint64_t bits =
+        word(0) | word(1) | word(2) | word(3) | word(4) | word(5) | word(6) | word(7);
+    if ((bits & kHighBits) != 0) break;
+  }
+  while (at < text.size() && static_cast<unsigned char>(text[at]) < 0x80) ++at;
+  return at;
+}
+
 }  // namespace
 
 bool isInvisible(char32_t codePoint) { return inRanges(kInvisible, codePoint); }
@@ -137,10 +158,7 @@ void NoteTaker::textRead(std::string_view text) noexcept {
     std::size_t counted = 0;
     std::vector<char32_t> onLine;  // the characters noted on `line`
     for (;;) {
-      at = static_cast<std::size_t>(
-          std::find_if(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) -
-          text.begin());
+      at = nextHighByte(text, at);
       if (at == text.size()) return;
       const Decoded character = decodeUtf8(text.substr(at));
       if (character.valid && isInvisible(character.codePoint)) {
@@ -171,7 +189,7 @@ void NoteTaker::headerRead(std::int64_t relation, const HeaderReading& header, c
       joinList_.resize(attributes.size());
       std::transform(attributes.begin(), attributes.end(), joinList_.begin(),
                      [](const Attribute& entry) { return std::string(nameToString(entry.name)); });
-      joined_.assign(joinList_.size(), {-1, 0});
+      joined_.assign(joinList_.size(), Joined{});
     } else {
       relation_ = relation;
       relationName_ = nameToString(name);
@@ -233,16 +251,16 @@ void NoteTaker::noteRelation(std::int64_t relation, LineNumber line, std::string
          .name = std::string(name)});
     return;
   }
-  auto& first = joined_[static_cast<std::size_t>(listed - joinList_.begin())];
-  if (first.first == -1) {
-    first.first = relation;
+  Joined& first = joined_[static_cast<std::size_t>(listed - joinList_.begin())];
+  if (first.relation == -1) {
+    first.relation = relation;
     return;
   }
   add({.kind = NoteKind::sameName,
        .line = line,
        .relation = relation,
        .name = std::string(name),
-       .used = first.first});
+       .used = first.relation});
 }
 
 // A trailing comma ends the last cell and starts none, so "a,b," holds two
@@ -250,8 +268,15 @@ void NoteTaker::noteRelation(std::int64_t relation, LineNumber line, std::string
 // that was not written.
 void NoteTaker::rowsRead(std::span<const Row> lines, int attributeCount, LineNumber firstRowLine,
                          bool linesFit) noexcept {
-  for (auto& [relation, line] : joined_) {
-    if (relation == relation_) line = firstRowLine;
+  for (Joined& joined : joined_) {
+    if (joined.relation != relation_ || lines.empty()) continue;
+    joined.firstRowLine = firstRowLine;
+    // The lines stand one after another in the text: searched at once.
+    const std::string_view rows(
+        lines.front().data(),
+        static_cast<std::size_t>(lines.back().data() + lines.back().size() - lines.front().data()));
+    joined.blanks =
+        rows.find(' ') != std::string_view::npos || rows.find('\t') != std::string_view::npos;
   }
   if (linesFit) return;
   try {
@@ -276,13 +301,14 @@ void NoteTaker::rowsRead(std::span<const Row> lines, int attributeCount, LineNum
 void NoteTaker::keyCell(std::int64_t relation, int row, int column, std::string_view attribute,
                         int step, std::string_view cell) noexcept {
   if (cell.empty() || (!isBlank(cell.front()) && !isBlank(cell.back()))) return;
-  const auto found = std::find_if(joined_.begin(), joined_.end(),
-                                  [&](const auto& first) { return first.first == relation; });
+  const auto found = std::find_if(joined_.begin(), joined_.end(), [&](const Joined& joined) {
+    return joined.relation == relation;
+  });
   if (found == joined_.end()) return;
   try {
     if (!keyCellsNoted_.emplace(relation, row, column).second) return;
     add({.kind = NoteKind::blankInKeyCell,
-         .line = found->second + row,
+         .line = found->firstRowLine + row,
          .relation = relation,
          .name = std::string(attribute),
          .text = keptText(cell),
@@ -290,6 +316,12 @@ void NoteTaker::keyCell(std::int64_t relation, int row, int column, std::string_
   } catch (const std::bad_alloc&) {
     // The cell goes without its note.
   }
+}
+
+bool NoteTaker::mayHoldBlankEdges(std::int64_t relation) const {
+  return std::any_of(joined_.begin(), joined_.end(), [&](const Joined& joined) {
+    return joined.relation == relation && joined.blanks;
+  });
 }
 
 std::vector<Note> NoteTaker::notes() const {

@@ -106,6 +106,10 @@ class NoteTaker final : public ReadNotes {
   void keyCell(std::int64_t relation, int row, int column, std::string_view attribute, int step,
                std::string_view cell) noexcept;
 
+  // False when no row of relation `relation` (file order), one the join
+  // reads, holds a blank or a tab: none of its cells needs keyCell().
+  bool mayHoldBlankEdges(std::int64_t relation) const;
+
   // The notes kept, ordered by line (in the order heard on a line).
   std::vector<Note> notes() const;
   // How many notes of `kind` were not kept.
@@ -126,9 +130,13 @@ class NoteTaker final : public ReadNotes {
   std::array<std::size_t, kNoteKinds> kept_{};
   std::array<std::size_t, kNoteKinds> leftOut_{};
   std::vector<std::string> joinList_;  // the names the first line carries
-  // For each join list name, the first relation carrying it and its first
-  // row's line; -1 until one is read.
-  std::vector<std::pair<std::int64_t, LineNumber>> joined_;
+  // A relation the join reads: the first carrying a join list name.
+  struct Joined {
+    std::int64_t relation = -1;  // -1 until one is read
+    LineNumber firstRowLine = 0;
+    bool blanks = false;  // whether its rows hold a blank or a tab anywhere
+  };
+  std::vector<Joined> joined_;  // by join list name
   std::int64_t relation_ = -1;  // the relation whose header was heard last
   std::string relationName_;
   std::set<std::tuple<std::int64_t, int, int>> keyCellsNoted_;  // relation, row, column

@@ -33,6 +33,16 @@ struct CellOrigin {
   int column = 0;
 };
 
+// The place in the join list of the relation that column `column` of the
+// left operand of step `number` comes from, as traceLeft() finds it.
+std::size_t placeOfLeftColumn(int number, int column, std::span<const int> leftWidths) {
+  for (int j = number - 1; j >= 1; --j) {
+    const auto at = static_cast<std::size_t>(j - 1);
+    if (column >= leftWidths[at]) return static_cast<std::size_t>(j);
+  }
+  return 0;
+}
+
 // Traces row `row`, column `column` of the left operand of step `number` back
 // through the steps before it, whose facts are `steps` and whose left
 // operands' widths are `leftWidths`: a joined row holds its left row's cells
@@ -87,19 +97,24 @@ SharedNameFacts sharedNameFacts(const Relation& left, const Relation& right, con
   return facts;
 }
 
-// std::string_view compares as unsigned bytes, a prefix first, as rows do.
+// Two rows of one relation that read alike up to a byte read alike cell by
+// cell up to it, as their commas stand alike: the byte and its counterpart
+// decide both orders, which differ only where one of them ends a cell (a
+// comma) and the other does not. The cell that ends there is a prefix of the
+// other, so it comes first cell by cell, whatever byte the other holds.
 std::optional<std::array<int, 2>> rowsOrderedByBytes(const Relation& result) {
-  const std::size_t width = result.attributes.size();
-  if (width < 2) return std::nullopt;  // a row of one cell is its text
-  std::array<std::string_view, MAX_ATTRIBUTES> before;
-  std::array<std::string_view, MAX_ATTRIBUTES> after;
-  const std::span<std::string_view> beforeCells = std::span(before).first(width);
-  const std::span<std::string_view> afterCells = std::span(after).first(width);
   for (std::size_t r = 0; r + 1 < result.rows.size(); ++r) {
-    splitRow(result.rows[r], beforeCells);
-    splitRow(result.rows[r + 1], afterCells);
-    if (std::lexicographical_compare(afterCells.begin(), afterCells.end(), beforeCells.begin(),
-                                     beforeCells.end())) {
+    const Row before = result.rows[r];
+    const Row after = result.rows[r + 1];
+    const auto [inBefore, inAfter] =
+        std::mismatch(before.begin(), before.end(), after.begin(), after.end());
+    // A row that is a prefix of the other ends in the other's cell: both
+    // orders put it first.
+    if (inBefore == before.end() || inAfter == after.end()) continue;
+    const bool afterFirstByCells =
+        *inBefore != ',' && (*inAfter == ',' || static_cast<unsigned char>(*inAfter) <
+                                                    static_cast<unsigned char>(*inBefore));
+    if (afterFirstByCells) {
       return std::array<int, 2>{static_cast<int>(r), static_cast<int>(r + 1)};
     }
   }
@@ -109,14 +124,16 @@ std::optional<std::array<int, 2>> rowsOrderedByBytes(const Relation& result) {
 void RunExplainer::noteKeyCells(const JoinStep& step) noexcept {
   if (!step.key || joinList_.size() <= static_cast<std::size_t>(step.number)) return;
   const std::string_view attribute = nameToString(step.left.attributes[step.key->left].name);
-  const int rightWidth = step.right.attributeCount();
-  for (int r = 0; r < step.right.rowCount(); ++r) {
+  const std::int64_t right = joinList_[static_cast<std::size_t>(step.number)];
+  const int rightWidth = notes_.mayHoldBlankEdges(right) ? step.right.attributeCount() : 0;
+  for (int r = 0; rightWidth > 0 && r < step.right.rowCount(); ++r) {
     const std::string_view cell = cellAt(step.right.rows[r], step.key->right, rightWidth);
     if (hasBlankEdge(cell)) {
-      notes_.keyCell(joinList_[static_cast<std::size_t>(step.number)], r, step.key->right,
-                     attribute, step.number, cell);
+      notes_.keyCell(right, r, step.key->right, attribute, step.number, cell);
     }
   }
+  const std::size_t leftPlace = placeOfLeftColumn(step.number, step.key->left, leftWidths_);
+  if (!notes_.mayHoldBlankEdges(joinList_[leftPlace])) return;
   const int leftWidth = step.left.attributeCount();
   for (int r = 0; r < step.left.rowCount(); ++r) {
     const std::string_view cell = cellAt(step.left.rows[r], step.key->left, leftWidth);

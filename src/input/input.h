@@ -123,7 +123,8 @@ class ReadNotes {
   virtual void headerRead(std::int64_t relation, const HeaderReading& header, const Name& name,
                           std::span<const Attribute> attributes) noexcept = 0;
   // The row lines of the relation whose header was told last, before any is
-  // rewritten as its row: line i is input line `firstRowLine` + i.
+  // rewritten as its row: line i is input line `firstRowLine` + i, a view
+  // into the text textRead() told, each line after the one before.
   // `linesFit` is true when every line holds one comma fewer than the
   // relation's `attributeCount`. Valid for the call.
   virtual void rowsRead(std::span<const Row> lines, int attributeCount, LineNumber firstRowLine,

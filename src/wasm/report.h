@@ -49,14 +49,47 @@ inline constexpr std::size_t kCellByteLimit = 1000;
 //       "shared" (the other names both operands carry), "pairs" ([leftRow,
 //       rightRow] for every joined row, in joined order), "unmatchedLeft",
 //       "unmatchedRight" (every operand row that made no joined row,
-//       ascending)}; the steps after one whose facts memory could not hold
-//       are left out;
+//       ascending), "sharedColumns" (for each name of "shared", the columns
+//       of "built" holding its two copies: [the first column of that name,
+//       the left operand's; the first of that name in the right operand's
+//       part]), "differing" (every [joinedRow, name] whose two copies of a
+//       shared name differ, by row, then in the order of "shared"),
+//       "keptByAllShared" (the joined rows whose copies of every shared name
+//       agree: those a join on every shared name would keep), "selfJoin"
+//       (whether both operands are one input relation)}; the steps after one
+//       whose facts memory could not hold are left out;
 //     "tidy": {"relation" (null when result is tidied from the last step's
 //       joined rows; with one name in the join list, that relation's index
 //       in file order), "columns" (for each result column, the column of
 //       the last step's "built", or of that relation, it came from),
 //       "sources" (for every result row, the joined rows, or that relation's
-//       rows, it stands for, ascending)}, or null without a join list;
+//       rows, it stands for, ascending), "byteOrder" (two adjacent result
+//       rows [a, a + 1] that a reading cell by cell, first column first,
+//       would order the other way round, the first such; null when the two
+//       orders agree)}, or null without a join list;
+//     "notes": what the run took in as it is, though whoever wrote the
+//       input may not expect it (explain/notes.h), ordered by line: at most
+//       kNotesOfEachKind (20) of each kind, each {"kind", "line", ...}:
+//       "extraCells" and "missingCells" ("relation", "name", "cells",
+//       "attributes": a row line with more cells than attributes, whose
+//       extra cells nothing keeps, or with fewer, whose missing cells are
+//       empty), "textAfterList" ("relation", null for the first line,
+//       "text": the bytes after the list's end, never read), "typeCut"
+//       ("relation", "attribute", "type": a type text holding "(" that a
+//       comma ended, ending the attribute too), "blankInName" ("relation",
+//       "place": "relation", "attribute" or "joinList", "written": the name
+//       as written, "read": as the run reads it, up to its first blank),
+//       "blankInKeyCell" ("relation", "attribute", "step", "cell": a cell
+//       that a step compares starting or ending with a blank or a tab),
+//       "notJoined" ("relation", "name": a relation the join list does not
+//       name), "sameName" ("relation", "name", "used": a relation of a name
+//       the join list carries that an earlier relation carries too, and
+//       that earlier one, which the join reads), "byteOrderMark" (line 1:
+//       the file starts with U+FEFF), "invisible" ("codePoint", "bidi":
+//       a default-ignorable character, or a bidi control, once a line);
+//       "relation" is an index among the relations in file order, texts are
+//       cut to their first 1,000 bytes;
+//     "moreNotes": for each kind with more notes than kept, how many more;
 //     "particulars": the fatal message's fields or null; for an unknown
 //       relation, "name" and "similarNames", the loaded names it may mean;
 //     "truncated": false when every row of every table told is there and no
@@ -70,7 +103,8 @@ inline constexpr std::size_t kCellByteLimit = 1000;
 // within the byte limit; a cell longer than kCellByteLimit is {"start": its
 // first bytes, "length": its length in bytes}. The explain facts come on top
 // of the byte limit: they are bounded by the 10000 rows of a step and result
-// and by the input's lines. Every string holds bytes: a byte outside
+// (and their 50 attributes), by the input's lines, and, for the notes, by
+// kNotesOfEachKind. Every string holds bytes: a byte outside
 // printable ASCII, '"' and '\' are written as \u00XX, so that a reader gets
 // one character per byte, whatever the bytes are. Every field is always
 // there.
