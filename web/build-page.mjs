@@ -38,6 +38,7 @@ const scriptParts = [
   'render.js',
   'walk-facts.js',
   'walk-words.js',
+  'present.js',
   'walk.js',
   'notes.js',
   'controls.js',

@@ -15,6 +15,7 @@ const pageParts = Object.fromEntries(
     'Render',
     'WalkFacts',
     'WalkWords',
+    'Present',
     'Walk',
     'Notes',
     'JOINREL_EXAMPLES',
@@ -38,8 +39,8 @@ export default [
     languageOptions: { sourceType: 'script', globals: { ...globals.browser, ...pageParts } },
   },
   {
-    // node's test runner loads the walk's facts as a CommonJS module too.
-    files: ['page/walk-facts.js'],
+    // node's test runner loads these pure parts as CommonJS modules too.
+    files: ['page/walk-facts.js', 'page/table-text.js', 'page/query.js'],
     languageOptions: { globals: { module: 'writable' } },
   },
   {

@@ -113,7 +113,7 @@ const Walk = (() => {
           })
         : say('ruleJoin', { left, right, attribute }),
     );
-    if (!product) rule.prepend(say('ruleKind', { attribute }), ' ');
+    if (!product) rule.prepend(element('span', 'walk-kind', say('ruleKind', { attribute })), ' ');
     const nodes = [title, rule];
     if (facts && !product) nodes.push(...sharedSentences(entry, { left, attribute }));
     const tables = {};
@@ -412,7 +412,12 @@ const Walk = (() => {
       if (i === state.current) tab.setAttribute('aria-current', 'step');
       return tab;
     });
-    nav.append(previous, ...tabs, next);
+    nav.append(
+      previous,
+      ...tabs,
+      next,
+      Present.button((delta) => go(state.current + delta)),
+    );
     walk.replaceChildren(nav, element('p', 'note', say('keys')));
     walk.hidden = false;
     state.panels = run.facts.steps.map((entry, k) => stepPanel(entry, k));
@@ -427,6 +432,7 @@ const Walk = (() => {
       return item;
     });
     $('steps').replaceChildren(...items);
+    Present.fit();
     // A result row's trace runs through every panel; a row picked in one
     // panel belongs to that panel alone.
     const { selection } = state;
@@ -723,6 +729,7 @@ const Walk = (() => {
       walk.hidden = true;
       walk.replaceChildren();
       $('steps').replaceChildren();
+      Present.leave();
     },
     // A paragraph with the particulars of `record`'s message, or null.
     particulars(record) {
