@@ -27,19 +27,25 @@ function scriptSafe(text, what) {
 
 // The page's script, in the order each part needs the ones before it: the
 // language, the engine pool, names and cells as shown, the input and
-// editor, paged tables, rendering, the walk-through of the join (its facts,
-// its words, its view), the run's notes, the controls that compose the two, sharing.
+// editor, paged tables, a table copied as text, rendering, the walk-through
+// of the join (its facts, its words, the Present view, its view), the join
+// as an expression and in SQL, the run's notes, the controls that compose
+// them, sharing.
 const scriptParts = [
   'language.js',
   'engine.js',
   'shown.js',
   'input.js',
   'pages.js',
+  'table-text.js',
+  'copy-as.js',
   'render.js',
   'walk-facts.js',
   'walk-words.js',
   'present.js',
   'walk.js',
+  'query.js',
+  'expression.js',
   'notes.js',
   'controls.js',
   'share.js',

@@ -1,9 +1,10 @@
 // The controls and the script contract: Run, Cancel and Download, the run
 // shown on the page, and window.joinrel. It owns the page's run record and
 // decides when a run's outcome may be shown: only while its input is still
-// the chosen one. It shows a run through Render and Walk, which know
-// nothing of each other: Render draws the record, Walk the join's steps,
-// marking rows in the tables Render drew.
+// the chosen one. It shows a run through Render, Walk and Expression, which
+// know nothing of each other: Render draws the record, Walk the join's
+// steps, marking rows in the tables Render drew, Expression the join as an
+// expression and in SQL.
 (() => {
   const TEXTS = Language.table({
     en: {
@@ -47,6 +48,7 @@
 
   function drawNothing() {
     Walk.clear();
+    Expression.clear();
     Notes.clear();
     Render.nothing(said.kind, said.words());
   }
@@ -56,6 +58,7 @@
     Walk.clear();
     Render.record(record, Walk.particulars);
     Walk.show(record, Render.tables());
+    Expression.show(record);
     Notes.show(record);
   }
 

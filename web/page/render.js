@@ -173,7 +173,10 @@ const Render = (() => {
   function relationBlock(relation, title, className, label) {
     const block = element('div', `relation ${className || ''}`);
     const heading = element('h3', '', element('span', 'mono', title));
-    heading.append(element('span', 'count', plural(relation.rowCount, 'rows')));
+    heading.append(
+      element('span', 'count', plural(relation.rowCount, 'rows')),
+      CopyAs.control(relation),
+    );
     const table = relationTable(relation, label);
     block.append(heading, table.node);
     return { block, paged: table.paged };

@@ -46,7 +46,7 @@ const Walk = (() => {
   function table(relation, caption, { joinColumn = -1, shared = [], extra = null, id, pick }) {
     const block = element('div', 'relation walk-relation');
     const heading = element('h4', '', caption);
-    heading.append(element('span', 'count', rows(relation.rowCount)));
+    heading.append(element('span', 'count', rows(relation.rowCount)), CopyAs.control(relation));
     const paged = Pages.table(relation, {
       label: caption.textContent,
       rowNumbers: true,
