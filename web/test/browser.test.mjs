@@ -181,13 +181,13 @@ before(async () => {
 
 // A browser context that may reach only the page's own files, its errors
 // logged into `log`. The page speaks the browser's language: English, which
-// the tests read, unless `locale` says otherwise.
-async function newContext(log, { locale = 'en-US' } = {}) {
-  const fresh = await browser.newContext({
-    acceptDownloads: true,
-    locale,
-    viewport: { width: 1000, height: 800 },
-  });
+// the tests read, unless `locale` says otherwise; `screen` sets the window's
+// size and zoom.
+async function newContext(
+  log,
+  { locale = 'en-US', screen = { viewport: { width: 1000, height: 800 } } } = {},
+) {
+  const fresh = await browser.newContext({ acceptDownloads: true, locale, ...screen });
   fresh.setDefaultTimeout(hangGuard);
   const local = (url) =>
     url.startsWith(`${origin}/`) ||
@@ -2156,5 +2156,102 @@ test('a Hungarian browser gets the page in Hungarian, and a choice is kept for t
   await switchTo(refused, 'en');
   await hungarian.close();
   assert.deepEqual(log, [], 'errors in the page');
+  assertClean();
+});
+
+test('Present shows the step alone, its sentence above its three tables side by side at 1024x768 zoomed 150 %; the arrows go on, Esc leaves', async () => {
+  const log = [];
+  const projector = await newContext(log, {
+    screen: { viewport: { width: 683, height: 512 }, deviceScaleFactor: 1.5 },
+  });
+  const page = await openPage(undefined, { within: projector });
+  await runExample(page, 'courses.txt');
+  await page.click('.walk-present');
+  const layout = () =>
+    page.evaluate(() => {
+      const box = (node) => node.getBoundingClientRect();
+      const panel = document.querySelector('#steps > li:not([hidden])');
+      return {
+        title: panel.querySelector('.walk-title').textContent,
+        sentence: box(panel.querySelector('.walk-rule')),
+        tables: [...panel.querySelectorAll('.walk-tables table')].map((table) => box(table)),
+        shown: ['#editor', '#relations', '#output', '#expression', 'header'].filter((selector) =>
+          document.querySelector(selector).checkVisibility(),
+        ),
+      };
+    });
+  for (const [title, press] of [
+    [/^Step 1: Registration/, null],
+    [/^Step 2: the outcome of step 1 × Exam/, 'ArrowRight'],
+  ]) {
+    if (press) await page.keyboard.press(press);
+    const seen = await layout();
+    assert.match(seen.title, title);
+    assert.deepEqual(seen.shown, [], `${title}: shown besides the step`);
+    assert.equal(seen.tables.length, 3);
+    seen.tables.forEach((table, i) => {
+      assert.ok(table.top >= seen.sentence.bottom, `${title}: table ${i} under the sentence`);
+      assert.ok(table.right <= 683 && table.bottom <= 512, `${title}: table ${i} on the screen`);
+      if (i > 0) assert.ok(table.left > seen.tables[i - 1].right, `${title}: side by side`);
+    });
+    if (!press) await page.screenshot({ path: path.join(shotsDir, 'present-courses.png') });
+  }
+  await page.keyboard.press('Escape');
+  assert.equal(await page.evaluate(() => document.activeElement.className), 'walk-present');
+  assert.ok(await page.isVisible('#editor'), 'the page is back');
+  await projector.close();
+  assert.deepEqual(log, [], 'errors in the page');
+  assertClean();
+});
+
+test('printing courses.txt gives every step under its title and the whole input, no control, on 2 A4 pages', async () => {
+  const page = await openPage();
+  await runExample(page, 'courses.txt');
+  await page.emulateMedia({ media: 'print' });
+  const printed = await page.evaluate(() => ({
+    controls: [...document.querySelectorAll('button, select, input, summary, nav')]
+      .filter((node) => node.checkVisibility())
+      .map((node) => node.outerHTML.slice(0, 60)),
+    titles: [...document.querySelectorAll('.walk-title')]
+      .filter((node) => node.checkVisibility())
+      .map((node) => node.textContent.split(':')[0]),
+    inputWhole: (() => {
+      const editor = document.getElementById('editor');
+      return editor.checkVisibility() && editor.clientHeight >= editor.scrollHeight;
+    })(),
+  }));
+  assert.deepEqual(printed.controls, [], 'controls printed');
+  assert.deepEqual(printed.titles, ['Step 1', 'Step 2', 'Tidy']);
+  assert.ok(printed.inputWhole, 'the input printed whole');
+  await page.screenshot({ path: path.join(shotsDir, 'print-courses.png'), fullPage: true });
+  const pdf = await page.pdf({ format: 'A4' });
+  assert.equal(pdf.toString('latin1').match(/\/Type\s*\/Page\b/g).length, 2, 'A4 pages');
+  await page.close();
+  assertClean();
+});
+
+test('the expression of courses.txt names ⋈, × and Exam in order; its SQL joins as the steps do; Copy as CSV gives result as written', async () => {
+  await context.grantPermissions(['clipboard-read', 'clipboard-write']);
+  const page = await openPage();
+  await runExample(page, 'courses.txt');
+  assert.equal(
+    await page.textContent('#expression .expression-text'),
+    '(Registration \u22c8[course] Course) \u00d7 Exam',
+  );
+  const sql = await page.textContent('#expression .sql');
+  assert.match(sql, /JOIN Course ON Registration\.course = Course\.course\n {2}CROSS JOIN Exam\n/);
+  const block = page.locator('#relations .relation.result');
+  await block.locator('.copy-as summary').click();
+  await block.locator('.copy-formats button', { hasText: 'CSV' }).click();
+  await page.waitForFunction(() => document.querySelector('.result .copy-said').textContent);
+  // The output file's last block: result's header, an empty line, its rows.
+  const written = shown(caseNamed('example courses').output);
+  const [header, , ...rows] = written.slice(written.lastIndexOf('result(')).trimEnd().split('\n');
+  assert.equal(
+    await page.evaluate(() => navigator.clipboard.readText()),
+    [/\((.*)\)/.exec(header)[1], ...rows].map((line) => `${line}\r\n`).join(''),
+  );
+  await page.close();
+  await context.clearPermissions();
   assertClean();
 });
