@@ -161,6 +161,28 @@ TidyLineage tidyLineage(std::vector<std::size_t> columns, const std::vector<int>
   return tidy;
 }
 
+namespace {
+
+// The join list place of the relation each column of `step`'s joined
+// relation comes from: a left column's place is the one it had in the step
+// before (`previous`; none for the first step, whose left is place 0), a
+// right column's is the step's own number.
+std::vector<int> columnPlacesOf(const JoinStep& step, const StepFacts* previous) {
+  const int leftWidth = step.left.attributeCount();
+  std::vector<int> places;
+  places.reserve(static_cast<std::size_t>(leftWidth) +
+                 static_cast<std::size_t>(step.right.attributeCount()));
+  for (int c = 0; c < leftWidth; ++c) {
+    places.push_back(previous == nullptr ? 0 : previous->columnPlaces[static_cast<std::size_t>(c)]);
+  }
+  for (int c = 0; c < step.right.attributeCount(); ++c) {
+    if (!step.key || c != step.key->right) places.push_back(step.number);
+  }
+  return places;
+}
+
+}  // namespace
+
 void RunExplainer::joinListResolved(std::span<const std::int64_t> relations) {
   try {
     joinList_.assign(relations.begin(), relations.end());
@@ -192,6 +214,7 @@ void RunExplainer::joinStepDone(const JoinStep& step) {
                     std::move(*lineage)};
     facts.sharedFacts =
         sharedNameFacts(step.left, step.right, step.key, facts.shared, facts.lineage.pairs);
+    facts.columnPlaces = columnPlacesOf(step, steps_.empty() ? nullptr : &steps_.back());
     lastColumns_ = columnsByName(joinedAttributes(step.left, step.right, step.key));
     steps_.push_back(std::move(facts));
     noteKeyCells(step);

@@ -135,6 +135,9 @@ struct StepFacts {
   std::vector<std::string> shared;  // sharedNames() of the operands
   StepLineage lineage;
   SharedNameFacts sharedFacts{};  // how the joined rows agree on the shared names
+  // For each column of the joined relation, the place in the join list (0
+  // for its first name) of the relation the column comes from.
+  std::vector<int> columnPlaces{};
 };
 
 // The facts of how result was tidied.

@@ -122,6 +122,8 @@ void appendStepFacts(std::string& json, const StepFacts& facts) {
   appendNumbers(json, facts.lineage.unmatchedLeft);
   json += ",\"unmatchedRight\":";
   appendNumbers(json, facts.lineage.unmatchedRight);
+  json += ",\"columnPlaces\":";
+  appendNumbers(json, facts.columnPlaces);
   appendSharedNameFacts(json, facts);
   json += '}';
 }

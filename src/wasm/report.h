@@ -49,7 +49,9 @@ inline constexpr std::size_t kCellByteLimit = 1000;
 //       "shared" (the other names both operands carry), "pairs" ([leftRow,
 //       rightRow] for every joined row, in joined order), "unmatchedLeft",
 //       "unmatchedRight" (every operand row that made no joined row,
-//       ascending), "sharedColumns" (for each name of "shared", the columns
+//       ascending), "columnPlaces" (for each column of "built", the place
+//       in the join list, 0 for its first name, of the relation the column
+//       comes from), "sharedColumns" (for each name of "shared", the columns
 //       of "built" holding its two copies: [the first column of that name,
 //       the left operand's; the first of that name in the right operand's
 //       part]), "differing" (every [joinedRow, name] whose two copies of a

@@ -251,6 +251,8 @@ int checkRun(const std::vector<std::string>& joinList, const std::vector<Table>&
   EXPECT_EQ(steps.size() + 1, std::max<std::size_t>(chain.size(), 1));
   std::vector<ReferenceStep> reference;
   Table sofar = tables[chain[0]];
+  // The join list place each column of the chain built so far comes from.
+  std::vector<int> places(sofar.attributes.size(), 0);
   for (std::size_t s = 0; s + 1 < chain.size() && s < steps.size(); ++s) {
     SCOPED_TRACE(testing::Message() << "step " << s + 1);
     const Table& right = tables[chain[s + 1]];
@@ -266,6 +268,10 @@ int checkRun(const std::vector<std::string>& joinList, const std::vector<Table>&
     EXPECT_EQ(got.lineage.unmatchedRight, want.unmatchedRight);
     EXPECT_EQ(got.shared, want.shared);
     checkSharedNameFacts(got, want, sofar.attributes.size());
+    for (std::size_t j = 0; j < right.attributes.size(); ++j) {
+      if (static_cast<int>(j) != want.rightKey) places.push_back(static_cast<int>(s + 1));
+    }
+    EXPECT_EQ(got.columnPlaces, places);
     if (exercised != nullptr) {
       exercised->differing += static_cast<int>(got.sharedFacts.differing.size());
     }
