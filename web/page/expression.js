@@ -52,12 +52,17 @@ const Expression = (() => {
       }
       if (sql !== null) {
         const order = report.explain.tidy.byteOrder;
+        // A long line scrolls; the keyboard reaches the query to scroll it.
+        const query = element('pre', 'sql', sql);
+        query.tabIndex = 0;
+        query.setAttribute('role', 'region');
+        query.setAttribute('aria-label', say('sqlHead'));
         parts.push(
           element(
             'div',
             'expression-part',
             element('h3', '', say('sqlHead')),
-            element('pre', 'sql', sql),
+            query,
             element(
               'p',
               'note',

@@ -39,24 +39,28 @@ const Present = (() => {
   }
 
   const SMALLEST = 0.6; // of the type the view's tables start at
+  const STEP = 0.05;
 
   // The tables of the step on show made smaller, a step at a time, until
-  // they fit the screen's width and the height below the sentence, down to
+  // they fit the screen's width and the height below the sentences, down to
   // SMALLEST: a step of many columns or rows stays side by side and whole.
+  // Where no size fits the height, the largest that fits the width.
   function fit() {
     const tables = document.querySelector('#steps > li:not([hidden]) .walk-tables');
     if (!tables) return;
-    let scale = 1;
-    const setScale = () => tables.style.setProperty('--present-scale', String(scale));
-    setScale();
+    const setScale = (scale) => tables.style.setProperty('--present-scale', String(scale));
+    setScale(1);
     if (!active()) return;
-    const fits = () =>
-      tables.scrollWidth <= tables.clientWidth &&
-      tables.getBoundingClientRect().bottom + window.scrollY <= window.innerHeight;
-    while (!fits() && scale > SMALLEST) {
-      scale = Math.max(SMALLEST, scale - 0.05);
-      setScale();
+    const wide = () => tables.scrollWidth <= tables.clientWidth;
+    const high = () => tables.getBoundingClientRect().bottom + window.scrollY <= window.innerHeight;
+    let widthFits = null;
+    for (let scale = 1; scale >= SMALLEST - STEP / 2; scale -= STEP) {
+      setScale(scale);
+      if (!wide()) continue;
+      widthFits ??= scale;
+      if (high()) return;
     }
+    setScale(widthFits ?? SMALLEST);
   }
   window.addEventListener('resize', fit);
 

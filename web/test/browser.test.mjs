@@ -318,10 +318,10 @@ function testHooks() {
 function shownContent(page) {
   return page.evaluate(() => {
     // The walk-through's mark of the join column, its row numbers and its
-    // column of where a row came from are not the relation's.
+    // column of where a row came from are not the relation's, nor is Copy as.
     const text = (node) =>
       [...node.childNodes]
-        .filter((child) => !child.matches?.('.join-tag'))
+        .filter((child) => !child.matches?.('.join-tag, .copy-as'))
         .map((child) => child.textContent)
         .join(' ');
     const cells = (row) =>
@@ -1918,7 +1918,7 @@ test('an input too large for a link gets none, and a cut, foreign or newer link 
 function pageWords(page) {
   return page.evaluate(() => {
     const data =
-      'script, textarea, pre, table, code, bdi, .mono, h1, .message, label.language, #examples option:not([value=""]), .walk-panel, .note-words, #format-guide';
+      'script, textarea, pre, table, code, bdi, .mono, h1, .message, label.language, #examples option:not([value=""]), .walk-panel, .note-words, #format-guide, .copy-formats, .expression-text';
     const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
     const words = [];
     for (let node = walker.nextNode(); node; node = walker.nextNode()) {
