@@ -44,23 +44,33 @@ const Present = (() => {
   // The tables of the step on show made smaller, a step at a time, until
   // they fit the screen's width and the height below the sentences, down to
   // SMALLEST: a step of many columns or rows stays side by side and whole.
-  // Where no size fits the height, the largest that fits the width.
+  // Where no size fits the height, the largest that fits the width; where
+  // none fits the width either, the built relation goes under its operands.
   function fit() {
     const tables = document.querySelector('#steps > li:not([hidden]) .walk-tables');
     if (!tables) return;
     const setScale = (scale) => tables.style.setProperty('--present-scale', String(scale));
+    tables.classList.remove('wrapped');
     setScale(1);
     if (!active()) return;
     const wide = () => tables.scrollWidth <= tables.clientWidth;
     const high = () => tables.getBoundingClientRect().bottom + window.scrollY <= window.innerHeight;
-    let widthFits = null;
-    for (let scale = 1; scale >= SMALLEST - STEP / 2; scale -= STEP) {
-      setScale(scale);
-      if (!wide()) continue;
-      widthFits ??= scale;
-      if (high()) return;
+    const largest = () => {
+      let widthFits = null;
+      for (let scale = 1; scale >= SMALLEST - STEP / 2; scale -= STEP) {
+        setScale(scale);
+        if (!wide()) continue;
+        widthFits ??= scale;
+        if (high()) return scale;
+      }
+      return widthFits;
+    };
+    let scale = largest();
+    if (scale === null) {
+      tables.classList.add('wrapped');
+      scale = largest();
     }
-    setScale(widthFits ?? SMALLEST);
+    setScale(scale ?? SMALLEST);
   }
   window.addEventListener('resize', fit);
 
