@@ -74,11 +74,11 @@ const Present = (() => {
   }
   window.addEventListener('resize', fit);
 
+  // The button names what it does: enter the view, or leave it.
   function drawButton(button) {
     const on = active();
     button.textContent = say(on ? 'leave' : 'present');
     button.title = on ? '' : say('presentTitle');
-    button.setAttribute('aria-pressed', String(on));
   }
 
   // Esc leaves the view wherever the focus is; the arrow keys go from step
