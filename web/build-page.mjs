@@ -28,7 +28,8 @@ function scriptSafe(text, what) {
 // The page's script, in the order each part needs the ones before it: the
 // language, the engine pool, names and cells as shown, the input and
 // editor, paged tables, rendering, the walk-through of the join (its facts,
-// its words, its view), the run's notes, the controls that compose the two, sharing.
+// its words, its view), the run's notes, the controls that compose the two,
+// exercises, sharing.
 const scriptParts = [
   'language.js',
   'engine.js',
@@ -41,6 +42,7 @@ const scriptParts = [
   'walk.js',
   'notes.js',
   'controls.js',
+  'exercise.js',
   'share.js',
 ];
 

@@ -17,6 +17,7 @@ const pageParts = Object.fromEntries(
     'WalkWords',
     'Walk',
     'Notes',
+    'Exercise',
     'JOINREL_EXAMPLES',
     'JOINREL_MESSAGES',
     'JOINREL_MESSAGES_HU',

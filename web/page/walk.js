@@ -33,10 +33,16 @@ const Walk = (() => {
     panels: [], // per panel, its tables by id (Pages tables) and its `why` box
     editorMarked: false, // whether the editor's marks are a trace's
     taken: null, // what clear() took away, for a redraw in another language
+    limit: Infinity, // the panels that may be shown: an exercise reveals them one by one
   };
 
   function panelCount() {
     return state.run.facts.steps.length + (state.run.facts.tidy ? 1 : 0);
+  }
+
+  // The panels the student may go to.
+  function reachable() {
+    return Math.min(panelCount(), state.limit);
   }
 
   // ---- Tables -------------------------------------------------------------
@@ -393,7 +399,7 @@ const Walk = (() => {
 
   function draw() {
     const { run } = state;
-    const count = panelCount();
+    const count = reachable();
     const nav = element('nav', 'walk-nav');
     nav.setAttribute('aria-label', text('navigation'));
     const button = (label, to, className) => {
@@ -436,7 +442,7 @@ const Walk = (() => {
 
   // Shows panel `to`, the walk's focus kept on its buttons.
   function go(to) {
-    if (!state.run || to < 0 || to >= panelCount() || to === state.current) return;
+    if (!state.run || to < 0 || to >= reachable() || to === state.current) return;
     const focused = document.activeElement?.classList.contains('walk-previous')
       ? 'walk-previous'
       : document.activeElement?.classList.contains('walk-next')
@@ -724,6 +730,17 @@ const Walk = (() => {
       walk.replaceChildren();
       $('steps').replaceChildren();
     },
+    // The panels that may be shown from now on: the first `count` (Infinity
+    // for all); the walk shows panel `at` (0 is step 1, the last the
+    // tidying) when it is one of them.
+    reveal(count, at = state.current) {
+      state.limit = count;
+      if (!state.run) return;
+      state.current = Math.max(0, Math.min(at, reachable() - 1));
+      draw();
+    },
+    // The panels there are, and the one shown; 0 and 0 without a run.
+    panels: () => ({ count: state.run ? panelCount() : 0, current: state.current }),
     // A paragraph with the particulars of `record`'s message, or null.
     particulars(record) {
       const words = particularsOf(record);
