@@ -228,7 +228,11 @@ const Engine = (() => {
     ready,
     run,
     // Checks `answer` against the run of `bytes`: run() with an answer.
-    check: (bytes, answer, signal) => run(bytes, signal, answer),
+    // Rejects with a TypeError when `answer` is no Uint8Array.
+    check: (bytes, answer, signal) =>
+      isBytes(answer)
+        ? run(bytes, signal, answer)
+        : Promise.reject(new TypeError('joinrel.check takes the answer as a Uint8Array')),
     cancelAll,
     describe,
     // `listener(count)` hears the number of runs going on whenever it changes.
