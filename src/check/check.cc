@@ -32,9 +32,10 @@ void ownRows(Relation& relation) {
 
 // Returns the names of `attributes`, in column order.
 std::vector<std::string> namesOf(const std::vector<Attribute>& attributes) {
-  std::vector<std::string> names;
-  names.reserve(attributes.size());
-  for (const Attribute& attribute : attributes) names.emplace_back(nameToString(attribute.name));
+  std::vector<std::string> names(attributes.size());
+  std::transform(
+      attributes.begin(), attributes.end(), names.begin(),
+      [](const Attribute& attribute) { return std::string(nameToString(attribute.name)); });
   return names;
 }
 
@@ -90,7 +91,8 @@ std::vector<std::vector<int>> resultColumnsOfPlaces(const JoinedRun& run,
     resultOfJoined[static_cast<std::size_t>(order[c])] = static_cast<int>(c);
   }
   for (std::vector<int>& columns : joinedOf) {
-    for (int& column : columns) column = resultOfJoined[static_cast<std::size_t>(column)];
+    std::transform(columns.begin(), columns.end(), columns.begin(),
+                   [&](int column) { return resultOfJoined[static_cast<std::size_t>(column)]; });
   }
   return joinedOf;
 }

@@ -92,9 +92,9 @@ void appendExtra(std::string& json, const ExtraRow& extra, const Answer& answer)
           ",\"line\":" + std::to_string(answer.lines[static_cast<std::size_t>(extra.row)]) +
           ",\"cells\":";
   appendCells(json, relation.rows[static_cast<std::size_t>(extra.row)], relation.attributeCount());
-  json += ",\"reason\":\"";
+  json += R"(,"reason":")";
   json += reasonId(extra.reason);
-  json += "\",\"repeats\":";
+  json += R"(","repeats":)";
   json += extra.reason == ExtraReason::repeats ? std::to_string(extra.repeats) : "null";
   const bool placed = extra.reason == ExtraReason::noPartner || extra.reason == ExtraReason::noRow;
   if (!placed) {
@@ -138,7 +138,7 @@ void appendMissing(std::string& json, const MissingRow& missing, int width) {
 
 // The answer's part and the run's.
 std::string frame(const Answer& answer, const AnswerWatcher* watcher) {
-  std::string json = "{\"answer\":{\"message\":";
+  std::string json = R"({"answer":{"message":)";
   if (answer.error) {
     appendMessage(json, *answer.error, answer.errorLine);
   } else {
@@ -178,7 +178,7 @@ std::string checkReportText(const Answer& answer, const AnswerWatcher* watcher) 
   if (watcher == nullptr || !watcher->check()) return json + kUnchecked;
   const AnswerCheck& check = *watcher->check();
   const int width = static_cast<int>(check.columns.result.size());
-  json += ",\"checked\":true,\"columns\":";
+  json += R"(,"checked":true,"columns":)";
   appendColumns(json, check.columns);
   json += ",\"right\":[";
   for (std::size_t i = 0; i < check.right.size(); ++i) {
