@@ -1,6 +1,7 @@
 #include "check/check.h"
 
 #include <algorithm>
+#include <iterator>
 #include <new>
 #include <numeric>
 #include <stdexcept>
@@ -135,13 +136,21 @@ void explainAtPlace(ExtraRow& extra, std::span<const std::string_view> cells, co
   const KeyColumns* key = keyAt(run, place);
   if (key != nullptr)
     std::rotate(order.begin(), order.begin() + key->right, order.begin() + key->right + 1);
-  std::vector<Row> candidates = relation.rows;
+  std::vector<Row> candidates;  // the rows with every cell of `with`
+  bool first = true;
   for (const int a : order) {
     const auto column = static_cast<std::size_t>(columns[static_cast<std::size_t>(a)]);
     const std::string_view value = cells[column];
     const std::string_view name =
         nameToString(relation.attributes[static_cast<std::size_t>(a)].name);
-    std::erase_if(candidates, [&](Row row) { return cellAt(row, a, width) != value; });
+    const auto differs = [&](Row row) { return cellAt(row, a, width) != value; };
+    if (first) {
+      std::remove_copy_if(relation.rows.begin(), relation.rows.end(),
+                          std::back_inserter(candidates), differs);
+      first = false;
+    } else {
+      std::erase_if(candidates, differs);
+    }
     if (candidates.empty()) {
       if (key != nullptr && a == key->right) extra.reason = ExtraReason::noPartner;
       extra.attribute = name;

@@ -69,6 +69,21 @@ const Exercise = (() => {
         'Every row is right, but lines {first} and {second} are out of order. result\u2019s rows are sorted as whole texts, byte by byte: the row on line {second} is the start of the row on line {first}, so it comes first.',
       byte: '\u201c{char}\u201d (byte {code})',
       byteOnly: 'byte {code}',
+      stepQuestion:
+        'Before you see step {step}: it joins {leftPhrase} and {right} on {attribute}. Which rows of {right} find no partner? Tick them, then check them.',
+      leftRelation: '{name}',
+      leftChain: 'the outcome of step {n}',
+      pickRow: 'row {row}: {cells} (line {line})',
+      checkStep: 'Check these rows',
+      stepRight: 'Right: exactly these rows find no partner.',
+      stepRightNone: 'Right: every row of {right} finds a partner.',
+      hasPartner: '{right} row {row} (line {line}) has a partner: {partner}.',
+      partnerRow: '{left} row {row} (line {line})',
+      partnerChainRow: 'row {row} of the outcome of step {n}',
+      noPartner:
+        '{right} row {row} (line {line}) finds no partner: no row of {left} has {attribute} = {value}.',
+      noPartnerChain:
+        '{right} row {row} (line {line}) finds no partner: no row of the outcome of step {n} has {attribute} = {value}.',
     },
     hu: {
       heading: 'A te válaszod',
@@ -100,7 +115,7 @@ const Exercise = (() => {
       noneRight: 'A válaszodnak egyik sora sem sora a result relációnak.',
       lineOfAnswer: '{line}.',
       missingHeading: 'A result relációnak {n} sora hiányzik:',
-      missing: '{cells}: ebből: {sources}.',
+      missing: '{cells}, amely ezekből jön létre: {sources}.',
       source: 'a(z) {name} reláció {row}. sora (a fájl {line}. sora)',
       extraHeading: 'A válaszodnak {n} sora nincs benne a result relációban:',
       extra: '{cells} (a válasz {line}. sora): {reason}',
@@ -127,10 +142,34 @@ const Exercise = (() => {
         'Minden sor helyes, de a válasz {first}. és {second}. sora rossz sorrendben áll. A result sorai teljes szövegükben állnak sorrendben, bájtonként összehasonlítva: a válasz {second}. sora a {first}. sor eleje, ezért előbb jön.',
       byte: '\u201e{char}\u201d (bájtértéke: {code})',
       byteOnly: 'a(z) {code} értékű bájt',
+      stepQuestion:
+        'Mielőtt megnéznéd a(z) {step}. lépést: ez a lépés a(z) {attribute} attribútum szerint kapcsolja össze ezt a kettőt: {leftPhrase} és a(z) {right} reláció. A(z) {right} reláció mely sorainak nincs párja? Jelöld be őket, aztán ellenőrizd.',
+      leftRelation: 'a(z) {name} reláció',
+      leftChain: 'a(z) {n}. részeredmény',
+      pickRow: '{row}. sor: {cells} (a fájl {line}. sora)',
+      checkStep: 'A bejelölt sorok ellenőrzése',
+      stepRight: 'Helyes: pontosan ezeknek a soroknak nincs párja.',
+      stepRightNone: 'Helyes: a(z) {right} reláció minden sorának van párja.',
+      hasPartner: 'A(z) {right} reláció {row}. sorának (a fájl {line}. sora) van párja: {partner}.',
+      partnerRow: 'a(z) {left} reláció {row}. sora (a fájl {line}. sora)',
+      partnerChainRow: 'a(z) {n}. részeredmény {row}. sora',
+      noPartner:
+        'A(z) {right} reláció {row}. sorának (a fájl {line}. sora) nincs párja: a(z) {left} relációnak nincs olyan sora, amelyben {attribute} = {value}.',
+      noPartnerChain:
+        'A(z) {right} reláció {row}. sorának (a fájl {line}. sora) nincs párja: a(z) {n}. részeredménynek nincs olyan sora, amelyben {attribute} = {value}.',
     },
   });
   const $ = (id) => document.getElementById(id);
-  const say = (key, values) => Language.parts(TEXTS, key, values);
+  // A text's pieces; a node named twice in it goes in twice, as a copy.
+  const say = (key, values) => {
+    const placed = new Set();
+    return Language.parts(TEXTS, key, values).map((piece) => {
+      if (typeof piece === 'string') return piece;
+      if (placed.has(piece)) return piece.cloneNode(true);
+      placed.add(piece);
+      return piece;
+    });
+  };
   const body = document.body;
 
   function element(tag, className, ...content) {
@@ -164,6 +203,16 @@ const Exercise = (() => {
   report.setAttribute('role', 'status');
   const revealStep = button('reveal-step');
   const revealAll = button('reveal-all');
+  const question = element('div', 'step-question');
+  question.id = 'step-question';
+  question.hidden = true;
+  const questionText = element('p', '');
+  const picks = element('ul', 'step-picks');
+  const checkStep = button('check-step');
+  const stepReport = element('div', 'check-report');
+  stepReport.id = 'step-report';
+  stepReport.setAttribute('role', 'status');
+  question.append(questionText, picks, element('div', 'controls', checkStep), stepReport);
   const section = element(
     'section',
     'exercise',
@@ -172,6 +221,7 @@ const Exercise = (() => {
     answer,
     element('div', 'controls', checkButton),
     report,
+    question,
     element('div', 'controls reveal', revealStep, revealAll),
   );
   section.id = 'exercise';
@@ -186,6 +236,7 @@ const Exercise = (() => {
     openAt: 0, // the panel to open at once everything is shown
     checked: null, // the last check report, to word again in another language
     checks: 0, // counts Check presses, so that an older check's report is dropped
+    stepChecked: null, // the ticked rows of the step question last checked, or null
   };
 
   // ---- Words --------------------------------------------------------------
@@ -235,9 +286,130 @@ const Exercise = (() => {
     answer.placeholder = Language.text(TEXTS, 'form');
     answer.setAttribute('aria-label', Language.text(TEXTS, 'answerLabel'));
     checkButton.textContent = Language.text(TEXTS, 'check');
+    checkStep.textContent = Language.text(TEXTS, 'checkStep');
     drawReveal();
     if (state.checked) drawReport(state.checked);
   }
+
+  // ---- A step's own question: which rows of its right operand find no partner
+
+  // The facts of the step the student sees next, when it is a join step
+  // whose right operand's rows the report gives whole and few enough to
+  // tick: {number, step, relation, lines}; else null.
+  const MAX_PICKS = 50;
+  function nextStep() {
+    const shownReport = Walk.report();
+    if (!state.active || !shownReport?.explain) return null;
+    const number = state.revealed + 1;
+    const step = shownReport.explain.steps[number - 1];
+    if (!step || step.attribute === null) return null;
+    const relation = shownReport.relations[step.rightRelation];
+    const lines = shownReport.explain.relations[step.rightRelation]?.lines;
+    if (!relation || !lines || relation.rows.length !== relation.rowCount) return null;
+    if (relation.rowCount === 0 || relation.rowCount > MAX_PICKS) return null;
+    return { number, step, relation, lines };
+  }
+
+  function drawQuestion() {
+    const asked = nextStep();
+    question.hidden = !asked;
+    if (!asked) {
+      state.stepChecked = null;
+      return;
+    }
+    const { number, step, relation, lines } = asked;
+    const leftPhrase =
+      step.leftRelation === null
+        ? say('leftChain', { n: number - 1 })
+        : say('leftRelation', { name: nameNode(step.left) });
+    questionText.replaceChildren(
+      ...say('stepQuestion', {
+        step: number,
+        leftPhrase: element('span', '', ...leftPhrase),
+        right: nameNode(step.right),
+        attribute: nameNode(step.attribute),
+      }),
+    );
+    const ticked = new Set(
+      [...picks.querySelectorAll('input:checked')].map((box) => Number(box.value)),
+    );
+    picks.replaceChildren(
+      ...relation.rows.map((cells, r) => {
+        const box = element('input', '');
+        box.type = 'checkbox';
+        box.value = String(r);
+        box.checked = picks.dataset.step === String(number) && ticked.has(r);
+        const label = element(
+          'label',
+          '',
+          box,
+          ' ',
+          ...say('pickRow', { row: r + 1, cells: cellsNode(cells), line: lines[r] }),
+        );
+        return element('li', '', label);
+      }),
+    );
+    if (picks.dataset.step !== String(number)) state.stepChecked = null;
+    picks.dataset.step = String(number);
+    if (state.stepChecked) drawStepReport(asked, state.stepChecked);
+    else stepReport.replaceChildren();
+  }
+
+  // The left operand's row `row` as words: an input relation's row with its
+  // line, or a row of the outcome of the step before.
+  function leftRowWords(shownReport, step, number, row) {
+    if (step.leftRelation === null) return say('partnerChainRow', { row: row + 1, n: number - 1 });
+    const line = shownReport.explain.relations[step.leftRelation]?.lines[row];
+    return say('partnerRow', { left: nameNode(step.left), row: row + 1, line });
+  }
+
+  function drawStepReport(asked, ticked) {
+    const { number, step, relation, lines } = asked;
+    const shownReport = Walk.report();
+    const unmatched = new Set(step.unmatchedRight);
+    const nodes = [];
+    const right = nameNode(step.right);
+    for (let r = 0; r < relation.rowCount; ++r) {
+      if (ticked.has(r) === unmatched.has(r)) continue;
+      const values = { right: nameNode(step.right), row: r + 1, line: lines[r] };
+      if (ticked.has(r)) {
+        const pair = step.pairs.find(([, partner]) => partner === r);
+        const partner = element('span', '', ...leftRowWords(shownReport, step, number, pair[0]));
+        nodes.push(element('p', 'check-wrong', ...say('hasPartner', { ...values, partner })));
+      } else {
+        const value = valueNode(relation.rows[r][step.attributeColumns[1]]);
+        const missed = { ...values, attribute: nameNode(step.attribute), value };
+        nodes.push(
+          element(
+            'p',
+            'check-wrong',
+            ...(step.leftRelation === null
+              ? say('noPartnerChain', { ...missed, n: number - 1 })
+              : say('noPartner', { ...missed, left: nameNode(step.left) })),
+          ),
+        );
+      }
+    }
+    if (nodes.length === 0) {
+      nodes.push(
+        element(
+          'p',
+          'check-right',
+          ...(unmatched.size > 0 ? say('stepRight') : say('stepRightNone', { right })),
+        ),
+      );
+    }
+    stepReport.replaceChildren(...nodes);
+  }
+
+  checkStep.addEventListener('click', () => {
+    const asked = nextStep();
+    if (!asked) return;
+    state.stepChecked = new Set(
+      [...picks.querySelectorAll('input:checked')].map((box) => Number(box.value)),
+    );
+    drawStepReport(asked, state.stepChecked);
+  });
 
   // ---- Revealing the walk-through ----------------------------------------
 
@@ -247,6 +419,7 @@ const Exercise = (() => {
     const more = state.active && state.revealed < count;
     revealStep.hidden = !more;
     revealAll.hidden = !more;
+    drawQuestion();
     if (!more) return;
     revealStep.textContent =
       next === count && count > 1

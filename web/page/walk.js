@@ -739,6 +739,8 @@ const Walk = (() => {
       state.current = Math.max(0, Math.min(at, reachable() - 1));
       draw();
     },
+    // The report of the run shown, or null.
+    report: () => state.run?.report ?? null,
     // The panels there are, and the one shown; 0 and 0 without a run.
     panels: () => ({ count: state.run ? panelCount() : 0, current: state.current }),
     // A paragraph with the particulars of `record`'s message, or null.

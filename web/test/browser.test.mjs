@@ -1973,6 +1973,21 @@ test('an exercise link hides result and the steps until revealed; Check tells ea
   );
   assert.match(exact, /^Right: your answer is exactly result/);
 
+  assert.match(
+    await page.textContent('#step-question'),
+    /Before you see step 1: it joins Emp and Dept on dept\. Which rows of Dept find no partner\?/,
+  );
+  const checkRows = async (rows) => {
+    for (const box of await page.locator('#step-question input').all())
+      await box.setChecked(rows.includes(Number(await box.getAttribute('value'))));
+    await page.click('#check-step');
+    return page.textContent('#step-report');
+  };
+  const picked = await checkRows([0]);
+  assert.match(picked, /Dept row 1 \(line 13\) has a partner: Emp row 1 \(line 4\)\./);
+  assert.match(picked, /Dept row 3 \(line 15\) finds no partner: no row of Emp has dept = 3\./);
+  assert.match(await checkRows([2]), /^Right: exactly these rows find no partner\.$/);
+
   await page.click('#reveal-step');
   assert.ok(await page.isVisible('#steps > li:not([hidden])'), 'step 1 shows once revealed');
   assert.equal(await page.locator('#walk .walk-tab').count(), 1, 'only the revealed step');
