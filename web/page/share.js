@@ -200,8 +200,8 @@
   // language; the walk-through's panel on show when it is not the first.
   function parameters() {
     const exercise = asExercise.checked ? `&x=1&l=${Language.current()}` : '';
-    const { current } = Walk.panels();
-    return `${exercise}${current > 0 ? `&s=${current + 1}` : ''}`;
+    const { count, current } = Walk.panels();
+    return `${exercise}${count > 0 && current > 0 ? `&s=${current + 1}` : ''}`;
   }
 
   // The parameters of `text` ("&x=1&l=hu&s=2"): {exercise, language, step};

@@ -34,6 +34,7 @@ const Walk = (() => {
     editorMarked: false, // whether the editor's marks are a trace's
     taken: null, // what clear() took away, for a redraw in another language
     limit: Infinity, // the panels that may be shown: an exercise reveals them one by one
+    openAt: null, // the panel the next run shown opens at, when a link names one
   };
 
   function panelCount() {
@@ -702,13 +703,15 @@ const Walk = (() => {
     show(record, relations) {
       const same = state.taken?.record === record;
       state.run = { record, report: record.report, facts: WalkFacts.of(record.report), relations };
-      state.current = same ? state.taken.current : 0;
+      const opening = same ? state.taken.current : (state.openAt ?? 0);
+      state.openAt = null;
       state.selection = same ? state.taken.selection : null;
       state.taken = null;
       if (panelCount() === 0) {
         Walk.clear();
         return;
       }
+      state.current = Math.min(opening, panelCount() - 1);
       if (relations.result) {
         relations.result.onPick((r) => select({ table: 'result', row: r, fromRelations: true }));
         const why = element('p', 'walk-why result-why');
@@ -732,10 +735,14 @@ const Walk = (() => {
     },
     // The panels that may be shown from now on: the first `count` (Infinity
     // for all); the walk shows panel `at` (0 is step 1, the last the
-    // tidying) when it is one of them.
+    // tidying) when it is one of them, or, without a run, opens the next run
+    // shown there.
     reveal(count, at = state.current) {
       state.limit = count;
-      if (!state.run) return;
+      if (!state.run) {
+        state.openAt = at;
+        return;
+      }
       state.current = Math.max(0, Math.min(at, reachable() - 1));
       draw();
     },

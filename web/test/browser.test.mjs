@@ -2004,6 +2004,14 @@ test('an exercise link hides result and the steps until revealed; Check tells ea
   );
   assert.ok(await opened.isVisible('#relations .relation.result'));
   assert.ok(await opened.isHidden('#exercise'));
+  assert.equal(await opened.textContent('#walk .walk-tab[aria-current]'), 'Step 1');
+  await opened.goto(`${plain}&s=2`);
+  await guarded(
+    opened.waitForFunction(
+      () => document.querySelector('#walk .walk-tab[aria-current]')?.textContent === 'Tidy',
+    ),
+    'the link that opens at the tidying',
+  );
   await opened.close();
   assertClean();
 });
