@@ -9,6 +9,7 @@
 
 target_compile_options(joinrel_core PRIVATE -fexceptions)
 target_compile_options(joinrel_explain PRIVATE -fexceptions)
+target_compile_options(joinrel_check PRIVATE -fexceptions)
 
 set(JOINREL_WASM_LINK_OPTIONS
   -fexceptions
@@ -18,16 +19,16 @@ set(JOINREL_WASM_LINK_OPTIONS
   -sALLOW_MEMORY_GROWTH=1
   # Past 2 GiB an address reaches JavaScript negative: worker.js reads it as unsigned.
   -sMAXIMUM_MEMORY=4GB
-  -sEXPORTED_FUNCTIONS=_joinrel_run
+  -sEXPORTED_FUNCTIONS=_joinrel_run,_joinrel_check
   # worker.js reads the heap and puts the files in the file system; newer
   # Emscripten releases export either only on request.
   -sEXPORTED_RUNTIME_METHODS=HEAPU8,FS
 )
 
 add_library(joinrel_entry OBJECT src/wasm/entry.cc src/wasm/report.cc
-  src/wasm/report_teaching.cc)
+  src/wasm/report_teaching.cc src/wasm/check_report.cc)
 target_compile_options(joinrel_entry PRIVATE -fexceptions)
-target_link_libraries(joinrel_entry PUBLIC joinrel_explain)
+target_link_libraries(joinrel_entry PUBLIC joinrel_explain joinrel_check)
 foreach(variant IN ITEMS joinrel joinrel_single)
   add_executable(${variant})
   target_link_libraries(${variant} PRIVATE joinrel_entry)

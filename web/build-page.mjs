@@ -30,7 +30,7 @@ function scriptSafe(text, what) {
 // editor, paged tables, a table copied as text, rendering, the walk-through
 // of the join (its facts, its words, the Present view, its view), the join
 // as an expression and in SQL, the run's notes, the controls that compose
-// them, sharing.
+// them, exercises, sharing.
 const scriptParts = [
   'language.js',
   'engine.js',
@@ -48,6 +48,7 @@ const scriptParts = [
   'expression.js',
   'notes.js',
   'controls.js',
+  'exercise.js',
   'share.js',
 ];
 

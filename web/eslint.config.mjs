@@ -22,6 +22,7 @@ const pageParts = Object.fromEntries(
     'Query',
     'Expression',
     'Notes',
+    'Exercise',
     'JOINREL_EXAMPLES',
     'JOINREL_MESSAGES',
     'JOINREL_MESSAGES_HU',

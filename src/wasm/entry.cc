@@ -9,13 +9,17 @@
 #include <sstream>
 #include <string>
 
+#include "check/check.h"
 #include "driver/driver.h"
+#include "input/input.h"
+#include "wasm/check_report.h"
 #include "wasm/report.h"
 
 namespace {
 
 constexpr const char* kInputPath = "/input";
 constexpr const char* kOutputPath = "/output";
+constexpr const char* kAnswerPath = "/answer";
 
 // What the last run left for the page to read; the addresses stay valid
 // until the next run. Every field is 32 bits wide, as wasm32's addresses
@@ -70,6 +74,51 @@ const Outcome* joinrel_run(std::int32_t relationLimit, std::uint32_t reportLimit
     reportText = report.text();
   } catch (const std::bad_alloc&) {
     reportText = report.briefText();
+  }
+  outcome.console = addressOf(consoleText);
+  outcome.consoleSize = static_cast<std::uint32_t>(consoleText.size());
+  outcome.report = addressOf(reportText);
+  outcome.reportSize = static_cast<std::uint32_t>(reportText.size());
+  return &outcome;
+}
+
+// Reads the answer at /answer as a relation block and, when it reads, runs
+// joinrel on /input as joinrel_run does, checking the answer against the
+// run's result (src/wasm/check_report.h); the output file, if the run makes
+// one, is left at /output. The report is the check report; the status and
+// the console are the run's (0 and none when the answer was refused and
+// nothing ran).
+const Outcome* joinrel_check() {
+  consoleText = std::string();
+  reportText = std::string();
+  std::ostringstream console;
+  std::ostringstream errors;
+  outcome.status = 0;
+  joinrel::Answer answer;
+  try {
+    const joinrel::InputText text = joinrel::readInputFile(kAnswerPath);
+    answer = joinrel::readAnswer(std::string_view(text.bytes.get(), text.size));
+    if (answer.error) {
+      reportText = joinrel::checkReportText(answer, nullptr);
+    } else {
+      joinrel::AnswerWatcher watcher(answer);
+      const std::array<joinrel::Argument, 3> args = {"joinrel", kInputPath, kOutputPath};
+      outcome.status = joinrel::runJoinrel(args, console, errors, noPause, watcher);
+      consoleText = console.str();
+      try {
+        reportText = joinrel::checkReportText(answer, &watcher);
+      } catch (const std::bad_alloc&) {
+        reportText = joinrel::briefCheckReportText(answer, &watcher);
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    answer = joinrel::Answer();
+    answer.error = joinrel::MessageKind::OutOfMemory;
+    reportText = joinrel::briefCheckReportText(answer, nullptr);
+  } catch (const joinrel::FatalError& error) {  // the answer could not be read
+    answer = joinrel::Answer();
+    answer.error = error.kind();
+    reportText = joinrel::briefCheckReportText(answer, nullptr);
   }
   outcome.console = addressOf(consoleText);
   outcome.consoleSize = static_cast<std::uint32_t>(consoleText.size());

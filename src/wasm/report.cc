@@ -328,18 +328,23 @@ void JsonReport::resultWritten(const Relation& result) {
             });
 }
 
+void appendMessage(std::string& json, MessageKind kind, LineNumber line) {
+  const MessageEntry& entry = messageEntry(kind);
+  json += "{\"kind\":";
+  appendJsonString(json, entry.id);
+  json += ",\"line\":";
+  json += line == 0 ? std::string("null") : std::to_string(line);
+  json += ",\"text\":";
+  appendJsonString(json, bareText(entry));
+  json += '}';
+}
+
 void JsonReport::runStopped(MessageKind kind, LineNumber line, const Particulars& particulars) {
   // The message is what the page needs most: it is told whatever else was
   // left out, and it is short enough for the frame.
   try {
-    const MessageEntry& entry = messageEntry(kind);
-    std::string json = "{\"kind\":";
-    appendJsonString(json, entry.id);
-    json += ",\"line\":";
-    json += line == 0 ? std::string("null") : std::to_string(line);
-    json += ",\"text\":";
-    appendJsonString(json, bareText(entry));
-    json += '}';
+    std::string json;
+    appendMessage(json, kind, line);
     std::string fields = particularsJson(kind, particulars);
     message_ = std::move(json);
     particulars_ = std::move(fields);

@@ -173,6 +173,10 @@ class JsonReport final : public RunObserver {
 // Appends `bytes` to `json` as a JSON string, each byte one character.
 void appendJsonString(std::string& json, std::string_view bytes);
 
+// Appends a fatal message as {"kind" (the catalogue's id), "line" (null when
+// it names none), "text" (the catalogue's text without ":" or "!")}.
+void appendMessage(std::string& json, MessageKind kind, LineNumber line);
+
 // Appends, as members of a step's object, the facts of the names its
 // operands share but it does not compare: ,"sharedColumns",
 // "differing", "keptByAllShared", "selfJoin".

@@ -10,8 +10,13 @@
 // no operand row is both paired and unmatched and every one is one of them,
 // a joined row is listed with a shared name exactly where its two copies of
 // it differ, and every result row stands for at least one joined row, each
-// joined row for exactly one; the watched run also gathers its notes. The
-// sanitizers it is built with catch the rest.
+// joined row for exactly one; the watched run also gathers its notes. After
+// a complete run, the output file's result, read back as an answer and
+// checked against a third run, must be right row for row and in order,
+// unless its header holds a second "(" or one of its rows cannot come back
+// through a line of text: an empty row, or one that ends in a carriage
+// return. The sanitizers it is built with
+// catch the rest.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -29,6 +34,7 @@
 #include <system_error>
 #include <vector>
 
+#include "check/check.h"
 #include "driver/driver.h"
 #include "explain/explain.h"
 #include "messages/messages.h"
@@ -286,6 +292,36 @@ bool isSimilarNamesLine(std::string_view text) {
          std::count(text.begin(), text.end(), '\n') == 1;
 }
 
+// Checks `output`, a complete run's output file, by its own result: the
+// block from the last line that holds "(", which is result's header, as rows
+// hold none.
+void checkOwnResult(std::span<const joinrel::Argument> args, const std::string& output) {
+  const std::size_t open = output.rfind('(');
+  if (open == std::string::npos) fail("an output file without result", output);
+  const std::size_t start = output.rfind('\n', open);
+  const std::string_view block =
+      std::string_view(output).substr(start == std::string::npos ? 0 : start + 1);
+  // A name or type holding "(", above all a type that a comma cut, is
+  // written as it is stored, and its header may then read otherwise.
+  if (block.find('(') != open - (output.size() - block.size())) return;
+  const joinrel::Answer answer = joinrel::readAnswer(block);
+  if (answer.error) fail("result read back refused", output);
+  joinrel::AnswerWatcher watcher(answer);
+  std::ostringstream console;
+  std::ostringstream errors;
+  if (joinrel::runJoinrel(args, console, errors, countPause, watcher) != 0 || !watcher.check()) {
+    fail("a third run that does not check", console.str());
+  }
+  const joinrel::AnswerCheck& check = *watcher.check();
+  for (const joinrel::MissingRow& row : check.missing) {
+    if (row.text.empty() || row.text.back() == '\r') return;
+  }
+  if (!check.columns.inOrder || !check.missing.empty() || !check.extra.empty() || check.rowOrder ||
+      check.right.size() != answer.relation.rows.size()) {
+    fail("result read back is not right", output);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -344,5 +380,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if ((fs::exists(output) ? readFile(output) : std::string()) != output1) {
     fail("a watched run that writes another output", output.string());
   }
+  if (status == 0) checkOwnResult(args, output1);
   return 0;
 }

@@ -160,5 +160,10 @@
         explain: result.report.explain,
       };
     },
+    // The engine's check of `answer` (a student's result) against the run
+    // of `bytes`, both Uint8Arrays; doc/scripting.md states the report.
+    async check(bytes, answer) {
+      return (await Engine.check(bytes, answer)).report;
+    },
   });
 })();

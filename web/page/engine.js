@@ -178,8 +178,9 @@ const Engine = (() => {
   // TypeError, before any worker is taken, when `bytes` is no Uint8Array;
   // with the load failure once the engine could not load; with Cancelled
   // when `signal` aborts or cancelAll() runs; with an Error when the engine
-  // fails inside the run.
-  function run(bytes, signal) {
+  // fails inside the run. With `answer` (a Uint8Array: a student's result),
+  // the report is the engine's check of that answer against the run.
+  function run(bytes, signal, answer = null) {
     if (!isBytes(bytes)) {
       return Promise.reject(new TypeError('joinrel.run takes the input file as a Uint8Array'));
     }
@@ -194,13 +195,15 @@ const Engine = (() => {
     // Once the run is over, the worker may run another: the signal lets go of it.
     const onAbort = () => cancel(worker);
     signal?.addEventListener('abort', onAbort, { once: true });
+    const answerCopy = answer ? new Uint8Array(answer) : null;
     const message = {
       input: copy,
+      answer: answerCopy,
       relationLimit: limits.relations,
       reportLimit: limits.reportBytes,
       outputLimit: limits.outputBytes,
     };
-    worker.postMessage(message, [copy.buffer]);
+    worker.postMessage(message, [copy.buffer, ...(answerCopy ? [answerCopy.buffer] : [])]);
     return result.finally(() => signal?.removeEventListener('abort', onAbort));
   }
 
@@ -224,6 +227,12 @@ const Engine = (() => {
     // Resolves once an engine has loaded; rejects with the load failure.
     ready,
     run,
+    // Checks `answer` against the run of `bytes`: run() with an answer.
+    // Rejects with a TypeError when `answer` is no Uint8Array.
+    check: (bytes, answer, signal) =>
+      isBytes(answer)
+        ? run(bytes, signal, answer)
+        : Promise.reject(new TypeError('joinrel.check takes the answer as a Uint8Array')),
     cancelAll,
     describe,
     // `listener(count)` hears the number of runs going on whenever it changes.

@@ -3,16 +3,21 @@
 // fragment loads those bytes and runs them. A browser never sends the
 // fragment to a server, and the page sends nothing, so a link works from
 // disk as well as served, and the input stays between the people who pass
-// the link on. It owns #share, #share-link, #share-note and #share-fragment.
+// the link on. It owns #share, #share-exercise, #share-link, #share-note and
+// #share-fragment.
 //
 // The fragment is "i1=" and the input compressed with raw deflate, in
 // base64url. The number after "i" names the format, so that a later page
-// can still tell these links from its own.
+// can still tell these links from its own. Parameters may follow, each
+// "&name=value": "x=1" opens the input as an exercise (exercise.js), "l=hu"
+// in that language, "s=2" at that panel of the walk-through (from 1). A
+// link without them opens as every link made before them did.
 (() => {
   // Every word this part shows.
   const TEXTS = Language.table({
     en: {
       button: 'Share',
+      exercise: 'as an exercise',
       linkLabel: 'Link to this input',
       fragmentLabel: 'The part to put after the address of joinrel.html',
       making: 'Making the link\u2026',
@@ -41,6 +46,7 @@
     },
     hu: {
       button: 'Megosztás',
+      exercise: 'feladatként',
       linkLabel: 'Link erre a bemenetre',
       fragmentLabel: 'A rész, amelyet a joinrel.html címe után kell írni',
       making: 'A link készül\u2026',
@@ -84,6 +90,7 @@
   const link = $('share-link');
   const note = $('share-note');
   const fragmentField = $('share-fragment');
+  const asExercise = $('share-exercise');
   const say = (key) => Language.text(TEXTS, key);
   // The keys of what the note says, one sentence or more, kept so that a
   // switch of language can say it again.
@@ -91,6 +98,7 @@
 
   function drawWords() {
     button.textContent = say('button');
+    $('share-exercise-label').textContent = say('exercise');
     link.setAttribute('aria-label', say('linkLabel'));
     fragmentField.setAttribute('aria-label', say('fragmentLabel'));
     note.textContent = noteKeys.map(say).join(' ');
@@ -172,7 +180,7 @@
       if (mine === changes) show('tooLarge');
       return;
     }
-    const fragment = `#${FORMAT}${toBase64url(await through(input.bytes, new CompressionStream('deflate-raw')))}`;
+    const fragment = `#${FORMAT}${toBase64url(await through(input.bytes, new CompressionStream('deflate-raw')))}${parameters()}`;
     const url = location.href.split('#')[0] + fragment;
     if (mine !== changes) return;
     if (url.length > MAX_LINK) {
@@ -188,10 +196,30 @@
     sayNote(copied ? 'copied' : 'notCopied', ...(fromDisk ? ['fromDisk'] : []));
   });
 
-  // The input of the address's fragment, as {bytes} or {refusal: key of TEXTS};
-  // null when there is no fragment.
+  // The parameters after the input: whether it is an exercise, and its
+  // language; the walk-through's panel on show when it is not the first.
+  function parameters() {
+    const exercise = asExercise.checked ? `&x=1&l=${Language.current()}` : '';
+    const { count, current } = Walk.panels();
+    return `${exercise}${count > 0 && current > 0 ? `&s=${current + 1}` : ''}`;
+  }
+
+  // The parameters of `text` ("&x=1&l=hu&s=2"): {exercise, language, step};
+  // a parameter this page does not know is passed over.
+  function readParameters(text) {
+    const found = new URLSearchParams(text);
+    const step = Number(found.get('s'));
+    return {
+      exercise: found.get('x') === '1',
+      language: found.get('l'),
+      step: Number.isInteger(step) && step > 0 ? step : 0,
+    };
+  }
+
+  // The input of the address's fragment, as {bytes, parameters} or {refusal:
+  // key of TEXTS}; null when there is no fragment.
   async function fragmentInput() {
-    const fragment = location.hash.slice(1);
+    const [fragment, ...rest] = location.hash.slice(1).split('&');
     if (!fragment) return null;
     const format = /^i(\d+)=/.exec(fragment);
     if (!format) return { refusal: 'broken' };
@@ -203,7 +231,8 @@
       fragment.length <= MAX_LINK ? fromBase64url(fragment.slice(FORMAT.length)) : null;
     if (!compressed) return { refusal: 'broken' };
     try {
-      return { bytes: await through(compressed, new DecompressionStream('deflate-raw')) };
+      const bytes = await through(compressed, new DecompressionStream('deflate-raw'));
+      return { bytes, parameters: readParameters(rest.join('&')) };
     } catch {
       return { refusal: 'broken' };
     }
@@ -218,7 +247,15 @@
       show(shared.refusal);
       return;
     }
-    Input.load(SHARED_NAME, shared.bytes);
+    const { exercise, language, step } = shared.parameters;
+    if (['en', 'hu'].includes(language) && language !== Language.current()) Language.set(language);
+    if (exercise) {
+      Exercise.start(SHARED_NAME, shared.bytes, step);
+    } else {
+      Input.load(SHARED_NAME, shared.bytes);
+      if (step > 0) Walk.reveal(Infinity, step - 1);
+    }
+    asExercise.checked = exercise;
     show('loaded');
     const loaded = changes;
     // Where the engine cannot load, the page says so already.

@@ -33,10 +33,17 @@ const Walk = (() => {
     panels: [], // per panel, its tables by id (Pages tables) and its `why` box
     editorMarked: false, // whether the editor's marks are a trace's
     taken: null, // what clear() took away, for a redraw in another language
+    limit: Infinity, // the panels that may be shown: an exercise reveals them one by one
+    openAt: null, // the panel the next run shown opens at, when a link names one
   };
 
   function panelCount() {
     return state.run.facts.steps.length + (state.run.facts.tidy ? 1 : 0);
+  }
+
+  // The panels the student may go to.
+  function reachable() {
+    return Math.min(panelCount(), state.limit);
   }
 
   // ---- Tables -------------------------------------------------------------
@@ -393,7 +400,7 @@ const Walk = (() => {
 
   function draw() {
     const { run } = state;
-    const count = panelCount();
+    const count = reachable();
     const nav = element('nav', 'walk-nav');
     nav.setAttribute('aria-label', text('navigation'));
     const button = (label, to, className) => {
@@ -442,7 +449,7 @@ const Walk = (() => {
 
   // Shows panel `to`, the walk's focus kept on its buttons.
   function go(to) {
-    if (!state.run || to < 0 || to >= panelCount() || to === state.current) return;
+    if (!state.run || to < 0 || to >= reachable() || to === state.current) return;
     const focused = document.activeElement?.classList.contains('walk-previous')
       ? 'walk-previous'
       : document.activeElement?.classList.contains('walk-next')
@@ -702,13 +709,15 @@ const Walk = (() => {
     show(record, relations) {
       const same = state.taken?.record === record;
       state.run = { record, report: record.report, facts: WalkFacts.of(record.report), relations };
-      state.current = same ? state.taken.current : 0;
+      const opening = same ? state.taken.current : (state.openAt ?? 0);
+      state.openAt = null;
       state.selection = same ? state.taken.selection : null;
       state.taken = null;
       if (panelCount() === 0) {
         Walk.clear();
         return;
       }
+      state.current = Math.min(opening, panelCount() - 1);
       if (relations.result) {
         relations.result.onPick((r) => select({ table: 'result', row: r, fromRelations: true }));
         const why = element('p', 'walk-why result-why');
@@ -731,6 +740,23 @@ const Walk = (() => {
       $('steps').replaceChildren();
       Present.leave();
     },
+    // The panels that may be shown from now on: the first `count` (Infinity
+    // for all); the walk shows panel `at` (0 is step 1, the last the
+    // tidying) when it is one of them, or, without a run, opens the next run
+    // shown there.
+    reveal(count, at = state.current) {
+      state.limit = count;
+      if (!state.run) {
+        state.openAt = at;
+        return;
+      }
+      state.current = Math.max(0, Math.min(at, reachable() - 1));
+      draw();
+    },
+    // The report of the run shown, or null.
+    report: () => state.run?.report ?? null,
+    // The panels there are, and the one shown; 0 and 0 without a run.
+    panels: () => ({ count: state.run ? panelCount() : 0, current: state.current }),
     // A paragraph with the particulars of `record`'s message, or null.
     particulars(record) {
       const words = particularsOf(record);

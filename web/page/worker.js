@@ -3,7 +3,8 @@
 // createJoinrel comes from the engine's script, loaded before this one.
 //
 // Its answers: {ready: true} once the engine has loaded, or {loadFailed:
-// reason} when it cannot load; then for each run {result, heapBytes}, or
+// reason} when it cannot load; then for each run {result, heapBytes} (a run
+// sent with an `answer` checks it: its report is the check report), or
 // {error: {key, values}} (with `broken` when the engine cannot run again),
 // which the page words in its language (engine.js's TEXTS).
 //
@@ -20,6 +21,7 @@ engineReady.then(
 
 const INPUT = '/input';
 const OUTPUT = '/output';
+const ANSWER = '/answer';
 
 // The Outcome that joinrel_run returns, field by field: src/wasm/entry.cc
 // checks these byte offsets when it is compiled.
@@ -58,14 +60,18 @@ function takeOutput(engine) {
 // A run that fails inside the engine leaves it in no state to run again:
 // the page then replaces this worker. `outputLimit` is the largest output
 // the page takes (the browser test lowers it).
-function run(engine, { input, relationLimit, reportLimit, outputLimit }) {
+function run(engine, { input, answer, relationLimit, reportLimit, outputLimit }) {
   removeFile(engine, OUTPUT);
   engine.FS.writeFile(INPUT, input, { canOwn: true });
+  if (answer) engine.FS.writeFile(ANSWER, answer, { canOwn: true });
   let address;
   try {
-    address = engine._joinrel_run(relationLimit, reportLimit) >>> 0;
+    address = answer
+      ? engine._joinrel_check() >>> 0
+      : engine._joinrel_run(relationLimit, reportLimit) >>> 0;
   } finally {
     removeFile(engine, INPUT);
+    removeFile(engine, ANSWER);
   }
   const result = readOutcome(engine, address);
   const output = takeOutput(engine);

@@ -1905,6 +1905,117 @@ test('an input too large for a link gets none, and a cut, foreign or newer link 
   assertClean();
 });
 
+// Saves the page at 1280 and 390 pixels wide as NAME-wide.png and
+// NAME-narrow.png; nothing may stick out sideways in either.
+async function shootExercise(page, name) {
+  for (const [width, size] of [
+    [1280, 'wide'],
+    [390, 'narrow'],
+  ]) {
+    await page.setViewportSize({ width, height: 800 });
+    assert.ok(
+      await page.evaluate(() => document.documentElement.scrollWidth <= window.innerWidth),
+      `${name}, ${size}: wider than the window`,
+    );
+    await page.screenshot({ path: path.join(shotsDir, `${name}-${size}.png`), fullPage: true });
+  }
+}
+
+// Presses Check and waits for the engine's report.
+async function checkAnswer(page, answer) {
+  await page.fill('#answer', answer);
+  await page.click('#check');
+  await guarded(
+    page.waitForFunction(() => {
+      const text = document.getElementById('check-report').textContent;
+      return text && !text.endsWith('\u2026');
+    }),
+    'the check',
+  );
+  return page.textContent('#check-report');
+}
+
+test('an exercise link hides result and the steps until revealed; Check tells each missing and extra row why; a plain link opens as before', async () => {
+  const teacher = await openPage();
+  await runExample(teacher, 'company.txt');
+  await teacher.click('#share');
+  await shareNote(teacher);
+  const plain = await teacher.inputValue('#share-link');
+  await teacher.check('#share-exercise');
+  await teacher.click('#share');
+  await shareNote(teacher);
+  const exercise = await teacher.inputValue('#share-link');
+  assert.match(plain, /#i1=[A-Za-z0-9_-]+$/);
+  assert.equal(exercise, `${plain}&x=1&l=en`);
+  await teacher.close();
+
+  const page = await openPage(exercise);
+  await guarded(
+    page.waitForFunction(() => document.getElementById('status').textContent.startsWith('Done')),
+    'the exercise run',
+  );
+  assert.equal(await page.locator('#relations > .relation:visible').count(), 3);
+  for (const hidden of ['#relations .relation.result', '#steps', '#walk', '#output', '#download'])
+    assert.ok(await page.isHidden(hidden), `${hidden} shows on opening`);
+  assert.ok(await page.isVisible('#answer'));
+  await shootExercise(page, 'exercise-before-check');
+
+  const wrong =
+    'result(dept int, name char(20), title)\n1,Anna,Sales\n3,Dora,Legal\n2,Bela,Audit\n';
+  const report = await checkAnswer(page, wrong);
+  assert.match(report, /Right: 2 rows \(lines 2 and 4\)/);
+  assert.match(report, /1, Cili, Sales: from Emp row 1 \(line 4\) and Dept row 1 \(line 13\)\./);
+  assert.match(report, /3, Dora, Legal \(line 3\): no row of Emp has name = Dora\./);
+  await shootExercise(page, 'exercise-after-check');
+  const exact = await checkAnswer(
+    page,
+    'result(dept int, name char(20), title)\n\n1,Anna,Sales\n1,Cili,Sales\n2,Bela,Audit\n',
+  );
+  assert.match(exact, /^Right: your answer is exactly result/);
+
+  assert.match(
+    await page.textContent('#step-question'),
+    /Before you see step 1: it joins Emp and Dept on dept\. Which rows of Dept find no partner\?/,
+  );
+  const checkRows = async (rows) => {
+    for (const box of await page.locator('#step-question input').all())
+      await box.setChecked(rows.includes(Number(await box.getAttribute('value'))));
+    await page.click('#check-step');
+    return page.textContent('#step-report');
+  };
+  const picked = await checkRows([0]);
+  assert.match(picked, /Dept row 1 \(line 13\) has a partner: Emp row 1 \(line 4\)\./);
+  assert.match(picked, /Dept row 3 \(line 15\) finds no partner: no row of Emp has dept = 3\./);
+  assert.match(await checkRows([2]), /^Right: exactly these rows find no partner\.$/);
+
+  await page.click('#reveal-step');
+  assert.ok(await page.isVisible('#steps > li:not([hidden])'), 'step 1 shows once revealed');
+  assert.equal(await page.locator('#walk .walk-tab').count(), 1, 'only the revealed step');
+  assert.ok(await page.isHidden('#relations .relation.result'), 'result shows with step 1');
+  await page.click('#reveal-all');
+  assert.ok(await page.isVisible('#relations .relation.result'), 'result hidden after all');
+  assert.equal(await page.locator('#walk .walk-tab').count(), 2);
+  await page.close();
+
+  const opened = await openPage(plain);
+  await guarded(
+    opened.waitForFunction(() => document.getElementById('status').textContent.startsWith('Done')),
+    'the plain run',
+  );
+  assert.ok(await opened.isVisible('#relations .relation.result'));
+  assert.ok(await opened.isHidden('#exercise'));
+  assert.equal(await opened.textContent('#walk .walk-tab[aria-current]'), 'Step 1');
+  await opened.goto(`${plain}&s=2`);
+  await guarded(
+    opened.waitForFunction(
+      () => document.querySelector('#walk .walk-tab[aria-current]')?.textContent === 'Tidy',
+    ),
+    'the link that opens at the tidying',
+  );
+  await opened.close();
+  assertClean();
+});
+
 // ---- English and Hungarian ------------------------------------------------------
 
 // Every word the page shows of its own, in order: the text nodes that hold a
