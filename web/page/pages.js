@@ -6,8 +6,16 @@
 // (picked, source, ...) are kept by row number, so that they stay with
 // their rows whatever page is shown. It owns the tables it makes, nothing
 // else of the page.
+//
+// A large run makes more tables than a screen holds, so a table's rows are
+// drawn when they are needed: at once while the cells drawn since the last
+// frame stay within DRAW_BUDGET (a small run is drawn whole, as it comes);
+// beyond it, a table waits, its height kept for its rows, until it nears the
+// view, is shown or paged, or the page is printed. A waiting table that is
+// hidden (another step's) costs no layout, so it is drawn in idle time.
 const Pages = (() => {
   const PAGE_ROWS = 25;
+  const DRAW_BUDGET = 4000; // cells drawn at once before tables wait
 
   const TEXTS = Language.table({
     en: {
@@ -26,7 +34,13 @@ const Pages = (() => {
     },
   });
   const say = (key, values) => Language.text(TEXTS, key, values);
-  const number = (value) => value.toLocaleString(Language.current());
+  // One formatter per language: making one per number costs more than the row.
+  const formats = new Map();
+  function number(value) {
+    const language = Language.current();
+    if (!formats.has(language)) formats.set(language, new Intl.NumberFormat(language));
+    return formats.get(language).format(value);
+  }
 
   function element(tag, className, ...content) {
     const node = document.createElement(tag);
@@ -34,6 +48,92 @@ const Pages = (() => {
     node.append(...content);
     return node;
   }
+
+  // ---- Drawing when needed -------------------------------------------------
+
+  let budget = DRAW_BUDGET; // cells that may still be drawn before the next frame
+  let framePending = false;
+  let idlePending = false;
+  let rowHeight = 0; // px of a drawn row, measured once, for the waiting tables
+  let sample = null; // a drawn table's body to measure it on, until measured
+  const waiting = new Map(); // a waiting table's wrap -> {draw, rows}: its rows' drawing, their count
+  // A table is drawn a screen before it comes into view.
+  const near = new IntersectionObserver(
+    (entries) => {
+      for (const entry of entries) if (entry.isIntersecting) waiting.get(entry.target)?.draw();
+    },
+    { rootMargin: '100% 0px' },
+  );
+  // Idle time where the browser tells it; elsewhere a short slice at a time.
+  const later =
+    window.requestIdleCallback ?? ((work) => setTimeout(() => work({ timeRemaining: () => 8 }), 1));
+
+  // A table made: the cells drawn from now until the next frame are counted.
+  function made() {
+    if (framePending) return;
+    framePending = true;
+    budget = DRAW_BUDGET;
+    requestAnimationFrame(atFrame);
+  }
+
+  function measure() {
+    if (rowHeight > 0 || !sample?.isConnected || sample.rows.length === 0) return;
+    rowHeight = sample.getBoundingClientRect().height / sample.rows.length;
+    if (rowHeight > 0) sample = null;
+  }
+
+  // Before the frame is painted: the waiting tables in view are drawn, the
+  // others are kept as tall as they will be (their header is drawn: its
+  // height and their rows') and watched, the hidden ones left for idle time.
+  function atFrame() {
+    framePending = false;
+    measure();
+    const boxes = [...waiting.keys()].map((wrap) => [wrap, wrap.getBoundingClientRect()]);
+    const inView = ({ height, top, bottom }) =>
+      height > 0 && bottom >= 0 && top <= window.innerHeight;
+    for (const [wrap, box] of boxes) if (inView(box)) waiting.get(wrap)?.draw();
+    measure();
+    for (const [wrap, box] of boxes) {
+      if (!wrap.isConnected) forget(wrap);
+      if (!waiting.has(wrap)) continue;
+      if (box.height > 0 && rowHeight > 0 && !wrap.style.minHeight)
+        wrap.style.minHeight = `${box.height + waiting.get(wrap).rows * rowHeight}px`;
+      near.observe(wrap);
+    }
+    if (waiting.size > 0 && !idlePending) {
+      idlePending = true;
+      later(drawHidden);
+    }
+  }
+
+  function drawHidden(deadline) {
+    idlePending = false;
+    let hidden = false;
+    for (const wrap of [...waiting.keys()]) {
+      if (!wrap.isConnected) forget(wrap);
+      else if (wrap.getClientRects().length > 0) continue;
+      else if (deadline.timeRemaining() > 4) waiting.get(wrap).draw();
+      else hidden = true;
+    }
+    if (hidden) {
+      idlePending = true;
+      later(drawHidden);
+    }
+  }
+
+  function forget(wrap) {
+    waiting.delete(wrap);
+    near.unobserve(wrap);
+  }
+
+  // Printed, the page shows every table drawn.
+  function drawAll() {
+    for (const { draw } of [...waiting.values()]) draw();
+  }
+  window.addEventListener('beforeprint', drawAll);
+  window.matchMedia('print').addEventListener('change', (event) => {
+    if (event.matches) drawAll();
+  });
 
   // Makes the table of `relation` ({attributes, rowCount, rows}), shown from
   // its first page:
@@ -114,13 +214,33 @@ const Pages = (() => {
       return line;
     }
 
+    // Whether the rows are drawn; until then the table waits (see above).
+    let drawn = false;
+
     function draw() {
       const first = view.page * PAGE_ROWS;
       const last = Math.min(sent, first + PAGE_ROWS);
+      pager?.draw(first, last);
+      if (!drawn) return;
       const rows = [];
       for (let r = first; r < last; r += 1) rows.push(rowNode(r));
       body.replaceChildren(...rows);
-      pager?.draw(first, last);
+    }
+
+    // Draws the rows now: the table is needed.
+    function drawRows() {
+      if (drawn) return;
+      drawn = true;
+      forget(wrap);
+      wrap.style.minHeight = '';
+      draw();
+      budget -= body.rows.length * columns;
+      if (rowHeight === 0) sample = body;
+    }
+
+    // The marks of the rows shown, drawn again without drawing the rows.
+    function restyle() {
+      for (const line of body.rows) line.className = classesOf(Number(line.dataset.row));
     }
 
     function makePager() {
@@ -168,7 +288,8 @@ const Pages = (() => {
       const to = Math.max(0, Math.min(pageCount - 1, page));
       if (to === view.page) return;
       view.page = to;
-      draw();
+      if (drawn) draw();
+      else drawRows();
     }
 
     // Shows the page that holds row `r`.
@@ -206,7 +327,15 @@ const Pages = (() => {
       view.pick(to);
     });
 
-    draw();
+    const columns = relation.attributes.length + (rowNumbers ? 1 : 0) + (extra ? 1 : 0);
+    const pageRows = Math.min(sent, PAGE_ROWS);
+    made();
+    if (pageRows * columns <= budget) {
+      drawRows();
+    } else {
+      waiting.set(wrap, { draw: drawRows, rows: pageRows });
+      draw();
+    }
 
     return {
       node,
@@ -221,13 +350,13 @@ const Pages = (() => {
         const first = view.page * PAGE_ROWS;
         const onPage = [...rows].some((r) => r >= first && r < first + PAGE_ROWS);
         if (reveal && !onPage && set.size > 0) go(Math.min(...rows));
-        draw();
+        restyle();
       },
       // Takes the marks of `className` (every mark when none is given) away.
       unmark(className) {
-        if (className) view.marks.delete(className);
-        else view.marks.clear();
-        draw();
+        const had = className ? view.marks.delete(className) : view.marks.size > 0;
+        if (!className) view.marks.clear();
+        if (had) restyle();
       },
       // `pick(r)` hears of row `r` picked: clicked, reached by the arrow
       // keys or named in the "go to row" field.
