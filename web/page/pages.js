@@ -54,13 +54,11 @@ const Pages = (() => {
   let budget = DRAW_BUDGET; // cells that may still be drawn before the next frame
   let framePending = false;
   let idlePending = false;
-  let rowHeight = 0; // px of a drawn row, measured once, for the waiting tables
-  let sample = null; // a drawn table's body to measure it on, until measured
-  const waiting = new Map(); // a waiting table's wrap -> {draw, rows}: its rows' drawing, their count
+  const waiting = new Map(); // a waiting table's wrap -> what draws its rows
   // A table is drawn a screen before it comes into view.
   const near = new IntersectionObserver(
     (entries) => {
-      for (const entry of entries) if (entry.isIntersecting) waiting.get(entry.target)?.draw();
+      for (const entry of entries) if (entry.isIntersecting) waiting.get(entry.target)?.();
     },
     { rootMargin: '100% 0px' },
   );
@@ -76,29 +74,16 @@ const Pages = (() => {
     requestAnimationFrame(atFrame);
   }
 
-  function measure() {
-    if (rowHeight > 0 || !sample?.isConnected || sample.rows.length === 0) return;
-    rowHeight = sample.getBoundingClientRect().height / sample.rows.length;
-    if (rowHeight > 0) sample = null;
-  }
-
-  // Before the frame is painted: the waiting tables in view are drawn, the
-  // others are kept as tall as they will be (their header is drawn: its
-  // height and their rows') and watched, the hidden ones left for idle time.
+  // Before the frame is painted, the waiting tables in view are drawn; the
+  // others are watched, and the hidden ones left for idle time. A table out
+  // of view is not laid out (page.css), so finding where each is costs little.
   function atFrame() {
     framePending = false;
-    measure();
     const boxes = [...waiting.keys()].map((wrap) => [wrap, wrap.getBoundingClientRect()]);
-    const inView = ({ height, top, bottom }) =>
-      height > 0 && bottom >= 0 && top <= window.innerHeight;
-    for (const [wrap, box] of boxes) if (inView(box)) waiting.get(wrap)?.draw();
-    measure();
-    for (const [wrap, box] of boxes) {
+    for (const [wrap, { height, top, bottom }] of boxes) {
       if (!wrap.isConnected) forget(wrap);
-      if (!waiting.has(wrap)) continue;
-      if (box.height > 0 && rowHeight > 0 && !wrap.style.minHeight)
-        wrap.style.minHeight = `${box.height + waiting.get(wrap).rows * rowHeight}px`;
-      near.observe(wrap);
+      else if (height > 0 && bottom >= 0 && top <= window.innerHeight) waiting.get(wrap)();
+      else near.observe(wrap);
     }
     if (waiting.size > 0 && !idlePending) {
       idlePending = true;
@@ -112,7 +97,7 @@ const Pages = (() => {
     for (const wrap of [...waiting.keys()]) {
       if (!wrap.isConnected) forget(wrap);
       else if (wrap.getClientRects().length > 0) continue;
-      else if (deadline.timeRemaining() > 4) waiting.get(wrap).draw();
+      else if (deadline.timeRemaining() > 4) waiting.get(wrap)();
       else hidden = true;
     }
     if (hidden) {
@@ -128,7 +113,7 @@ const Pages = (() => {
 
   // Printed, the page shows every table drawn.
   function drawAll() {
-    for (const { draw } of [...waiting.values()]) draw();
+    for (const draw of [...waiting.values()]) draw();
   }
   window.addEventListener('beforeprint', drawAll);
   window.matchMedia('print').addEventListener('change', (event) => {
@@ -232,10 +217,9 @@ const Pages = (() => {
       if (drawn) return;
       drawn = true;
       forget(wrap);
-      wrap.style.minHeight = '';
+      wrap.classList.remove('waiting');
       draw();
       budget -= body.rows.length * columns;
-      if (rowHeight === 0) sample = body;
     }
 
     // The marks of the rows shown, drawn again without drawing the rows.
@@ -329,11 +313,14 @@ const Pages = (() => {
 
     const columns = relation.attributes.length + (rowNumbers ? 1 : 0) + (extra ? 1 : 0);
     const pageRows = Math.min(sent, PAGE_ROWS);
+    // The height its rows will take, kept while they are not drawn or not laid out.
+    wrap.style.setProperty('--rows', String(pageRows));
     made();
     if (pageRows * columns <= budget) {
       drawRows();
     } else {
-      waiting.set(wrap, { draw: drawRows, rows: pageRows });
+      wrap.classList.add('waiting');
+      waiting.set(wrap, drawRows);
       draw();
     }
 
