@@ -74,6 +74,15 @@ const Pages = (() => {
     requestAnimationFrame(atFrame);
   }
 
+  // Scrolled: a waiting table that comes into view before it was drawn (a
+  // jump to a far place) is drawn before that frame is painted.
+  function scrolled() {
+    if (framePending || waiting.size === 0) return;
+    framePending = true;
+    requestAnimationFrame(atFrame);
+  }
+  window.addEventListener('scroll', scrolled, { capture: true, passive: true });
+
   // Before the frame is painted, the waiting tables in view are drawn; the
   // others are watched, and the hidden ones left for idle time. A table out
   // of view is not laid out (page.css), so finding where each is costs little.
@@ -315,6 +324,10 @@ const Pages = (() => {
     const pageRows = Math.min(sent, PAGE_ROWS);
     // The height its rows will take, kept while they are not drawn or not laid out.
     wrap.style.setProperty('--rows', String(pageRows));
+    wrap.style.setProperty(
+      '--head-lines',
+      relation.attributes.some(([, type]) => type) ? '2' : '1',
+    );
     made();
     if (pageRows * columns <= budget) {
       drawRows();
