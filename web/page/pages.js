@@ -369,5 +369,12 @@ const Pages = (() => {
     };
   }
 
-  return { table, PAGE_ROWS };
+  return {
+    table,
+    PAGE_ROWS,
+    // Lets go of the waiting tables no longer in the page, and of what they hold.
+    forgetGone() {
+      for (const wrap of [...waiting.keys()]) if (!wrap.isConnected) forget(wrap);
+    },
+  };
 })();

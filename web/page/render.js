@@ -226,7 +226,7 @@ const Render = (() => {
   // painted only near the view (page.css), as tall as its lines until then.
   function outputPieces(text) {
     const pieces = [];
-    for (let start = 0; start < text.length; ) {
+    for (let start = 0; start < text.length;) {
       let end = start;
       let lines = 0;
       while (end < text.length && lines < OUTPUT_PIECE) {
@@ -371,6 +371,7 @@ const Render = (() => {
     $('output').textContent = '';
     $('output-note').textContent = '';
     $('download').disabled = true;
+    Pages.forgetGone();
   }
 
   return {
