@@ -52,6 +52,7 @@ const Pages = (() => {
   // ---- Drawing when needed -------------------------------------------------
 
   let budget = DRAW_BUDGET; // cells that may still be drawn before the next frame
+  let counting = false; // whether tables were made since the last frame
   let framePending = false;
   let idlePending = false;
   const waiting = new Map(); // a waiting table's wrap -> what draws its rows
@@ -66,20 +67,26 @@ const Pages = (() => {
   const later =
     window.requestIdleCallback ?? ((work) => setTimeout(() => work({ timeRemaining: () => 8 }), 1));
 
-  // A table made: the cells drawn from now until the next frame are counted.
+  // A table made: the cells drawn from the first table made since the last
+  // frame are counted.
   function made() {
+    if (!counting) {
+      counting = true;
+      budget = DRAW_BUDGET;
+    }
+    atNextFrame();
+  }
+
+  function atNextFrame() {
     if (framePending) return;
     framePending = true;
-    budget = DRAW_BUDGET;
     requestAnimationFrame(atFrame);
   }
 
   // Scrolled: a waiting table that comes into view before it was drawn (a
   // jump to a far place) is drawn before that frame is painted.
   function scrolled() {
-    if (framePending || waiting.size === 0) return;
-    framePending = true;
-    requestAnimationFrame(atFrame);
+    if (waiting.size > 0) atNextFrame();
   }
   window.addEventListener('scroll', scrolled, { capture: true, passive: true });
 
@@ -88,6 +95,7 @@ const Pages = (() => {
   // of view is not laid out (page.css), so finding where each is costs little.
   function atFrame() {
     framePending = false;
+    counting = false;
     const boxes = [...waiting.keys()].map((wrap) => [wrap, wrap.getBoundingClientRect()]);
     for (const [wrap, { height, top, bottom }] of boxes) {
       if (!wrap.isConnected) forget(wrap);
