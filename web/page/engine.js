@@ -140,6 +140,7 @@ const Engine = (() => {
         if (answer.broken || answer.heapBytes > limits.keptHeapBytes || idle.length > 0)
           forget(worker);
         else idle.push(worker);
+        if (answer.result) unpackTables(answer.result.report);
         endRun(worker, (waiting) =>
           answer.error
             ? waiting.reject(pageError(answer.error.key, answer.error.values))
@@ -166,6 +167,31 @@ const Engine = (() => {
       keepOneIdle();
     };
     return worker;
+  }
+
+  // The rows of a table as worker.js packed them, read as an array of rows
+  // of cells: a row is unpacked when it is read, so that a table of 10,000
+  // rows costs only the rows shown. A Proxy, so that every reader of rows
+  // reads them as the array they are.
+  function unpacked({ text, ends, cut, count }, width) {
+    const cutCells = new Map(cut);
+    const row = (r) =>
+      Array.from({ length: width }, (_, k) => {
+        const i = r * width + k;
+        return cutCells.get(i) ?? text.slice(i === 0 ? 0 : ends[i - 1], ends[i]);
+      });
+    const isRow = (key) => typeof key === 'string' && /^\d+$/.test(key) && Number(key) < count;
+    return new Proxy([], {
+      get: (target, key) =>
+        key === 'length' ? count : isRow(key) ? row(Number(key)) : Reflect.get(target, key),
+      has: (target, key) => isRow(key) || Reflect.has(target, key),
+    });
+  }
+
+  function unpackTables(report) {
+    const tables = [...report.relations, ...report.steps.map((step) => step.built), report.result];
+    for (const table of tables.filter(Boolean))
+      table.rows = unpacked(table.rows.packed, table.attributes.length);
   }
 
   // Accepts a Uint8Array of any realm, subclasses included.

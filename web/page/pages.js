@@ -6,8 +6,16 @@
 // (picked, source, ...) are kept by row number, so that they stay with
 // their rows whatever page is shown. It owns the tables it makes, nothing
 // else of the page.
+//
+// A large run makes more tables than a screen holds, so a table's rows are
+// drawn when they are needed: at once while the cells drawn since the last
+// frame stay within DRAW_BUDGET (a small run is drawn whole, as it comes);
+// beyond it, a table waits, its height kept for its rows, until it nears the
+// view, is shown or paged, or the page is printed. A waiting table that is
+// hidden (another step's) costs no layout, so it is drawn in idle time.
 const Pages = (() => {
   const PAGE_ROWS = 25;
+  const DRAW_BUDGET = 4000; // cells drawn at once before tables wait
 
   const TEXTS = Language.table({
     en: {
@@ -26,7 +34,13 @@ const Pages = (() => {
     },
   });
   const say = (key, values) => Language.text(TEXTS, key, values);
-  const number = (value) => value.toLocaleString(Language.current());
+  // One formatter per language: making one per number costs more than the row.
+  const formats = new Map();
+  function number(value) {
+    const language = Language.current();
+    if (!formats.has(language)) formats.set(language, new Intl.NumberFormat(language));
+    return formats.get(language).format(value);
+  }
 
   function element(tag, className, ...content) {
     const node = document.createElement(tag);
@@ -34,6 +48,94 @@ const Pages = (() => {
     node.append(...content);
     return node;
   }
+
+  // ---- Drawing when needed -------------------------------------------------
+
+  let budget = DRAW_BUDGET; // cells that may still be drawn before the next frame
+  let counting = false; // whether tables were made since the last frame
+  let framePending = false;
+  let idlePending = false;
+  const waiting = new Map(); // a waiting table's wrap -> what draws its rows
+  // A table is drawn a screen before it comes into view.
+  const near = new IntersectionObserver(
+    (entries) => {
+      for (const entry of entries) if (entry.isIntersecting) waiting.get(entry.target)?.();
+    },
+    { rootMargin: '100% 0px' },
+  );
+  // Idle time where the browser tells it; elsewhere a short slice at a time.
+  const later =
+    window.requestIdleCallback ?? ((work) => setTimeout(() => work({ timeRemaining: () => 8 }), 1));
+
+  // A table made: the cells drawn from the first table made since the last
+  // frame are counted.
+  function made() {
+    if (!counting) {
+      counting = true;
+      budget = DRAW_BUDGET;
+    }
+    atNextFrame();
+  }
+
+  function atNextFrame() {
+    if (framePending) return;
+    framePending = true;
+    requestAnimationFrame(atFrame);
+  }
+
+  // Scrolled: a waiting table that comes into view before it was drawn (a
+  // jump to a far place) is drawn before that frame is painted.
+  function scrolled() {
+    if (waiting.size > 0) atNextFrame();
+  }
+  window.addEventListener('scroll', scrolled, { capture: true, passive: true });
+
+  // Before the frame is painted, the waiting tables in view are drawn; the
+  // others are watched, and the hidden ones left for idle time. A table out
+  // of view is not laid out (page.css), so finding where each is costs little.
+  function atFrame() {
+    framePending = false;
+    counting = false;
+    const boxes = [...waiting.keys()].map((wrap) => [wrap, wrap.getBoundingClientRect()]);
+    for (const [wrap, { height, top, bottom }] of boxes) {
+      if (!wrap.isConnected) forget(wrap);
+      else if (height > 0 && bottom >= 0 && top <= window.innerHeight) waiting.get(wrap)();
+      else near.observe(wrap);
+    }
+    if (waiting.size > 0 && !idlePending) {
+      idlePending = true;
+      later(drawHidden);
+    }
+  }
+
+  function drawHidden(deadline) {
+    idlePending = false;
+    let hidden = false;
+    for (const wrap of [...waiting.keys()]) {
+      if (!wrap.isConnected) forget(wrap);
+      else if (wrap.getClientRects().length > 0) continue;
+      else if (deadline.timeRemaining() > 4) waiting.get(wrap)();
+      else hidden = true;
+    }
+    if (hidden) {
+      idlePending = true;
+      later(drawHidden);
+    }
+  }
+
+  function forget(wrap) {
+    waiting.delete(wrap);
+    near.unobserve(wrap);
+  }
+
+  // Printed, the page shows every table drawn.
+  function drawAll() {
+    for (const draw of [...waiting.values()]) draw();
+  }
+  window.addEventListener('beforeprint', drawAll);
+  window.matchMedia('print').addEventListener('change', (event) => {
+    if (event.matches) drawAll();
+  });
 
   // Makes the table of `relation` ({attributes, rowCount, rows}), shown from
   // its first page:
@@ -114,13 +216,32 @@ const Pages = (() => {
       return line;
     }
 
+    // Whether the rows are drawn; until then the table waits (see above).
+    let drawn = false;
+
     function draw() {
       const first = view.page * PAGE_ROWS;
       const last = Math.min(sent, first + PAGE_ROWS);
+      pager?.draw(first, last);
+      if (!drawn) return;
       const rows = [];
       for (let r = first; r < last; r += 1) rows.push(rowNode(r));
       body.replaceChildren(...rows);
-      pager?.draw(first, last);
+    }
+
+    // Draws the rows now: the table is needed.
+    function drawRows() {
+      if (drawn) return;
+      drawn = true;
+      forget(wrap);
+      wrap.classList.remove('waiting');
+      draw();
+      budget -= body.rows.length * columns;
+    }
+
+    // The marks of the rows shown, drawn again without drawing the rows.
+    function restyle() {
+      for (const line of body.rows) line.className = classesOf(Number(line.dataset.row));
     }
 
     function makePager() {
@@ -168,7 +289,8 @@ const Pages = (() => {
       const to = Math.max(0, Math.min(pageCount - 1, page));
       if (to === view.page) return;
       view.page = to;
-      draw();
+      if (drawn) draw();
+      else drawRows();
     }
 
     // Shows the page that holds row `r`.
@@ -206,7 +328,22 @@ const Pages = (() => {
       view.pick(to);
     });
 
-    draw();
+    const columns = relation.attributes.length + (rowNumbers ? 1 : 0) + (extra ? 1 : 0);
+    const pageRows = Math.min(sent, PAGE_ROWS);
+    // The height its rows will take, kept while they are not drawn or not laid out.
+    wrap.style.setProperty('--rows', String(pageRows));
+    wrap.style.setProperty(
+      '--head-lines',
+      relation.attributes.some(([, type]) => type) ? '2' : '1',
+    );
+    made();
+    if (pageRows * columns <= budget) {
+      drawRows();
+    } else {
+      wrap.classList.add('waiting');
+      waiting.set(wrap, drawRows);
+      draw();
+    }
 
     return {
       node,
@@ -221,13 +358,13 @@ const Pages = (() => {
         const first = view.page * PAGE_ROWS;
         const onPage = [...rows].some((r) => r >= first && r < first + PAGE_ROWS);
         if (reveal && !onPage && set.size > 0) go(Math.min(...rows));
-        draw();
+        restyle();
       },
       // Takes the marks of `className` (every mark when none is given) away.
       unmark(className) {
-        if (className) view.marks.delete(className);
-        else view.marks.clear();
-        draw();
+        const had = className ? view.marks.delete(className) : view.marks.size > 0;
+        if (!className) view.marks.clear();
+        if (had) restyle();
       },
       // `pick(r)` hears of row `r` picked: clicked, reached by the arrow
       // keys or named in the "go to row" field.
@@ -240,5 +377,12 @@ const Pages = (() => {
     };
   }
 
-  return { table, PAGE_ROWS };
+  return {
+    table,
+    PAGE_ROWS,
+    // Lets go of the waiting tables no longer in the page, and of what they hold.
+    forgetGone() {
+      for (const wrap of [...waiting.keys()]) if (!wrap.isConnected) forget(wrap);
+    },
+  };
 })();

@@ -10,6 +10,7 @@
 // and JOINREL_MESSAGES_HU are written into the page when it is built.
 const Render = (() => {
   const OUTPUT_SHOWN = 1 << 20; // bytes of the output file shown as text
+  const OUTPUT_PIECE = 200; // lines of it laid out together
 
   // A counted phrase is one entry, its forms by the count {n}'s plural category.
   const TEXTS = Language.table({
@@ -224,6 +225,25 @@ const Render = (() => {
       report.stepsLeftOut > 0 ? plural(report.stepsLeftOut, 'moreSteps') : '';
   }
 
+  // The output's text in pieces of OUTPUT_PIECE lines, each laid out and
+  // painted only near the view (page.css), as tall as its lines until then.
+  function outputPieces(text) {
+    const pieces = [];
+    for (let start = 0; start < text.length;) {
+      let end = start;
+      let lines = 0;
+      while (end < text.length && lines < OUTPUT_PIECE) {
+        end = text.indexOf('\n', end) + 1 || text.length;
+        lines += 1;
+      }
+      const piece = element('span', 'output-piece', text.slice(start, end));
+      piece.style.setProperty('--lines', String(lines));
+      pieces.push(piece);
+      start = end;
+    }
+    return pieces;
+  }
+
   function showOutput(output) {
     $('download').disabled = !output;
     if (!output) {
@@ -231,7 +251,7 @@ const Render = (() => {
       $('output-note').textContent = say('noOutput');
       return;
     }
-    $('output').textContent = utf8.decode(output.subarray(0, OUTPUT_SHOWN));
+    $('output').replaceChildren(...outputPieces(utf8.decode(output.subarray(0, OUTPUT_SHOWN))));
     $('output-note').textContent =
       output.length > OUTPUT_SHOWN
         ? say('outputCut', { size: output.length })
@@ -354,6 +374,7 @@ const Render = (() => {
     $('output').textContent = '';
     $('output-note').textContent = '';
     $('download').disabled = true;
+    Pages.forgetGone();
   }
 
   return {

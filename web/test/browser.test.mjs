@@ -1091,6 +1091,47 @@ const particularCases = [
   ],
 ];
 
+// A run of more tables than a screen holds draws a table's rows as it comes
+// into view, and every table's when the page is printed.
+test('tables out of view are drawn when scrolled to, and all of them printed', async () => {
+  const page = await openPage();
+  await page.setInputFiles('#input-file', {
+    name: 'echo.txt',
+    mimeType: 'text/plain',
+    buffer: echoInput(1536 * 1024),
+  });
+  await page.waitForFunction(() =>
+    document.getElementById('input-note').textContent.startsWith('echo.txt'),
+  );
+  await page.click('#run');
+  await guarded(
+    page.waitForFunction(() => !document.getElementById('download').disabled),
+    'the run',
+  );
+  const undrawn = () =>
+    page.$$eval(
+      '#relations .table-wrap',
+      (wraps) => wraps.filter((wrap) => !wrap.querySelector('tbody tr')).length,
+    );
+  assert.ok((await undrawn()) > 0, 'every table drawn at once');
+  await page.locator('#relations .relation.result .table-wrap').scrollIntoViewIfNeeded();
+  await guarded(
+    page.waitForFunction(() => document.querySelector('#relations .relation.result tbody tr')),
+    'result drawn once in view',
+  );
+  await page.emulateMedia({ media: 'print' });
+  await guarded(
+    page.waitForFunction(() =>
+      [...document.querySelectorAll('#relations .table-wrap')].every((wrap) =>
+        wrap.querySelector('tbody tr'),
+      ),
+    ),
+    'every table drawn for print',
+  );
+  await page.close();
+  assertClean();
+});
+
 test('a message is shown in its particulars, with no NAME left', async (t) => {
   const page = await openPage();
   for (const [name, input, words, lines] of particularCases) {
