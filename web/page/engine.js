@@ -140,7 +140,7 @@ const Engine = (() => {
         if (answer.broken || answer.heapBytes > limits.keptHeapBytes || idle.length > 0)
           forget(worker);
         else idle.push(worker);
-        if (answer.result) unpackTables(answer.result.report);
+        if (answer.packed) unpackTables(answer.result.report);
         endRun(worker, (waiting) =>
           answer.error
             ? waiting.reject(pageError(answer.error.key, answer.error.values))

@@ -139,6 +139,10 @@ onmessage = async (event) => {
     return;
   }
   const transfer = [answer.result?.console.buffer, answer.result?.output?.buffer].filter(Boolean);
-  if (answer.result) transfer.push(...packTables(answer.result.report));
+  // A check's report holds no tables; a run's are packed.
+  if (answer.result && !event.data.answer) {
+    transfer.push(...packTables(answer.result.report));
+    answer.packed = true;
+  }
   postMessage(answer, transfer);
 };
