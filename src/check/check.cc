@@ -161,7 +161,6 @@ void explainAtPlace(ExtraRow& extra, std::span<const std::string_view> cells, co
   }
 }
 
-
 // How the answer's attribute names stand to `expected`'s, but for the order
 // the names break.
 ColumnFacts compareColumns(const Answer& answer, const Relation& expected) {
@@ -207,7 +206,8 @@ std::vector<std::array<int, 2>> joinedPairs(const Relation& left, const Relation
   const int rightWidth = right.attributeCount();
   for (int r = 0; r < right.rowCount(); ++r) {
     if (key) {
-      partners[cellAt(right.rows[static_cast<std::size_t>(r)], key->right, rightWidth)].push_back(r);
+      partners[cellAt(right.rows[static_cast<std::size_t>(r)], key->right, rightWidth)].push_back(
+          r);
     } else {
       every.push_back(r);
     }
@@ -221,7 +221,9 @@ std::vector<std::array<int, 2>> joinedPairs(const Relation& left, const Relation
           cellAt(left.rows[static_cast<std::size_t>(l)], key->left, left.attributeCount()));
       matching = found == partners.end() ? &none : &found->second;
     }
-    for (const int r : *matching) pairs.push_back({l, r});
+    std::transform(matching->begin(), matching->end(), std::back_inserter(pairs), [l](int r) {
+      return std::array<int, 2>{l, r};
+    });
   }
   return pairs;
 }
@@ -383,8 +385,7 @@ JoinedRun stepOperands(const JoinStep& step, std::int64_t leftIndex, LineNumber 
   return operands;
 }
 
-AnswerCheck checkStepAnswer(const Answer& answer, const JoinStep& step,
-                            const JoinedRun& operands) {
+AnswerCheck checkStepAnswer(const Answer& answer, const JoinStep& step, const JoinedRun& operands) {
   AnswerCheck check;
   check.step = step.number;
   ColumnFacts& columns = check.columns;

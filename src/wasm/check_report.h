@@ -81,7 +81,6 @@ std::string checkReportText(const Answer& answer, const AnswerWatcher* watcher, 
 
 // The brief report for when memory does not hold the whole one: unchecked,
 // with the answer's and the run's messages.
-std::string briefCheckReportText(const Answer& answer, const AnswerWatcher* watcher,
-                                 int step = 0);
+std::string briefCheckReportText(const Answer& answer, const AnswerWatcher* watcher, int step = 0);
 
 }  // namespace joinrel
