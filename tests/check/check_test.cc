@@ -422,6 +422,31 @@ TEST(CheckTest, MatchesNestedLoopsOnRandomChains) {
     if (check->rowOrder && outOfOrder) {
       EXPECT_EQ(check->rowOrder->row, *outOfOrder) << context;
     }
+
+    // Step 1's built relation predicted whole, its first and last rows
+    // perhaps swapped: each row's pair of operand rows, and whether a row is
+    // out of the step's order, against the reference.
+    if (places.size() < 3) continue;
+    std::vector<std::string> stepNames;
+    const std::vector<JoinedRow> step = joinByLoops({places[0], places[1]}, stepNames);
+    std::vector<std::string> stepRows;
+    for (const JoinedRow& row : step) stepRows.push_back(joinCells(row.cells));
+    const bool swapped = stepRows.size() > 1 && below(2) == 0;
+    if (swapped) std::swap(stepRows[0], stepRows.back());
+    std::string predicted = "s(" + joinCells(stepNames) + ")\n";
+    for (const std::string& row : stepRows) predicted += row + "\n";
+    std::optional<AnswerCheck> stepCheck;
+    checkReportOf(input, predicted, &stepCheck, 1);
+    ASSERT_TRUE(stepCheck) << input << predicted;
+    EXPECT_EQ(stepCheck->right.size(), step.size()) << input << predicted;
+    EXPECT_TRUE(stepCheck->missing.empty() && stepCheck->extra.empty()) << input << predicted;
+    ASSERT_EQ(stepCheck->pairs.size(), step.size()) << input << predicted;
+    for (std::size_t r = 0; r < step.size(); ++r) {
+      EXPECT_EQ(stepCheck->pairs[r], (std::array<int, 2>{step[r].from[0], step[r].from[1]}))
+          << input << predicted;
+    }
+    EXPECT_EQ(stepCheck->stepOrder.has_value(), swapped && stepRows[0] != stepRows.back())
+        << input << predicted;
   }
 }
 
