@@ -161,6 +161,96 @@ void explainAtPlace(ExtraRow& extra, std::span<const std::string_view> cells, co
   }
 }
 
+// How the answer's attribute names stand to `expected`'s, but for the order
+// the names break.
+ColumnFacts compareColumns(const Answer& answer, const Relation& expected) {
+  ColumnFacts columns;
+  columns.answer = namesOf(answer.relation.attributes);
+  columns.result = namesOf(expected.attributes);
+  columns.inOrder = columns.answer == columns.result;
+  std::vector<std::string> sortedAnswer = columns.answer;
+  std::vector<std::string> sortedResult = columns.result;
+  std::sort(sortedAnswer.begin(), sortedAnswer.end());
+  std::sort(sortedResult.begin(), sortedResult.end());
+  columns.sameNames = sortedAnswer == sortedResult;
+  return columns;
+}
+
+// Every answer row as a text with its cells in the expected column order;
+// the columns must hold the same names.
+std::vector<std::string> answerRows(const Answer& answer, const ColumnFacts& columns) {
+  const std::size_t width = columns.result.size();
+  const std::vector<int> answerColumn = columnsByName(columns.answer, columns.result);
+  std::vector<std::string> rows;
+  rows.reserve(answer.relation.rows.size());
+  std::vector<std::string_view> cells(width);
+  for (const Row row : answer.relation.rows) {
+    splitRow(row, cells);
+    std::string text;
+    for (std::size_t c = 0; c < width; ++c) {
+      if (c > 0) text += ',';
+      text += cells[static_cast<std::size_t>(answerColumn[c])];
+    }
+    rows.push_back(std::move(text));
+  }
+  return rows;
+}
+
+// Of each joined row of a step's operands, its left row and right row, in
+// the order the join makes them: left rows in order, each with its right
+// partners in order.
+std::vector<std::array<int, 2>> joinedPairs(const Relation& left, const Relation& right,
+                                            const JoinKey& key) {
+  std::unordered_map<std::string_view, std::vector<int>> partners;
+  std::vector<int> every;  // a product's partners of each left row
+  const int rightWidth = right.attributeCount();
+  for (int r = 0; r < right.rowCount(); ++r) {
+    if (key) {
+      partners[cellAt(right.rows[static_cast<std::size_t>(r)], key->right, rightWidth)].push_back(
+          r);
+    } else {
+      every.push_back(r);
+    }
+  }
+  std::vector<std::array<int, 2>> pairs;
+  const std::vector<int> none;
+  for (int l = 0; l < left.rowCount(); ++l) {
+    const std::vector<int>* matching = &every;
+    if (key) {
+      const auto found = partners.find(
+          cellAt(left.rows[static_cast<std::size_t>(l)], key->left, left.attributeCount()));
+      matching = found == partners.end() ? &none : &found->second;
+    }
+    std::transform(matching->begin(), matching->end(), std::back_inserter(pairs), [l](int r) {
+      return std::array<int, 2>{l, r};
+    });
+  }
+  return pairs;
+}
+
+// Where each cell of a step's operands' rows is in a row of its built
+// relation: the left's columns first, then the right's but its join column,
+// which takes the left's.
+std::vector<std::vector<int>> builtColumnsOfOperands(const JoinedRun& operands) {
+  const int leftWidth = operands.relations[0]->attributeCount();
+  std::vector<std::vector<int>> columns(2);
+  columns[0].resize(static_cast<std::size_t>(leftWidth));
+  std::iota(columns[0].begin(), columns[0].end(), 0);
+  const KeyColumns* key = keyAt(operands, 1);
+  int next = leftWidth;
+  for (int a = 0; a < operands.relations[1]->attributeCount(); ++a) {
+    columns[1].push_back(key != nullptr && a == key->right ? key->left : next++);
+  }
+  return columns;
+}
+
+// The operand row at `place` (0 left, 1 right) of a step's check.
+SourceRow operandRow(const JoinedRun& operands, std::size_t place, int row) {
+  const std::int64_t relation = operands.fileIndices[place];
+  return {relation, std::string(nameToString(operands.relations[place]->name)), row,
+          relation < 0 ? 0 : operands.firstRowLines[place] + row};
+}
+
 }  // namespace
 
 Answer readAnswer(std::string_view text) {
@@ -201,14 +291,7 @@ DecidingByte decidingByte(std::string_view a, std::string_view b) {
 AnswerCheck checkAnswer(const Answer& answer, const Relation& result, const JoinedRun& run) {
   AnswerCheck check;
   ColumnFacts& columns = check.columns;
-  columns.answer = namesOf(answer.relation.attributes);
-  columns.result = namesOf(result.attributes);
-  columns.inOrder = columns.answer == columns.result;
-  std::vector<std::string> sortedAnswer = columns.answer;
-  std::vector<std::string> sortedResult = columns.result;
-  std::sort(sortedAnswer.begin(), sortedAnswer.end());
-  std::sort(sortedResult.begin(), sortedResult.end());
-  columns.sameNames = sortedAnswer == sortedResult;
+  columns = compareColumns(answer, result);
   if (!columns.sameNames) return check;
   if (!columns.inOrder) {
     for (std::size_t i = 0; i + 1 < columns.answer.size(); ++i) {
@@ -220,21 +303,8 @@ AnswerCheck checkAnswer(const Answer& answer, const Relation& result, const Join
     }
   }
 
-  // Every answer row with its cells in result's order.
-  const int width = result.attributeCount();
-  const std::vector<int> answerColumn = columnsByName(columns.answer, columns.result);
-  std::vector<std::string> rows;
-  rows.reserve(answer.relation.rows.size());
-  std::vector<std::string_view> cells(static_cast<std::size_t>(width));
-  for (const Row row : answer.relation.rows) {
-    splitRow(row, cells);
-    std::string text;
-    for (int c = 0; c < width; ++c) {
-      if (c > 0) text += ',';
-      text += cells[static_cast<std::size_t>(answerColumn[static_cast<std::size_t>(c)])];
-    }
-    rows.push_back(std::move(text));
-  }
+  const std::vector<std::string> rows = answerRows(answer, columns);
+  std::vector<std::string_view> cells(columns.result.size());
 
   std::unordered_map<std::string_view, int> resultRows;
   resultRows.reserve(result.rows.size());
@@ -305,6 +375,101 @@ AnswerCheck checkAnswer(const Answer& answer, const Relation& result, const Join
   return check;
 }
 
+JoinedRun stepOperands(const JoinStep& step, std::int64_t leftIndex, LineNumber leftLine,
+                       std::int64_t rightIndex, LineNumber rightLine) {
+  JoinedRun operands;
+  operands.relations = {&step.left, &step.right};
+  operands.fileIndices = {leftIndex, rightIndex};
+  operands.firstRowLines = {leftLine, rightLine};
+  operands.keys = {step.key};
+  return operands;
+}
+
+AnswerCheck checkStepAnswer(const Answer& answer, const JoinStep& step, const JoinedRun& operands) {
+  AnswerCheck check;
+  check.step = step.number;
+  ColumnFacts& columns = check.columns;
+  columns = compareColumns(answer, step.built);
+  if (!columns.sameNames) return check;
+  if (!columns.inOrder) {
+    while (columns.answer[static_cast<std::size_t>(columns.outOfOrder)] ==
+           columns.result[static_cast<std::size_t>(columns.outOfOrder)]) {
+      ++columns.outOfOrder;
+    }
+  }
+  const std::vector<std::string> rows = answerRows(answer, columns);
+  const Relation& built = step.built;
+  check.pairs = joinedPairs(step.left, step.right, step.key);
+  if (check.pairs.size() != built.rows.size()) check.pairs.clear();  // not a step's own rows
+
+  // The built rows of each text, in order, and how many of them the answer
+  // has placed.
+  std::unordered_map<std::string_view, std::pair<std::vector<int>, std::size_t>> builtRows;
+  for (int r = 0; r < built.rowCount(); ++r)
+    builtRows[built.rows[static_cast<std::size_t>(r)]].first.push_back(r);
+  std::unordered_map<std::string_view, int> seen;  // each answer text's first row
+  std::vector<bool> answered(built.rows.size(), false);
+  const std::vector<std::vector<int>> places = builtColumnsOfOperands(operands);
+  const std::array<std::unordered_map<std::string_view, int>, 2> byText = {
+      firstRowsByText(*operands.relations[0]), firstRowsByText(*operands.relations[1])};
+  std::vector<std::string_view> cells(columns.result.size());
+
+  for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+    const std::string_view text = rows[static_cast<std::size_t>(i)];
+    const auto earlier = seen.try_emplace(text, i).first;
+    if (const auto found = builtRows.find(text); found != builtRows.end()) {
+      auto& [madeRows, placed] = found->second;
+      if (placed < madeRows.size()) {
+        const int r = madeRows[placed++];
+        check.right.push_back({i, r});
+        answered[static_cast<std::size_t>(r)] = true;
+      } else {
+        ExtraRow& repeat = check.extra.emplace_back();
+        repeat.row = i;
+        repeat.reason = ExtraReason::repeats;
+        repeat.repeats = earlier->second;
+      }
+      continue;
+    }
+    ExtraRow& extra = check.extra.emplace_back();
+    extra.row = i;
+    if (check.extra.size() > kExaminedRows) {
+      extra.reason = ExtraReason::notExamined;
+      continue;
+    }
+    splitRow(text, cells);
+    for (std::size_t p = 0; p < places.size(); ++p) {
+      if (!byText[p].contains(partOf(cells, places[p]))) {
+        explainAtPlace(extra, cells, operands, p, places[p]);
+        extra.place = p == 0 ? 0 : step.number;
+        break;
+      }
+    }
+  }
+
+  for (int r = 0; r < built.rowCount(); ++r) {
+    if (answered[static_cast<std::size_t>(r)]) continue;
+    MissingRow& missing = check.missing.emplace_back();
+    missing.row = r;
+    missing.text = built.rows[static_cast<std::size_t>(r)];
+    if (check.pairs.empty()) continue;
+    const std::array<int, 2>& pair = check.pairs[static_cast<std::size_t>(r)];
+    missing.sources = {operandRow(operands, 0, pair[0]), operandRow(operands, 1, pair[1])};
+  }
+
+  if (columns.inOrder && check.missing.empty() && check.extra.empty() && !check.pairs.empty()) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i] == built.rows[i]) continue;
+      std::size_t given = i + 1;
+      while (given < rows.size() && built.rows[given] != rows[i]) ++given;
+      check.stepOrder = StepOrderFacts{static_cast<int>(i), static_cast<int>(i),
+                                       static_cast<int>(given), std::string(built.rows[i])};
+      break;
+    }
+  }
+  return check;
+}
+
 void AnswerWatcher::relationWritten(const Relation& relation, LineNumber firstRowLine) {
   if (memoryRanOut_) return;
   try {
@@ -328,13 +493,28 @@ void AnswerWatcher::joinStepDone(const JoinStep& step) {
   if (memoryRanOut_) return;
   try {
     keys_.push_back(step.key);
+    if (step.number != step_ || joinList_.size() <= static_cast<std::size_t>(step_)) return;
+    const auto left = static_cast<std::size_t>(joinList_[0]);
+    const auto right = static_cast<std::size_t>(joinList_[static_cast<std::size_t>(step_)]);
+    const bool first = step_ == 1;
+    const JoinedRun operands =
+        stepOperands(step, first ? joinList_[0] : -1, first ? firstRowLines_[left] : 0,
+                     joinList_[static_cast<std::size_t>(step_)], firstRowLines_[right]);
+    check_ = checkStepAnswer(answer_, step, operands);
   } catch (const std::bad_alloc&) {
+    memoryRanOut_ = true;
+  } catch (const std::length_error&) {
     memoryRanOut_ = true;
   }
 }
 
 void AnswerWatcher::resultWritten(const Relation& result) {
   if (memoryRanOut_) return;
+  if (step_ > 0) {
+    // The last step's built relation is result in all but name: no step's own.
+    if (keys_.size() == static_cast<std::size_t>(step_)) check_.reset();
+    return;
+  }
   try {
     JoinedRun run;
     for (const std::int64_t index : joinList_) {

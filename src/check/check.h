@@ -1,6 +1,7 @@
 // An answer checked against a run: a student's `result`, written as the
 // output file would show it, read by the input reader and compared with the
-// run's own result row by row, each wrong row with the facts that explain it.
+// run's own result row by row, each wrong row with the facts that explain it;
+// or a student's built relation of one join step, compared with the step's.
 // The command line links none of it.
 #pragma once
 
@@ -54,7 +55,8 @@ struct DecidingByte {
 DecidingByte decidingByte(std::string_view a, std::string_view b);
 
 // A row of an input relation: the relation by index in file order and its
-// name, the row's index in it and its input line.
+// name, the row's index in it and its input line. In a step's check, a row
+// of the outcome of the step before has relation -1, a blank name and line 0.
 struct SourceRow {
   std::int64_t relation = 0;
   std::string name;
@@ -64,7 +66,8 @@ struct SourceRow {
 
 // A row of result the answer lacks, and the input rows it is joined from:
 // one per relation of the join list, in list order, the first rows (in row
-// order, the earliest relation first) that make it.
+// order, the earliest relation first) that make it. In a step's check: a
+// row of the step's built relation, from its left row and its right row.
 struct MissingRow {
   int row = 0;       // in result
   std::string text;  // its cells, "," between them
@@ -73,7 +76,9 @@ struct MissingRow {
 
 // Why no pair of input rows makes an answer row.
 enum class ExtraReason {
-  repeats,      // it repeats an earlier answer row, which the tidying would merge
+  // It repeats an earlier answer row, which the tidying would merge; in a
+  // step's check, once more often than the step makes that row.
+  repeats,
   noPartner,    // the step's right operand has no row with the compared value
   noRow,        // no row of the relation has the cells named, together
   unexplained,  // the join list names no relation, so result has no rows
@@ -93,7 +98,9 @@ struct ExtraRow {
   // the first relation; place p > 0 is the right operand of step p), its
   // index in file order and name, the cells its rows do have together (each
   // as [attribute, value], the compared attribute first at a join step),
-  // and the attribute and value no such row has.
+  // and the attribute and value no such row has. In a step's check, place
+  // 0 is the step's left operand (relation -1 and a blank name from step 2
+  // on: the outcome of the step before) and place `step` its right one.
   int place = 0;
   std::int64_t relation = 0;
   std::string name;
@@ -110,7 +117,9 @@ struct ColumnFacts {
   bool sameNames = false;  // the same names, as often each, in any order
   bool inOrder = false;    // the same names in result's order
   // When sameNames but not inOrder: the first two adjacent answer names that
-  // are out of order, by name byte by byte, and their deciding byte.
+  // are out of order, by name byte by byte, and their deciding byte; in a
+  // step's check, whose columns are not sorted, the first answer column whose
+  // name is not the step's there.
   int outOfOrder = 0;
   DecidingByte decided;
 };
@@ -122,15 +131,34 @@ struct RowOrderFacts {
   DecidingByte decided;
 };
 
-// The outcome of a check, holding every text it tells. Rows are compared only with sameNames, each
-// answer row taken with its cells in result's column order.
+// In a step's check whose rows are all right but not in the step's order:
+// the first answer row not where the step puts it, the built row the step
+// puts there, and the built row the answer's is (the first of its text not
+// yet in place). The step takes the left rows in order, each with its right
+// partners in order.
+struct StepOrderFacts {
+  int row = 0;       // in the answer
+  int expected = 0;  // in the built relation
+  int given = 0;     // in the built relation
+  std::string text;  // the expected built row's cells, "," between them
+};
+
+// The outcome of a check, holding every text it tells. Rows are compared
+// only with sameNames, each answer row taken with its cells in result's
+// column order (the step's, in a step's check).
 struct AnswerCheck {
+  int step = 0;  // the join step checked, from 1; 0 for result
   ColumnFacts columns;
   std::vector<std::array<int, 2>> right;  // [answer row, result row], in answer order
   std::vector<MissingRow> missing;        // in result order
   std::vector<ExtraRow> extra;            // in answer order
   // Told only when the columns are in order and every row is right.
   std::optional<RowOrderFacts> rowOrder;
+  // A step's check: as rowOrder, with each row's pair of operand rows.
+  std::optional<StepOrderFacts> stepOrder;
+  // A step's check: of each row of the built relation, its left row and
+  // right row, in the built relation's order.
+  std::vector<std::array<int, 2>> pairs;
 };
 
 // The relations a join read and the keys of its steps, as the run saw them:
@@ -148,12 +176,33 @@ struct JoinedRun {
 // each is bounded by the rows of the relation it looks at.
 AnswerCheck checkAnswer(const Answer& answer, const Relation& result, const JoinedRun& run);
 
+// The operands of a join step as a check sees them: place 0 its left, place
+// 1 its right, with their indices in file order (-1 for the outcome of the
+// step before) and the input lines of their row 0 (0 for that outcome).
+JoinedRun stepOperands(const JoinStep& step, std::int64_t leftIndex, LineNumber leftLine,
+                       std::int64_t rightIndex, LineNumber rightLine);
+
+// Compares `answer` (read without error) with the built relation of join
+// step `step` of a chain, one that is not the last (the last one's is
+// result), whose operands `operands` gives (stepOperands): its columns in
+// the step's order, the left operand's then the right's without its join
+// attribute; its rows as a multiset, each missing row with its pair of
+// operand rows, each extra row with why no pair makes it (no left row with
+// its cells, no right row with the compared value, or rows with it that
+// differ on another column) or that it repeats an earlier answer row once
+// too often; then, with every row right, the first row out of the step's
+// order. The work is bounded by the built relation's rows and the
+// operands'.
+AnswerCheck checkStepAnswer(const Answer& answer, const JoinStep& step, const JoinedRun& operands);
+
 // Watches a run and checks an answer against it once result is written,
-// while the run's texts still live. Memory running out while it watches
-// leaves the check undone; the run goes on.
+// while the run's texts still live; with `step` > 0, against the built
+// relation of that join step as soon as it is built, no check when the step
+// is the chain's last or the chain has no such step. Memory running out
+// while it watches leaves the check undone; the run goes on.
 class AnswerWatcher final : public RunObserver {
  public:
-  explicit AnswerWatcher(const Answer& answer) : answer_(answer) {}
+  explicit AnswerWatcher(const Answer& answer, int step = 0) : answer_(answer), step_(step) {}
 
   RowRecorder* rowRecorder() override { return nullptr; }
   void relationWritten(const Relation& relation, LineNumber firstRowLine) override;
@@ -174,6 +223,7 @@ class AnswerWatcher final : public RunObserver {
 
  private:
   const Answer& answer_;
+  int step_ = 0;
   std::vector<Relation> written_;  // every input relation, in file order
   std::vector<LineNumber> firstRowLines_;
   std::vector<std::int64_t> joinList_;

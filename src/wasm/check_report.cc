@@ -1,5 +1,7 @@
 #include "wasm/check_report.h"
 
+#include <array>
+
 #include "wasm/report.h"
 
 namespace joinrel {
@@ -47,14 +49,15 @@ void appendCells(std::string& json, Row row, int width) {
   json += ']';
 }
 
-void appendColumns(std::string& json, const ColumnFacts& columns) {
+void appendColumns(std::string& json, const ColumnFacts& columns, bool ofStep) {
   json += "{\"answer\":";
   appendNames(json, columns.answer);
   json += ",\"result\":";
   appendNames(json, columns.result);
   json += std::string(",\"sameNames\":") + (columns.sameNames ? "true" : "false");
   json += std::string(",\"inOrder\":") + (columns.inOrder ? "true" : "false");
-  const bool outOfOrder = columns.sameNames && !columns.inOrder;
+  const bool misplaced = columns.sameNames && !columns.inOrder;
+  const bool outOfOrder = misplaced && !ofStep;
   json += ",\"outOfOrder\":";
   if (outOfOrder) {
     appendInts(json, {columns.outOfOrder, columns.outOfOrder + 1});
@@ -67,6 +70,8 @@ void appendColumns(std::string& json, const ColumnFacts& columns) {
   } else {
     json += "null";
   }
+  json += ",\"misplaced\":";
+  json += misplaced && ofStep ? std::to_string(columns.outOfOrder) : std::string("null");
   json += '}';
 }
 
@@ -86,6 +91,21 @@ const char* reasonId(ExtraReason reason) {
   return "unexplained";
 }
 
+// An index, or null for -1: a row of no input relation.
+void appendIndex(std::string& json, std::int64_t index) {
+  json += index < 0 ? std::string("null") : std::to_string(index);
+}
+
+void appendSource(std::string& json, const SourceRow& source) {
+  json += "{\"relation\":";
+  appendIndex(json, source.relation);
+  json += ",\"name\":";
+  appendJsonString(json, source.name);
+  json += ",\"row\":" + std::to_string(source.row) + ",\"line\":";
+  appendIndex(json, source.relation < 0 ? -1 : source.line);
+  json += '}';
+}
+
 void appendExtra(std::string& json, const ExtraRow& extra, const Answer& answer) {
   const Relation& relation = answer.relation;
   json += "{\"row\":" + std::to_string(extra.row) +
@@ -102,8 +122,9 @@ void appendExtra(std::string& json, const ExtraRow& extra, const Answer& answer)
         R"(,"place":null,"relation":null,"name":null,"with":null,"attribute":null,"value":null})";
     return;
   }
-  json += ",\"place\":" + std::to_string(extra.place) +
-          ",\"relation\":" + std::to_string(extra.relation) + ",\"name\":";
+  json += ",\"place\":" + std::to_string(extra.place) + ",\"relation\":";
+  appendIndex(json, extra.relation);
+  json += ",\"name\":";
   appendJsonString(json, extra.name);
   json += ",\"with\":[";
   for (std::size_t i = 0; i < extra.with.size(); ++i) {
@@ -128,17 +149,22 @@ void appendMissing(std::string& json, const MissingRow& missing, int width) {
   for (std::size_t i = 0; i < missing.sources.size(); ++i) {
     const SourceRow& source = missing.sources[i];
     if (i > 0) json += ',';
-    json += "{\"relation\":" + std::to_string(source.relation) + ",\"name\":";
-    appendJsonString(json, source.name);
-    json +=
-        ",\"row\":" + std::to_string(source.row) + ",\"line\":" + std::to_string(source.line) + '}';
+    appendSource(json, source);
   }
   json += "]}";
 }
 
+// The left row and right row of a step's built row `row`.
+void appendPair(std::string& json, const AnswerCheck& check, int row) {
+  const std::array<int, 2>& pair = check.pairs[static_cast<std::size_t>(row)];
+  json += "{\"row\":" + std::to_string(row) + ",\"pair\":";
+  appendInts(json, {pair[0], pair[1]});
+  json += '}';
+}
+
 // The answer's part and the run's.
-std::string frame(const Answer& answer, const AnswerWatcher* watcher) {
-  std::string json = R"({"answer":{"message":)";
+std::string frame(const Answer& answer, const AnswerWatcher* watcher, int step) {
+  std::string json = "{\"step\":" + std::to_string(step) + R"(,"answer":{"message":)";
   if (answer.error) {
     appendMessage(json, *answer.error, answer.errorLine);
   } else {
@@ -165,21 +191,21 @@ std::string frame(const Answer& answer, const AnswerWatcher* watcher) {
 }
 
 constexpr const char* kUnchecked =
-    R"(,"checked":false,"columns":null,"right":[],"missing":[],"extra":[],"rowOrder":null})";
+    R"(,"checked":false,"columns":null,"right":[],"missing":[],"extra":[],"rowOrder":null,"stepOrder":null})";
 
 }  // namespace
 
-std::string briefCheckReportText(const Answer& answer, const AnswerWatcher* watcher) {
-  return frame(answer, watcher) + kUnchecked;
+std::string briefCheckReportText(const Answer& answer, const AnswerWatcher* watcher, int step) {
+  return frame(answer, watcher, step) + kUnchecked;
 }
 
-std::string checkReportText(const Answer& answer, const AnswerWatcher* watcher) {
-  std::string json = frame(answer, watcher);
+std::string checkReportText(const Answer& answer, const AnswerWatcher* watcher, int step) {
+  std::string json = frame(answer, watcher, step);
   if (watcher == nullptr || !watcher->check()) return json + kUnchecked;
   const AnswerCheck& check = *watcher->check();
   const int width = static_cast<int>(check.columns.result.size());
   json += R"(,"checked":true,"columns":)";
-  appendColumns(json, check.columns);
+  appendColumns(json, check.columns, check.step > 0);
   json += ",\"right\":[";
   for (std::size_t i = 0; i < check.right.size(); ++i) {
     if (i > 0) json += ',';
@@ -205,6 +231,23 @@ std::string checkReportText(const Answer& answer, const AnswerWatcher* watcher) 
                       answer.lines[static_cast<std::size_t>(a) + 1]});
     json += ",\"decidingByte\":";
     appendDecidingByte(json, check.rowOrder->decided);
+    json += '}';
+  } else {
+    json += "null";
+  }
+  json += ",\"stepOrder\":";
+  if (check.stepOrder) {
+    const int a = check.stepOrder->row;
+    json += "{\"row\":" + std::to_string(a) +
+            ",\"line\":" + std::to_string(answer.lines[static_cast<std::size_t>(a)]) +
+            ",\"expected\":";
+    appendPair(json, check, check.stepOrder->expected);
+    json.pop_back();
+    json += ",\"cells\":";
+    appendCells(json, check.stepOrder->text, width);
+    json += '}';
+    json += ",\"given\":";
+    appendPair(json, check, check.stepOrder->given);
     json += '}';
   } else {
     json += "null";

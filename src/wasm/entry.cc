@@ -87,8 +87,9 @@ const Outcome* joinrel_run(std::int32_t relationLimit, std::uint32_t reportLimit
 // run's result (src/wasm/check_report.h); the output file, if the run makes
 // one, is left at /output. The report is the check report; the status and
 // the console are the run's (0 and none when the answer was refused and
-// nothing ran).
-const Outcome* joinrel_check() {
+// nothing ran). With `step` > 0, the answer is checked against the built
+// relation of that join step instead.
+const Outcome* joinrel_check(std::int32_t step) {
   consoleText = std::string();
   reportText = std::string();
   std::ostringstream console;
@@ -99,26 +100,26 @@ const Outcome* joinrel_check() {
     const joinrel::InputText text = joinrel::readInputFile(kAnswerPath);
     answer = joinrel::readAnswer(std::string_view(text.bytes.get(), text.size));
     if (answer.error) {
-      reportText = joinrel::checkReportText(answer, nullptr);
+      reportText = joinrel::checkReportText(answer, nullptr, step);
     } else {
-      joinrel::AnswerWatcher watcher(answer);
+      joinrel::AnswerWatcher watcher(answer, step);
       const std::array<joinrel::Argument, 3> args = {"joinrel", kInputPath, kOutputPath};
       outcome.status = joinrel::runJoinrel(args, console, errors, noPause, watcher);
       consoleText = console.str();
       try {
-        reportText = joinrel::checkReportText(answer, &watcher);
+        reportText = joinrel::checkReportText(answer, &watcher, step);
       } catch (const std::bad_alloc&) {
-        reportText = joinrel::briefCheckReportText(answer, &watcher);
+        reportText = joinrel::briefCheckReportText(answer, &watcher, step);
       }
     }
   } catch (const std::bad_alloc&) {
     answer = joinrel::Answer();
     answer.error = joinrel::MessageKind::OutOfMemory;
-    reportText = joinrel::briefCheckReportText(answer, nullptr);
+    reportText = joinrel::briefCheckReportText(answer, nullptr, step);
   } catch (const joinrel::FatalError& error) {  // the answer could not be read
     answer = joinrel::Answer();
     answer.error = error.kind();
-    reportText = joinrel::briefCheckReportText(answer, nullptr);
+    reportText = joinrel::briefCheckReportText(answer, nullptr, step);
   }
   outcome.console = addressOf(consoleText);
   outcome.consoleSize = static_cast<std::uint32_t>(consoleText.size());

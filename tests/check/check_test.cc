@@ -18,22 +18,23 @@
 namespace joinrel {
 namespace {
 
-// Runs joinrel on `input` with `answer` watched; returns the check report.
+// Runs joinrel on `input` with `answer` watched, checked against result or
+// join step `step`'s built relation; returns the check report.
 std::string checkReportOf(const std::string& input, const std::string& answerText,
-                          std::optional<AnswerCheck>* check = nullptr) {
+                          std::optional<AnswerCheck>* check = nullptr, int step = 0) {
   const Answer answer = readAnswer(answerText);
-  if (answer.error) return checkReportText(answer, nullptr);
+  if (answer.error) return checkReportText(answer, nullptr, step);
   const test::ScratchDirectory directory;
   const std::filesystem::path inputPath = directory.path() / "input";
   const std::filesystem::path outputPath = directory.path() / "output";
   std::ofstream(inputPath, std::ios::binary) << input;
   std::ostringstream console;
-  AnswerWatcher watcher(answer);
+  AnswerWatcher watcher(answer, step);
   const std::array<Argument, 3> args = {"joinrel", inputPath.c_str(), outputPath.c_str()};
   runJoinrel(
       args, console, console, [] {}, watcher);
   if (check != nullptr) *check = watcher.check();
-  return checkReportText(answer, &watcher);
+  return checkReportText(answer, &watcher, step);
 }
 
 const std::string kCompany =
@@ -123,6 +124,65 @@ TEST(CheckTest, ReportsEachRowWithItsFacts) {
   };
   for (const Case& c : cases) {
     const std::string report = checkReportOf(c.input, c.answer);
+    for (const std::string& piece : c.pieces) {
+      EXPECT_NE(report.find(piece), std::string::npos) << c.name << ": " << piece << "\nin\n"
+                                                       << report;
+    }
+  }
+}
+
+// A step's built relation predicted: rows compared as a multiset, repeats
+// the step makes counted, each missing row with its left and right operand
+// rows (no input line for the outcome of an earlier step), each extra row
+// with the operand and value it fails on, the column and row order of the
+// step's own, and no check of the last step, whose built relation is result.
+TEST(CheckTest, ReportsAStepsBuiltRelation) {
+  struct Case {
+    std::string name;
+    int step;
+    std::string answer;
+    std::vector<std::string> pieces;
+  };
+  // Lines 4-6 A, 9-11 B, 14-15 C; the last step is a product with D.
+  const std::string input =
+      "Q(A, B, C, D)\n\nA(x,k)\na,1\nb,2\nc,1\n\nB(k,y)\n1,p\n1,q\n3,r\n\nC(y,z)\np,Z\nq,W\n\n"
+      "D(w)\n0\n";
+  const std::string header = "s(x,k,y)\n";
+  const std::vector<Case> cases = {
+      {"exact, repeats and all",
+       1,
+       header + "a,1,p\na,1,q\nc,1,p\nc,1,q\n",
+       {R"("step":1,)", R"("right":[[0,0],[1,1],[2,2],[3,3]],"missing":[],"extra":[])",
+        R"("rowOrder":null,"stepOrder":null})"}},
+      {"one row wrong",
+       1,
+       header + "a,1,p\na,1,q\nc,1,p\nc,1,r\n",
+       {R"("missing":[{"row":3,"cells":["c","1","q"],"sources":[{"relation":0,"name":"A","row":2,"line":6},{"relation":1,"name":"B","row":1,"line":10}]}])",
+        R"("reason":"noRow","repeats":null,"place":1,"relation":1,"name":"B","with":[["k","1"]],"attribute":"y","value":"r")"}},
+      {"no partner, and a row once too often",
+       1,
+       header + "a,1,p\na,1,p\nb,2,p\nd,1,p\n",
+       {R"({"row":1,"line":3,"cells":["a","1","p"],"reason":"repeats","repeats":0,)",
+        R"("reason":"noPartner","repeats":null,"place":1,"relation":1,"name":"B","with":[],"attribute":"k","value":"2")",
+        R"("place":0,"relation":0,"name":"A","with":[],"attribute":"x","value":"d")"}},
+      {"rows out of the step's order",
+       1,
+       header + "a,1,p\nc,1,p\na,1,q\nc,1,q\n",
+       {R"("stepOrder":{"row":1,"line":3,"expected":{"row":1,"pair":[0,1],"cells":["a","1","q"]},"given":{"row":2,"pair":[2,0]}})"}},
+      {"columns out of the step's order",
+       1,
+       "s(k,x,y)\n1,a,p\n",
+       {R"("inOrder":false,"outOfOrder":null,"decidingByte":null,"misplaced":0})",
+        R"("right":[[0,0]])"}},
+      {"the left operand an earlier step's outcome",
+       2,
+       "s(x,k,y,z)\na,1,p,Z\nc,1,p,W\n",
+       {R"("cells":["a","1","q","W"],"sources":[{"relation":null,"name":"","row":1,"line":null},{"relation":2,"name":"C","row":1,"line":15}])",
+        R"("place":2,"relation":2,"name":"C","with":[["y","p"]],"attribute":"z","value":"W")"}},
+      {"the last step", 3, "s(w,x,k,y,z)\n", {R"("step":3,)", R"("checked":false)"}},
+  };
+  for (const Case& c : cases) {
+    const std::string report = checkReportOf(input, c.answer, nullptr, c.step);
     for (const std::string& piece : c.pieces) {
       EXPECT_NE(report.find(piece), std::string::npos) << c.name << ": " << piece << "\nin\n"
                                                        << report;
@@ -362,6 +422,31 @@ TEST(CheckTest, MatchesNestedLoopsOnRandomChains) {
     if (check->rowOrder && outOfOrder) {
       EXPECT_EQ(check->rowOrder->row, *outOfOrder) << context;
     }
+
+    // Step 1's built relation predicted whole, its first and last rows
+    // perhaps swapped: each row's pair of operand rows, and whether a row is
+    // out of the step's order, against the reference.
+    if (places.size() < 3) continue;
+    std::vector<std::string> stepNames;
+    const std::vector<JoinedRow> step = joinByLoops({places[0], places[1]}, stepNames);
+    std::vector<std::string> stepRows;
+    for (const JoinedRow& row : step) stepRows.push_back(joinCells(row.cells));
+    const bool swapped = stepRows.size() > 1 && below(2) == 0;
+    if (swapped) std::swap(stepRows[0], stepRows.back());
+    std::string predicted = "s(" + joinCells(stepNames) + ")\n";
+    for (const std::string& row : stepRows) predicted += row + "\n";
+    std::optional<AnswerCheck> stepCheck;
+    checkReportOf(input, predicted, &stepCheck, 1);
+    ASSERT_TRUE(stepCheck) << input << predicted;
+    EXPECT_EQ(stepCheck->right.size(), step.size()) << input << predicted;
+    EXPECT_TRUE(stepCheck->missing.empty() && stepCheck->extra.empty()) << input << predicted;
+    ASSERT_EQ(stepCheck->pairs.size(), step.size()) << input << predicted;
+    for (std::size_t r = 0; r < step.size(); ++r) {
+      EXPECT_EQ(stepCheck->pairs[r], (std::array<int, 2>{step[r].from[0], step[r].from[1]}))
+          << input << predicted;
+    }
+    EXPECT_EQ(stepCheck->stepOrder.has_value(), swapped && stepRows[0] != stepRows.back())
+        << input << predicted;
   }
 }
 

@@ -161,9 +161,10 @@
       };
     },
     // The engine's check of `answer` (a student's result) against the run
-    // of `bytes`, both Uint8Arrays; doc/scripting.md states the report.
-    async check(bytes, answer) {
-      return (await Engine.check(bytes, answer)).report;
+    // of `bytes`, both Uint8Arrays, or with `step` (from 1) against that join
+    // step's built relation; doc/scripting.md states the report.
+    async check(bytes, answer, step = 0) {
+      return (await Engine.check(bytes, answer, undefined, step)).report;
     },
   });
 })();

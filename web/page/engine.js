@@ -205,8 +205,9 @@ const Engine = (() => {
   // with the load failure once the engine could not load; with Cancelled
   // when `signal` aborts or cancelAll() runs; with an Error when the engine
   // fails inside the run. With `answer` (a Uint8Array: a student's result),
-  // the report is the engine's check of that answer against the run.
-  function run(bytes, signal, answer = null) {
+  // the report is the engine's check of that answer against the run; with
+  // `step` > 0 too, against that join step's built relation.
+  function run(bytes, signal, answer = null, step = 0) {
     if (!isBytes(bytes)) {
       return Promise.reject(new TypeError('joinrel.run takes the input file as a Uint8Array'));
     }
@@ -225,6 +226,7 @@ const Engine = (() => {
     const message = {
       input: copy,
       answer: answerCopy,
+      step,
       relationLimit: limits.relations,
       reportLimit: limits.reportBytes,
       outputLimit: limits.outputBytes,
@@ -253,12 +255,17 @@ const Engine = (() => {
     // Resolves once an engine has loaded; rejects with the load failure.
     ready,
     run,
-    // Checks `answer` against the run of `bytes`: run() with an answer.
-    // Rejects with a TypeError when `answer` is no Uint8Array.
-    check: (bytes, answer, signal) =>
-      isBytes(answer)
-        ? run(bytes, signal, answer)
-        : Promise.reject(new TypeError('joinrel.check takes the answer as a Uint8Array')),
+    // Checks `answer` against the run of `bytes`, or against the built
+    // relation of join step `step` (from 1): run() with an answer. Rejects
+    // with a TypeError when `answer` is no Uint8Array or `step` no whole
+    // number from 0.
+    check: (bytes, answer, signal, step = 0) => {
+      if (!isBytes(answer))
+        return Promise.reject(new TypeError('joinrel.check takes the answer as a Uint8Array'));
+      if (!Number.isInteger(step) || step < 0 || step > 0x7fffffff)
+        return Promise.reject(new TypeError('joinrel.check takes the step as a whole number'));
+      return run(bytes, signal, answer, step);
+    },
     cancelAll,
     describe,
     // `listener(count)` hears the number of runs going on whenever it changes.

@@ -84,6 +84,36 @@ const Exercise = (() => {
         '{right} row {row} (line {line}) finds no partner: no row of {left} has {attribute} = {value}.',
       noPartnerChain:
         '{right} row {row} (line {line}) finds no partner: no row of the outcome of step {n} has {attribute} = {value}.',
+      predictQuestion:
+        'Or predict the relation step {step} builds from {leftPhrase} and {right} on {attribute}. Write its header line (a name, then the attributes of {leftPhrase} in their order, then those of {right} without {attribute}), then every row the step makes, repeats too, in the order it makes them. Then check it.',
+      predictProduct:
+        'Or predict the relation step {step} builds from {leftPhrase} and {right}: a Cartesian product, every row of one paired with every row of the other. Write its header line (a name, then the attributes of {leftPhrase} in their order, then all of those of {right}), then every row the step makes, in the order it makes them. Then check it.',
+      predictForm: 'step(attribute, attribute, \u2026)\ncell,cell,\u2026\ncell,cell,\u2026',
+      predictLabel: 'The relation step {step} builds, as you predict it',
+      checkPredict: 'Check this relation',
+      predictExact:
+        'Right: this is exactly the relation step {step} builds, every row in its place.',
+      predictOtherNames:
+        'Your header names the attributes {answer}, but the relation step {step} builds has the attributes {built}, so the rows were not compared.',
+      predictColumns:
+        'Your columns are not in the step\u2019s order: first the attributes of its left operand in their order, then those of its right operand without the join attribute. Column {n} should be {expected}, not {given}. Your rows were compared column by column by name.',
+      predictNoneRight: 'No row of your answer is a row the step builds.',
+      predictMissingHeading: {
+        one: '1 row the step builds is missing:',
+        other: '{n} rows the step builds are missing:',
+      },
+      predictExtraHeading: {
+        one: '1 row of your answer is not one the step builds:',
+        other: '{n} rows of your answer are not ones the step builds:',
+      },
+      predictRepeats:
+        'your answer holds this row more often than the step makes it: it repeats line {line}.',
+      predictNoPartner: 'it finds no partner: no row of {name} has {attribute} = {value}.',
+      predictNoRowChain: 'no row of the outcome of step {n} has {attribute} = {value}.',
+      predictNoRowWithChain:
+        'rows of the outcome of step {n} have {with}, but none of them also has {attribute} = {value}.',
+      predictOrder:
+        'Every row is right, but line {line} of your answer is not in the step\u2019s order. There the step puts {cells}, made from {expected}; your line {line} is made from {given}. The step takes the rows of its left operand in order, and for each of them its partners in the right operand in order.',
     },
     hu: {
       heading: 'A te válaszod',
@@ -157,6 +187,33 @@ const Exercise = (() => {
         'A(z) {right} reláció {row}. sorának (a fájl {line}. sora) nincs párja: a(z) {left} relációnak nincs olyan sora, amelyben {attribute} = {value}.',
       noPartnerChain:
         'A(z) {right} reláció {row}. sorának (a fájl {line}. sora) nincs párja: a(z) {n}. részeredménynek nincs olyan sora, amelyben {attribute} = {value}.',
+      predictQuestion:
+        'Vagy találd ki, milyen részeredményt épít a(z) {step}. lépés a(z) {attribute} attribútum szerint ebből a kettőből: {leftPhrase} és a(z) {right} reláció. Írd le a fejlécét (egy nevet, utána {leftPhrase} attribútumait a sorrendjükben, majd a(z) {right} reláció attribútumait a(z) {attribute} attribútum nélkül), aztán a lépés minden sorát, az ismétlődőket is, abban a sorrendben, ahogy a lépés létrehozza őket. Aztán ellenőrizd.',
+      predictProduct:
+        'Vagy találd ki, milyen részeredményt épít a(z) {step}. lépés ebből a kettőből: {leftPhrase} és a(z) {right} reláció. Ez a lépés Descartes-szorzat: az egyik minden sorát a másik minden sorával párosítja. Írd le a fejlécét (egy nevet, utána {leftPhrase} attribútumait a sorrendjükben, majd a(z) {right} reláció összes attribútumát), aztán a lépés minden sorát abban a sorrendben, ahogy a lépés létrehozza őket. Aztán ellenőrizd.',
+      predictForm:
+        'részeredmény(attribútum, attribútum, \u2026)\ncella,cella,\u2026\ncella,cella,\u2026',
+      predictLabel: 'A(z) {step}. részeredmény, ahogy te gondolod',
+      checkPredict: 'A részeredmény ellenőrzése',
+      predictExact:
+        'Helyes: pontosan ezt a részeredményt építi a(z) {step}. lépés, minden sora a helyén van.',
+      predictOtherNames:
+        'A fejléced attribútumai: {answer}; a(z) {step}. részeredmény attribútumai viszont: {built}, ezért a program a sorokat nem vetette össze.',
+      predictColumns:
+        'Az oszlopaid nem a lépés sorrendjében állnak: elöl a bal operandus attribútumai állnak a saját sorrendjükben, utánuk a jobb operandus attribútumai az összekapcsolási attribútum nélkül. A(z) {n}. oszlopban a(z) {expected} attribútumnak kellene állnia, nem a(z) {given} attribútumnak. A sorokat a program oszloponként, név szerint vetette össze.',
+      predictNoneRight: 'A válaszodnak egyik sora sem sora a lépés részeredményének.',
+      predictMissingHeading: 'A lépés részeredményének {n} sora hiányzik:',
+      predictExtraHeading: 'A válaszodnak {n} sora nincs benne a lépés részeredményében:',
+      predictRepeats:
+        'a válaszodban többször szerepel, mint ahányszor a lépés létrehozza: a válasz {line}. sorát ismétli meg.',
+      predictNoPartner:
+        'nincs párja: a(z) {name} relációnak nincs olyan sora, amelyben {attribute} = {value}.',
+      predictNoRowChain:
+        'a(z) {n}. részeredménynek nincs olyan sora, amelyben {attribute} = {value}.',
+      predictNoRowWithChain:
+        'a(z) {n}. részeredménynek vannak sorai, amelyekben {with}, de egyikben sem {attribute} = {value}.',
+      predictOrder:
+        'Minden sor helyes, de a válasz {line}. sora nem a lépés sorrendjében áll. Oda a lépés ezt a sort teszi: {cells}, amely ezekből jön létre: {expected}; a válasz {line}. sora viszont ezekből: {given}. A lépés a bal operandus sorait sorrendben veszi, és mindegyikhez sorrendben a jobb operandusban talált párjait.',
     },
   });
   const $ = (id) => document.getElementById(id);
@@ -213,6 +270,26 @@ const Exercise = (() => {
   stepReport.id = 'step-report';
   stepReport.setAttribute('role', 'status');
   question.append(questionText, picks, element('div', 'controls', checkStep), stepReport);
+  const predict = element('div', 'step-question');
+  predict.id = 'step-predict';
+  predict.hidden = true;
+  const predictText = element('p', '');
+  const predictAnswer = element('textarea', 'answer');
+  predictAnswer.id = 'predict-answer';
+  predictAnswer.spellcheck = false;
+  predictAnswer.setAttribute('autocomplete', 'off');
+  predictAnswer.setAttribute('autocapitalize', 'off');
+  predictAnswer.wrap = 'off';
+  const checkPredict = button('check-predict');
+  const predictReport = element('div', 'check-report');
+  predictReport.id = 'predict-report';
+  predictReport.setAttribute('role', 'status');
+  predict.append(
+    predictText,
+    predictAnswer,
+    element('div', 'controls', checkPredict),
+    predictReport,
+  );
   const section = element(
     'section',
     'exercise',
@@ -222,6 +299,7 @@ const Exercise = (() => {
     element('div', 'controls', checkButton),
     report,
     question,
+    predict,
     element('div', 'controls reveal', revealStep, revealAll),
   );
   section.id = 'exercise';
@@ -237,6 +315,7 @@ const Exercise = (() => {
     checked: null, // the last check report, to word again in another language
     checks: 0, // counts Check presses, so that an older check's report is dropped
     stepChecked: null, // the ticked rows of the step question last checked, or null
+    predicted: null, // {number, report}: the step's built relation last checked, or null
   };
 
   // ---- Words --------------------------------------------------------------
@@ -287,6 +366,8 @@ const Exercise = (() => {
     answer.setAttribute('aria-label', Language.text(TEXTS, 'answerLabel'));
     checkButton.textContent = Language.text(TEXTS, 'check');
     checkStep.textContent = Language.text(TEXTS, 'checkStep');
+    checkPredict.textContent = Language.text(TEXTS, 'checkPredict');
+    predictAnswer.placeholder = Language.text(TEXTS, 'predictForm');
     drawReveal();
     if (state.checked) drawReport(state.checked);
   }
@@ -318,10 +399,7 @@ const Exercise = (() => {
       return;
     }
     const { number, step, relation, lines } = asked;
-    const leftPhrase =
-      step.leftRelation === null
-        ? say('leftChain', { n: number - 1 })
-        : say('leftRelation', { name: nameNode(step.left) });
+    const leftPhrase = leftPhraseOf(step, number);
     questionText.replaceChildren(
       ...say('stepQuestion', {
         step: number,
@@ -411,6 +489,263 @@ const Exercise = (() => {
     drawStepReport(asked, state.stepChecked);
   });
 
+  // ---- A step's own question: its built relation, predicted -------------
+
+  // The step the student sees next, when its built relation is one to
+  // predict: not the last step's (that is result, the main question), and
+  // few enough rows to type. {number, step}; else null.
+  const MAX_PREDICTED_ROWS = 30;
+  function predictedStep() {
+    const shownReport = Walk.report();
+    if (!state.active || !shownReport?.explain) return null;
+    const number = state.revealed + 1;
+    const step = shownReport.explain.steps[number - 1];
+    const steps = shownReport.steps.length + shownReport.stepsLeftOut;
+    if (!step || number >= steps || step.pairs.length > MAX_PREDICTED_ROWS) return null;
+    return { number, step };
+  }
+
+  // The left operand of step `number` in words: its relation, or the outcome
+  // of the step before.
+  function leftPhraseOf(step, number) {
+    return step.leftRelation === null
+      ? say('leftChain', { n: number - 1 })
+      : say('leftRelation', { name: nameNode(step.left) });
+  }
+
+  function drawPredict() {
+    const asked = predictedStep();
+    predict.hidden = !asked;
+    if (!asked) {
+      state.predicted = null;
+      return;
+    }
+    const { number, step } = asked;
+    if (predict.dataset.step !== String(number)) {
+      state.predicted = null;
+      predictAnswer.value = '';
+    }
+    predict.dataset.step = String(number);
+    const values = {
+      step: number,
+      leftPhrase: element('span', '', ...leftPhraseOf(step, number)),
+      right: nameNode(step.right),
+    };
+    predictText.replaceChildren(
+      ...(step.attribute === null
+        ? say('predictProduct', values)
+        : say('predictQuestion', { ...values, attribute: nameNode(step.attribute) })),
+    );
+    predictAnswer.setAttribute(
+      'aria-label',
+      Language.text(TEXTS, 'predictLabel', { step: number }),
+    );
+    if (state.predicted) drawPredictReport(state.predicted);
+    else predictReport.replaceChildren();
+  }
+
+  // An operand row of a step's check as words: an input relation's row with
+  // its line, or a row of the outcome of the step before.
+  function operandRowWords(source, number) {
+    if (source.relation === null)
+      return say('partnerChainRow', { row: source.row + 1, n: number - 1 });
+    return say('source', { name: nameNode(source.name), row: source.row + 1, line: source.line });
+  }
+
+  function predictReasonOf(extra, number) {
+    const chain = extra.relation === null;
+    const values = {
+      name: nameNode(extra.name ?? ''),
+      attribute: nameNode(extra.attribute ?? ''),
+      value: valueNode(extra.value ?? ''),
+      n: number - 1,
+    };
+    switch (extra.reason) {
+      case 'repeats':
+        return say('predictRepeats', { line: extra.repeatsLine });
+      case 'noPartner':
+        return say('predictNoPartner', values);
+      case 'noRow': {
+        if (extra.with.length === 0) return say(chain ? 'predictNoRowChain' : 'noRowFirst', values);
+        const withNodes = element(
+          'span',
+          '',
+          ...joined(
+            extra.with.map(([attribute, value]) =>
+              say('equals', { attribute: nameNode(attribute), value: valueNode(value) }),
+            ),
+            Language.text(TEXTS, 'and'),
+          ),
+        );
+        return say(chain ? 'predictNoRowWithChain' : 'noRowWithFirst', {
+          ...values,
+          with: withNodes,
+        });
+      }
+      case 'notExamined':
+        return say('notExamined');
+      default:
+        return say('unexplained');
+    }
+  }
+
+  function sourcesNode(sources, number) {
+    return element(
+      'span',
+      '',
+      ...joined(
+        sources.map((source) => operandRowWords(source, number)),
+        Language.text(TEXTS, 'and'),
+      ),
+    );
+  }
+
+  function drawPredictReport({ number, checked }) {
+    const nodes = [];
+    const paragraph = (className, ...content) => nodes.push(element('p', className, ...content));
+    if (checked.answer.message) {
+      const message = checked.answer.message.text;
+      paragraph(
+        'check-wrong',
+        ...(checked.answer.message.line === null
+          ? say('unreadableNoLine', { message })
+          : say('unreadable', { line: checked.answer.message.line, message })),
+      );
+    } else if (checked.run?.message) {
+      paragraph('check-wrong', ...say('runStopped'));
+    } else if (!checked.checked) {
+      paragraph('check-wrong', ...say('notChecked'));
+    } else {
+      drawPredictFacts(number, checked, paragraph, nodes);
+    }
+    predictReport.replaceChildren(...nodes);
+  }
+
+  function drawPredictFacts(number, checked, paragraph, nodes) {
+    const { columns, right, missing, extra, stepOrder } = checked;
+    const lines = checked.answer.lines;
+    if (!columns.sameNames) {
+      paragraph(
+        'check-wrong',
+        ...say('predictOtherNames', {
+          answer: nameList(columns.answer),
+          built: nameList(columns.result),
+          step: number,
+        }),
+      );
+      return;
+    }
+    if (columns.inOrder && missing.length === 0 && extra.length === 0 && !stepOrder) {
+      paragraph('check-right', ...say('predictExact', { step: number }));
+      return;
+    }
+    if (!columns.inOrder) {
+      const at = columns.misplaced;
+      paragraph(
+        'check-wrong',
+        ...say('predictColumns', {
+          n: at + 1,
+          expected: nameNode(columns.result[at]),
+          given: nameNode(columns.answer[at]),
+        }),
+      );
+    }
+    if (right.length > 0) {
+      const lineWords = right.map(([row]) =>
+        Language.text(TEXTS, 'lineOfAnswer', { line: lines[row] }),
+      );
+      const last = lineWords.pop();
+      const listed = lineWords.length
+        ? `${lineWords.join(', ')}${Language.text(TEXTS, 'and')}${last}`
+        : last;
+      paragraph('check-right', ...say('right', { n: right.length, lines: listed }));
+    } else {
+      paragraph('check-wrong', ...say('predictNoneRight'));
+    }
+    if (missing.length > 0) {
+      paragraph('check-wrong', ...say('predictMissingHeading', { n: missing.length }));
+      const list = element('ul', 'check-missing');
+      for (const row of missing) {
+        const sources = sourcesNode(row.sources, number);
+        list.append(element('li', '', ...say('missing', { cells: cellsNode(row.cells), sources })));
+      }
+      nodes.push(list);
+    }
+    if (extra.length > 0) {
+      paragraph('check-wrong', ...say('predictExtraHeading', { n: extra.length }));
+      const list = element('ul', 'check-extra');
+      for (const row of extra) {
+        const withLine =
+          row.reason === 'repeats' ? { ...row, repeatsLine: lines[row.repeats] } : row;
+        const reason = element('span', '', ...predictReasonOf(withLine, number));
+        list.append(
+          element(
+            'li',
+            '',
+            ...say('extra', { cells: cellsNode(row.cells), line: row.line, reason }),
+          ),
+        );
+      }
+      nodes.push(list);
+    }
+    if (stepOrder) {
+      const shownStep = Walk.report()?.explain?.steps[number - 1];
+      const pairOf = ({ pair }) =>
+        sourcesNode(
+          [
+            shownStep.leftRelation === null
+              ? { relation: null, row: pair[0] }
+              : leftSource(shownStep, pair[0]),
+            rightSource(shownStep, pair[1]),
+          ],
+          number,
+        );
+      paragraph(
+        'check-wrong',
+        ...say('predictOrder', {
+          line: stepOrder.line,
+          cells: cellsNode(stepOrder.expected.cells),
+          expected: pairOf(stepOrder.expected),
+          given: pairOf(stepOrder.given),
+        }),
+      );
+    }
+  }
+
+  // A row of an operand that is an input relation, as a check's source.
+  function leftSource(shownStep, row) {
+    const lines = Walk.report().explain.relations[shownStep.leftRelation]?.lines;
+    return { relation: shownStep.leftRelation, name: shownStep.left, row, line: lines?.[row] };
+  }
+  function rightSource(shownStep, row) {
+    const lines = Walk.report().explain.relations[shownStep.rightRelation]?.lines;
+    return { relation: shownStep.rightRelation, name: shownStep.right, row, line: lines?.[row] };
+  }
+
+  let predictChecks = 0; // counts presses, so that an older check's report is dropped
+  checkPredict.addEventListener('click', async () => {
+    const asked = predictedStep();
+    if (!asked) return;
+    predictChecks += 1;
+    const mine = predictChecks;
+    predictReport.replaceChildren(element('p', 'note', Language.text(TEXTS, 'checking')));
+    try {
+      const input = await Input.current();
+      const outcome = await Engine.check(
+        input.bytes,
+        new TextEncoder().encode(predictAnswer.value),
+        undefined,
+        asked.number,
+      );
+      if (mine !== predictChecks) return;
+      state.predicted = { number: asked.number, checked: outcome.report };
+      drawPredictReport(state.predicted);
+    } catch (error) {
+      if (mine !== predictChecks) return;
+      predictReport.replaceChildren(element('p', 'check-wrong', Engine.describe(error)));
+    }
+  });
+
   // ---- Revealing the walk-through ----------------------------------------
 
   function drawReveal() {
@@ -420,6 +755,7 @@ const Exercise = (() => {
     revealStep.hidden = !more;
     revealAll.hidden = !more;
     drawQuestion();
+    drawPredict();
     if (!more) return;
     revealStep.textContent =
       next === count && count > 1
@@ -658,7 +994,10 @@ const Exercise = (() => {
       state.revealed = 0;
       state.openAt = step > 0 ? step - 1 : 0;
       state.checked = null;
+      state.predicted = null;
       answer.value = '';
+      predictAnswer.value = '';
+      delete predict.dataset.step;
       report.replaceChildren();
       section.hidden = false;
       body.classList.add('exercise');

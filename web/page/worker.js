@@ -100,14 +100,14 @@ function takeOutput(engine) {
 // A run that fails inside the engine leaves it in no state to run again:
 // the page then replaces this worker. `outputLimit` is the largest output
 // the page takes (the browser test lowers it).
-function run(engine, { input, answer, relationLimit, reportLimit, outputLimit }) {
+function run(engine, { input, answer, step, relationLimit, reportLimit, outputLimit }) {
   removeFile(engine, OUTPUT);
   engine.FS.writeFile(INPUT, input, { canOwn: true });
   if (answer) engine.FS.writeFile(ANSWER, answer, { canOwn: true });
   let address;
   try {
     address = answer
-      ? engine._joinrel_check() >>> 0
+      ? engine._joinrel_check(step) >>> 0
       : engine._joinrel_run(relationLimit, reportLimit) >>> 0;
   } finally {
     removeFile(engine, INPUT);

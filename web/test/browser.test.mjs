@@ -15,6 +15,7 @@ import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
+import zlib from 'node:zlib';
 import { chromium } from 'playwright-core';
 
 const repo = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
@@ -2029,6 +2030,7 @@ test('an exercise link hides result and the steps until revealed; Check tells ea
   assert.match(picked, /Dept row 3 \(line 15\) finds no partner: no row of Emp has dept = 3\./);
   assert.match(await checkRows([2]), /^Right: exactly these rows find no partner\.$/);
 
+  assert.ok(await page.isHidden('#step-predict'), 'a one-step input has no step to predict');
   await page.click('#reveal-step');
   assert.ok(await page.isVisible('#steps > li:not([hidden])'), 'step 1 shows once revealed');
   assert.equal(await page.locator('#walk .walk-tab').count(), 1, 'only the revealed step');
@@ -2037,6 +2039,44 @@ test('an exercise link hides result and the steps until revealed; Check tells ea
   assert.ok(await page.isVisible('#relations .relation.result'), 'result hidden after all');
   assert.equal(await page.locator('#walk .walk-tab').count(), 2);
   await page.close();
+
+  // courses: step 1's built relation predicted, one row wrong.
+  const courses = fs.readFileSync(path.join(repo, 'examples/courses.txt'));
+  const coursesLink = `${origin}/index.html#i1=${zlib.deflateRawSync(courses).toString('base64url')}&x=1&l=en`;
+  const predicting = await openPage(coursesLink);
+  await guarded(
+    predicting.waitForFunction(() => !document.getElementById('step-predict').hidden),
+    'the step to predict',
+  );
+  assert.match(
+    await predicting.textContent('#step-predict'),
+    /predict the relation step 1 builds from Registration and Course on course\./,
+  );
+  await predicting.fill(
+    '#predict-answer',
+    'step(student, course, teacher)\nEmma,Art History,Ms Ortiz\nEmma,Biology,Dr Weiss\n' +
+      'Farid,Art,Ms Ortiz\nGustav,Art History,Ms Ortiz\nGustav,Art,Mr Lang\nEmma,Biology,Dr Weiss\n',
+  );
+  await predicting.click('#check-predict');
+  await guarded(
+    predicting.waitForFunction(() => {
+      const text = document.getElementById('predict-report').textContent;
+      return text && !text.endsWith('\u2026');
+    }),
+    'the check of step 1',
+  );
+  const predicted = await predicting.textContent('#predict-report');
+  assert.match(predicted, /Right: 5 rows/);
+  assert.match(
+    predicted,
+    /Farid, Art, Mr Lang: from Registration row 3 \(line 6\) and Course row 1 \(line 12\)\./,
+  );
+  assert.match(
+    predicted,
+    /Farid, Art, Ms Ortiz \(line 4\): rows of Course have course = Art, but none of them also has teacher = Ms Ortiz\./,
+  );
+  await shootExercise(predicting, 'predict-step-1');
+  await predicting.close();
 
   const opened = await openPage(plain);
   await guarded(
