@@ -1997,7 +1997,14 @@ test('an exercise link hides result and the steps until revealed; Check tells ea
     'the exercise run',
   );
   assert.equal(await page.locator('#relations > .relation:visible').count(), 3);
-  for (const hidden of ['#relations .relation.result', '#steps', '#walk', '#output', '#download'])
+  for (const hidden of [
+    '#relations .relation.result',
+    '#steps',
+    '#walk',
+    '#output',
+    '#download',
+    '#expression',
+  ])
     assert.ok(await page.isHidden(hidden), `${hidden} shows on opening`);
   assert.ok(await page.isVisible('#answer'));
   await shootExercise(page, 'exercise-before-check');
