@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <iterator>
 #include <numeric>
 #include <string>
@@ -9,6 +10,35 @@
 namespace joinrel {
 
 namespace {
+
+// The first eight bytes of `row` as one number, the first byte highest, zeros
+// past the row's end: when the numbers of two rows differ, they order the
+// rows as their bytes do, unsigned and a prefix first, since a row that ends
+// within them is a prefix of the other up to there and its zeros come first.
+std::uint64_t leadingBytes(Row row) {
+  std::uint64_t key = 0;
+  for (std::size_t k = 0; k < 8; ++k) {
+    key = key << 8 | (k < row.size() ? static_cast<unsigned char>(row[k]) : 0U);
+  }
+  return key;
+}
+
+// Sorts `rows` as unsigned bytes, a prefix first. Rows are told apart by
+// their leading bytes first, a comparison of two numbers, and compared whole
+// only where those are the same.
+void sortRows(std::vector<Row>& rows) {
+  struct Keyed {
+    std::uint64_t leading;
+    Row row;
+  };
+  std::vector<Keyed> keyed(rows.size());
+  std::transform(rows.begin(), rows.end(), keyed.begin(),
+                 [](Row row) { return Keyed{leadingBytes(row), row}; });
+  std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+    return a.leading != b.leading ? a.leading < b.leading : a.row < b.row;
+  });
+  std::transform(keyed.begin(), keyed.end(), rows.begin(), [](const Keyed& k) { return k.row; });
+}
 
 // Puts the attributes, and the cells of every row, in `columns` order. The
 // rows are rebuilt, each once.
@@ -58,12 +88,12 @@ std::vector<std::size_t> columnsByName(const std::vector<Attribute>& attributes)
 // first, so that only the rows kept are rebuilt in the new column order.
 void normalizeResult(Relation& relation) {
   std::vector<Row>& rows = relation.rows;
-  std::sort(rows.begin(), rows.end());
+  sortRows(rows);
   rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
   const std::vector<std::size_t> columns = columnsByName(relation.attributes);
   if (std::is_sorted(columns.begin(), columns.end())) return;
   reorderColumns(relation, columns);
-  std::sort(rows.begin(), rows.end());
+  sortRows(rows);
 }
 
 }  // namespace joinrel

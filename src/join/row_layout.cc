@@ -74,7 +74,7 @@ std::vector<char> firstOfEachText(std::size_t count, const std::vector<int>& gro
   }
   for (std::size_t r = 0; r < count; ++r) {
     if (!mayHaveTwin(r)) continue;
-    std::size_t i = hashOf(r) & mask;
+    std::size_t i = static_cast<std::size_t>(hashOf(r)) & mask;
     while (slots[i] != -1 && !same(static_cast<std::size_t>(slots[i]), r)) i = (i + 1) & mask;
     if (slots[i] == -1) {
       slots[i] = static_cast<int>(r);
@@ -234,12 +234,12 @@ SizedRowBuilder writeRows(const RefRows& rows, TextSize sizeLimit) {
 namespace {
 
 // A hash of a row's text: the rows of each operand it is made of.
-std::size_t hashOfRow(const RefRows& rows, std::size_t i) {
-  std::size_t hash = 0;
+std::uint64_t hashOfRow(const RefRows& rows, std::size_t i) {
+  std::uint64_t hash = 0;
   const std::span<const int> refs = rows.row(i);
   for (std::size_t p = 0; p < refs.size(); ++p) {
     const Row row = rows.operands[p]->relation->rows[static_cast<std::size_t>(refs[p])];
-    hash = hash * 0x9E3779B97F4A7C15U + std::hash<std::string_view>{}(row);
+    hash = hash * 0x9E3779B97F4A7C15U + hashText(row);
   }
   return hash;
 }
@@ -334,7 +334,7 @@ RefRows joinedRefs(const RefRows& left, const Relation& right, const Matches& ma
       distinct ? firstOfEachText<Tell>(
                      right.rows.size(), matches.rightGroups, matches.rightGroupCount,
                      rightFirstRows,
-                     [&](std::size_t r) { return std::hash<std::string_view>{}(right.rows[r]); },
+                     [&](std::size_t r) { return hashText(right.rows[r]); },
                      [&](std::size_t a, std::size_t b) { return right.rows[a] == right.rows[b]; })
                : std::vector<char>(right.rows.size(), 1);
   if (distinct) tell.sameTexts(leftFirstRows, rightFirstRows);
@@ -353,14 +353,15 @@ RefRows joinedRefs(const RefRows& left, const Relation& right, const Matches& ma
       rowCount += rightJoined[static_cast<std::size_t>(r)];
     }
   }
-  output.refs.reserve(rowCount * output.operands.size());
+  output.refs.resize(rowCount * output.operands.size());
+  int* to = output.refs.data();
   for (std::size_t l = 0; l < left.rowCount; ++l) {
     if (leftJoined[l] == 0) continue;
     const std::span<const int> leftRefs = left.row(l);
     for (int r = matches.first[l]; r != -1; r = next(r)) {
       if (rightJoined[static_cast<std::size_t>(r)] == 0) continue;
-      output.refs.insert(output.refs.end(), leftRefs.begin(), leftRefs.end());
-      if (rightLends) output.refs.push_back(r);
+      to = std::copy(leftRefs.begin(), leftRefs.end(), to);
+      if (rightLends) *to++ = r;
     }
   }
   output.rowCount = rowCount;

@@ -182,7 +182,7 @@ class RowIndex {
   // belongs.
   std::size_t find(std::string_view cell) const {
     const std::size_t mask = slots_.size() - 1;
-    std::size_t i = std::hash<std::string_view>{}(cell)&mask;
+    std::size_t i = static_cast<std::size_t>(hashText(cell)) & mask;
     while (slots_[i] != -1 && cells_[slots_[i]] != cell) i = (i + 1) & mask;
     return i;
   }
