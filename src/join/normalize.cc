@@ -11,31 +11,41 @@ namespace joinrel {
 
 namespace {
 
-// The first eight bytes of `row` as one number, the first byte highest, zeros
-// past the row's end: when the numbers of two rows differ, they order the
-// rows as their bytes do, unsigned and a prefix first, since a row that ends
-// within them is a prefix of the other up to there and its zeros come first.
-std::uint64_t leadingBytes(Row row) {
+// The eight bytes of `row` from `from` on as one number, the first byte
+// highest, zeros past the row's end: when the numbers of two rows that agree
+// before `from` differ, they order the rows as their bytes do, unsigned and a
+// prefix first, since a row that ends within them is a prefix of the other up
+// to there and its zeros come first.
+std::uint64_t bytesFrom(Row row, std::size_t from) {
   std::uint64_t key = 0;
-  for (std::size_t k = 0; k < 8; ++k) {
+  for (std::size_t k = from; k < from + 8; ++k) {
     key = key << 8 | (k < row.size() ? static_cast<unsigned char>(row[k]) : 0U);
   }
   return key;
 }
 
-// Sorts `rows` as unsigned bytes, a prefix first. Rows are told apart by
-// their leading bytes first, a comparison of two numbers, and compared whole
-// only where those are the same.
+// Sorts `rows` as unsigned bytes, a prefix first. Rows are told apart by the
+// eight bytes after those that all of them share, a comparison of two
+// numbers, and compared whole only where those are the same.
 void sortRows(std::vector<Row>& rows) {
+  if (rows.empty()) return;
+  std::size_t shared = rows.front().size();
+  for (const Row row : rows) {
+    shared = static_cast<std::size_t>(
+        std::mismatch(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(std::min(shared, row.size())),
+                      rows.front().begin())
+            .first -
+        row.begin());
+  }
   struct Keyed {
-    std::uint64_t leading;
+    std::uint64_t key;
     Row row;
   };
   std::vector<Keyed> keyed(rows.size());
   std::transform(rows.begin(), rows.end(), keyed.begin(),
-                 [](Row row) { return Keyed{leadingBytes(row), row}; });
+                 [&](Row row) { return Keyed{bytesFrom(row, shared), row}; });
   std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-    return a.leading != b.leading ? a.leading < b.leading : a.row < b.row;
+    return a.key != b.key ? a.key < b.key : a.row < b.row;
   });
   std::transform(keyed.begin(), keyed.end(), rows.begin(), [](const Keyed& k) { return k.row; });
 }

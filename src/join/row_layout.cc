@@ -196,13 +196,13 @@ SizedRowBuilder writeRows(const RefRows& rows, TextSize sizeLimit) {
   std::transform(rows.operands.begin(), rows.operands.end(), widths.begin(),
                  [](const auto& lender) { return lender->relation->attributeCount(); });
   const RowLayout layout(rows.columns, widths);
-  TextSize textSize = 0;
+  std::vector<const TextSize*> lentBytes(operands);
+  std::transform(rows.operands.begin(), rows.operands.end(), lentBytes.begin(),
+                 [](const auto& lender) { return lender->lentBytes.data(); });
+  TextSize textSize = layout.commas() * rows.rowCount;
+  const int* refs = rows.refs.data();
   for (std::size_t i = 0; i < rows.rowCount; ++i) {
-    textSize += layout.commas();
-    const std::span<const int> refs = rows.row(i);
-    for (std::size_t p = 0; p < operands; ++p) {
-      textSize += rows.operands[p]->lentBytes[static_cast<std::size_t>(refs[p])];
-    }
+    for (std::size_t p = 0; p < operands; ++p) textSize += lentBytes[p][*refs++];
   }
   SizedRowBuilder builder(textSize, rows.rowCount, sizeLimit);
   // Rows come grouped by their rows of every operand but the last, as a
@@ -260,56 +260,43 @@ bool sameRows(const RefRows& rows, std::size_t a, std::size_t b) {
 }
 
 // What a step's loops need of how the left rows meet the right ones: for
-// each left row the first right row it meets (-1 for none), the next right
-// row after each, and the groups that twins of each operand fall in.
+// each left row the first right row it meets (-1 for none), and the groups
+// that twins of each operand fall in. Equal left rows have equal join cells
+// and so the same first match; equal right rows lie in the same chain, which
+// its head names. Every row of a product's operand is in one group: any two
+// may be twins.
 struct Matches {
   std::vector<int> first;  // per left row
   std::int64_t total = 0;  // joined rows, twins included
-  std::vector<int> leftGroups;
-  std::size_t leftGroupCount = 0;
-  std::vector<int> rightGroups;
-  std::size_t rightGroupCount = 0;
+  bool product = false;
+  std::vector<int> rightHeads;  // of a join's chains, when asked for
+
+  std::vector<int> leftGroups() const {
+    return product ? std::vector<int>(first.size(), 0) : first;
+  }
 };
 
-// The left's cell in column `column` of each of `left`'s rows.
-std::vector<std::string_view> leftCells(const RefRows& left, int column) {
-  const SourceColumn source = left.columns[static_cast<std::size_t>(column)];
-  const Relation& lender = *left.operands[static_cast<std::size_t>(source.operand)]->relation;
-  std::vector<std::string_view> cells(left.rowCount);
-  for (std::size_t i = 0; i < left.rowCount; ++i) {
-    const int ref = left.row(i)[static_cast<std::size_t>(source.operand)];
-    cells[i] = cellAt(lender.rows[static_cast<std::size_t>(ref)], source.column,
-                      lender.attributeCount());
-  }
-  return cells;
-}
-
-// Equal left rows have equal join cells and so the same first match; equal
-// right rows lie in the same chain.
-Matches keyMatches(const RefRows& left, int leftColumn, const RowIndex& index) {
+Matches keyMatches(const RefRows& left, int leftColumn, const RowIndex& index, bool heads) {
+  const SourceColumn source = left.columns[static_cast<std::size_t>(leftColumn)];
+  const auto operand = static_cast<std::size_t>(source.operand);
+  const Relation& lender = *left.operands[operand]->relation;
   Matches matches;
-  matches.first.reserve(left.rowCount);
-  for (const std::string_view cell : leftCells(left, leftColumn)) {
-    const int first = index.firstRow(cell);
-    matches.first.push_back(first);
+  matches.first.resize(left.rowCount);
+  for (std::size_t i = 0; i < left.rowCount; ++i) {
+    const Row row = lender.rows[static_cast<std::size_t>(left.row(i)[operand])];
+    const int first = index.firstRow(cellAt(row, source.column, lender.attributeCount()));
+    matches.first[i] = first;
     if (first != -1) matches.total += index.rowsFrom(first);
   }
-  matches.leftGroups = matches.first;
-  matches.leftGroupCount = index.rowCount();
-  matches.rightGroups = chainHeads(index);
-  matches.rightGroupCount = index.rowCount();
+  if (heads) matches.rightHeads = chainHeads(index);
   return matches;
 }
 
-// Every row of an operand is in one group: any two may be twins.
 Matches productMatches(std::size_t leftRows, std::size_t rightRows) {
   Matches matches;
   matches.first.assign(leftRows, rightRows == 0 ? -1 : 0);
   matches.total = static_cast<std::int64_t>(leftRows) * static_cast<std::int64_t>(rightRows);
-  matches.leftGroups.assign(leftRows, 0);
-  matches.leftGroupCount = 1;
-  matches.rightGroups.assign(rightRows, 0);
-  matches.rightGroupCount = 1;
+  matches.product = true;
   return matches;
 }
 
@@ -322,18 +309,20 @@ template <typename Tell, typename Next>
 RefRows joinedRefs(const RefRows& left, const Relation& right, const Matches& matches,
                    RefRows output, const StepOptions& options, Tell tell, Next next) {
   const bool distinct = options.rows == RowSet::distinct;
+  const std::size_t groupCount = matches.product ? 1 : right.rows.size();
   std::vector<int> leftFirstRows;
   std::vector<int> rightFirstRows;
   const std::vector<char> leftJoined =
       distinct ? firstOfEachText<Tell>(
-                     left.rowCount, matches.leftGroups, matches.leftGroupCount, leftFirstRows,
+                     left.rowCount, matches.leftGroups(), groupCount, leftFirstRows,
                      [&](std::size_t i) { return hashOfRow(left, i); },
                      [&](std::size_t a, std::size_t b) { return sameRows(left, a, b); })
                : std::vector<char>(left.rowCount, 1);
   const std::vector<char> rightJoined =
       distinct ? firstOfEachText<Tell>(
-                     right.rows.size(), matches.rightGroups, matches.rightGroupCount,
-                     rightFirstRows,
+                     right.rows.size(),
+                     matches.product ? std::vector<int>(right.rows.size(), 0) : matches.rightHeads,
+                     groupCount, rightFirstRows,
                      [&](std::size_t r) { return hashText(right.rows[r]); },
                      [&](std::size_t a, std::size_t b) { return right.rows[a] == right.rows[b]; })
                : std::vector<char>(right.rows.size(), 1);
@@ -401,7 +390,8 @@ RefRows stepRows(const RefRows& left, const Relation& right, const JoinKey& key,
     output.operands.back() = std::move(lender);
   }
   const RowIndex index(std::move(rightCells));
-  const Matches matches = keyMatches(left, key->left, index);
+  const Matches matches =
+      keyMatches(left, key->left, index, options.rows == RowSet::distinct || Tell::kTells);
   if (matches.total > MAX_ROWS) throw tooManyRows(right, options.step, matches.total);
   output = joinedRefs(left, right, matches, std::move(output), options, tell,
                       [&](int r) { return index.nextRow(r); });
@@ -411,7 +401,7 @@ RefRows stepRows(const RefRows& left, const Relation& right, const JoinKey& key,
     for (const int first : matches.first) {
       if (first != -1) reached[static_cast<std::size_t>(first)] = 1;
     }
-    const std::vector<int>& heads = matches.rightGroups;
+    const std::vector<int>& heads = matches.rightHeads;
     for (std::size_t r = 0; r < right.rows.size(); ++r) {
       if (reached[static_cast<std::size_t>(heads[r])] == 0) tell.rightUnmatched(static_cast<int>(r));
     }
