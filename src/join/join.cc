@@ -115,6 +115,7 @@ Relation joinText(const Relation& leftShape, const RefRows& left, const Relation
 
 }  // namespace
 
+// cppcheck-suppress unusedFunction ; one step on its own, which the tests build and check
 Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key,
                   const StepOptions& options) {
   return joinText(left, refRowsOf(left), right, key, options);
@@ -147,8 +148,8 @@ Relation joinAll(std::span<const Relation> relations, std::span<const Attribute>
     built.attributes = stepAttributes(*left, right, key, step);
     std::vector<SourceColumn> columns =
         joinedColumns(rows, right.attributeCount(), key, ColumnOrder::joined, built.attributes);
-    RefRows next = joinRows(rows, right, key, std::move(columns),
-                            {.step = step, .recorder = sink.recorder()});
+    RefRows next =
+        joinRows(rows, right, key, std::move(columns), {.step = step, .recorder = sink.recorder()});
     if (readsRows) writeRows(next, kMaxTextSize).moveRowsInto(built);
     sink.stepBuilt({step, *left, right, key, built});
     rows = std::move(next);

@@ -31,19 +31,18 @@ void sortRows(std::vector<Row>& rows) {
   if (rows.empty()) return;
   std::size_t shared = rows.front().size();
   for (const Row row : rows) {
-    shared = static_cast<std::size_t>(
-        std::mismatch(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(std::min(shared, row.size())),
-                      rows.front().begin())
-            .first -
-        row.begin());
+    const Row front = rows.front().substr(0, std::min(shared, row.size()));
+    shared = static_cast<std::size_t>(std::mismatch(front.begin(), front.end(), row.begin()).first -
+                                      front.begin());
   }
   struct Keyed {
     std::uint64_t key;
     Row row;
   };
   std::vector<Keyed> keyed(rows.size());
-  std::transform(rows.begin(), rows.end(), keyed.begin(),
-                 [&](Row row) { return Keyed{bytesFrom(row, shared), row}; });
+  std::transform(rows.begin(), rows.end(), keyed.begin(), [&](Row row) {
+    return Keyed{bytesFrom(row, shared), row};
+  });
   std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
     return a.key != b.key ? a.key < b.key : a.row < b.row;
   });

@@ -49,8 +49,8 @@ struct Told {
 // (itself for a first one).
 template <typename Tell, typename Hash, typename Same>
 std::vector<char> firstOfEachText(std::size_t count, const std::vector<int>& groups,
-                                  std::size_t groupCount, std::vector<int>& firstRows,
-                                  Hash hashOf, Same same) {
+                                  std::size_t groupCount, std::vector<int>& firstRows, Hash hashOf,
+                                  Same same) {
   std::vector<int> members(groupCount, 0);
   for (const int group : groups) {
     if (group != -1) ++members[static_cast<std::size_t>(group)];
@@ -200,9 +200,9 @@ SizedRowBuilder writeRows(const RefRows& rows, TextSize sizeLimit) {
   std::transform(rows.operands.begin(), rows.operands.end(), lentBytes.begin(),
                  [](const auto& lender) { return lender->lentBytes.data(); });
   TextSize textSize = layout.commas() * rows.rowCount;
-  const int* refs = rows.refs.data();
+  const int* ref = rows.refs.data();
   for (std::size_t i = 0; i < rows.rowCount; ++i) {
-    for (std::size_t p = 0; p < operands; ++p) textSize += lentBytes[p][*refs++];
+    for (std::size_t p = 0; p < operands; ++p) textSize += lentBytes[p][*ref++];
   }
   SizedRowBuilder builder(textSize, rows.rowCount, sizeLimit);
   // Rows come grouped by their rows of every operand but the last, as a
@@ -216,7 +216,8 @@ SizedRowBuilder writeRows(const RefRows& rows, TextSize sizeLimit) {
     from[p] = pieces[p].data();
   }
   std::optional<RowPieces> lastPieces;
-  if (operands > 0) lastPieces.emplace(*rows.operands.back()->relation, layout.cutter(operands - 1));
+  if (operands > 0)
+    lastPieces.emplace(*rows.operands.back()->relation, layout.cutter(operands - 1));
   for (std::size_t i = 0; i < rows.rowCount; ++i) {
     const std::span<const int> refs = rows.row(i);
     for (std::size_t p = 0; p + 1 < operands; ++p) {
@@ -319,13 +320,13 @@ RefRows joinedRefs(const RefRows& left, const Relation& right, const Matches& ma
                      [&](std::size_t a, std::size_t b) { return sameRows(left, a, b); })
                : std::vector<char>(left.rowCount, 1);
   const std::vector<char> rightJoined =
-      distinct ? firstOfEachText<Tell>(
-                     right.rows.size(),
-                     matches.product ? std::vector<int>(right.rows.size(), 0) : matches.rightHeads,
-                     groupCount, rightFirstRows,
-                     [&](std::size_t r) { return hashText(right.rows[r]); },
-                     [&](std::size_t a, std::size_t b) { return right.rows[a] == right.rows[b]; })
-               : std::vector<char>(right.rows.size(), 1);
+      distinct
+          ? firstOfEachText<Tell>(
+                right.rows.size(),
+                matches.product ? std::vector<int>(right.rows.size(), 0) : matches.rightHeads,
+                groupCount, rightFirstRows, [&](std::size_t r) { return hashText(right.rows[r]); },
+                [&](std::size_t a, std::size_t b) { return right.rows[a] == right.rows[b]; })
+          : std::vector<char>(right.rows.size(), 1);
   if (distinct) tell.sameTexts(leftFirstRows, rightFirstRows);
   if constexpr (Tell::kTells) {
     // Every joined row, those of a text already built too.
@@ -403,7 +404,8 @@ RefRows stepRows(const RefRows& left, const Relation& right, const JoinKey& key,
     }
     const std::vector<int>& heads = matches.rightHeads;
     for (std::size_t r = 0; r < right.rows.size(); ++r) {
-      if (reached[static_cast<std::size_t>(heads[r])] == 0) tell.rightUnmatched(static_cast<int>(r));
+      if (reached[static_cast<std::size_t>(heads[r])] == 0)
+        tell.rightUnmatched(static_cast<int>(r));
     }
   }
   return output;

@@ -319,9 +319,12 @@ TEST(JoinRandomTest, LongerChainsGiveTheLiteralStepsAndResult) {
     const std::vector<Relation> relations = {randomRelation(rng, kNames, "A", 8),
                                              randomRelation(rng, kNames, "B", 8),
                                              randomRelation(rng, kOtherNames, "C", 8)};
-    const auto pick = [&](int size) { return std::uniform_int_distribution<int>(0, size - 1)(rng); };
+    const auto pick = [&](int size) {
+      return std::uniform_int_distribution<int>(0, size - 1)(rng);
+    };
     std::vector<Attribute> joinList(static_cast<std::size_t>(3 + pick(3)));
-    for (Attribute& entry : joinList) entry.name = relations[static_cast<std::size_t>(pick(3))].name;
+    for (Attribute& entry : joinList)
+      entry.name = relations[static_cast<std::size_t>(pick(3))].name;
     std::vector<Table> steps;
     Table chain = toTable(relations[static_cast<std::size_t>(joinList[0].name[0] - 'A')]);
     for (std::size_t s = 1; s < joinList.size() && chain.rows.size() <= 1000; ++s) {
@@ -348,10 +351,9 @@ TEST(JoinRandomTest, LongerChainsGiveTheLiteralStepsAndResult) {
     }
     ASSERT_EQ(read.built.size(), steps.size());
     for (std::size_t s = 0; s + 1 < steps.size(); ++s) {
-      ASSERT_TRUE(read.built[s] == steps[s])
-          << "step " << s + 1 << " got:\n"
-          << describe(read.built[s]) << "\nwant:\n"
-          << describe(steps[s]);
+      ASSERT_TRUE(read.built[s] == steps[s]) << "step " << s + 1 << " got:\n"
+                                             << describe(read.built[s]) << "\nwant:\n"
+                                             << describe(steps[s]);
     }
     ++checked;
   }
