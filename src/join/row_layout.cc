@@ -179,10 +179,6 @@ RefRows refRowsOf(const Relation& relation) {
   if (width == 0) return rows;  // lends no column
   auto lender = std::make_shared<Lender>();
   lender->relation = &relation;
-  lender->lentBytes.reserve(relation.rows.size());
-  for (const Row row : relation.rows) {
-    lender->lentBytes.push_back(row.size() - static_cast<std::size_t>(width - 1));
-  }
   rows.operands.push_back(std::move(lender));
   for (int k = 0; k < width; ++k) rows.columns.push_back({0, k});
   rows.refs.resize(rows.rowCount);
@@ -196,13 +192,15 @@ SizedRowBuilder writeRows(const RefRows& rows, TextSize sizeLimit) {
   std::transform(rows.operands.begin(), rows.operands.end(), widths.begin(),
                  [](const auto& lender) { return lender->relation->attributeCount(); });
   const RowLayout layout(rows.columns, widths);
-  std::vector<const TextSize*> lentBytes(operands);
-  std::transform(rows.operands.begin(), rows.operands.end(), lentBytes.begin(),
-                 [](const auto& lender) { return lender->lentBytes.data(); });
   TextSize textSize = layout.commas() * rows.rowCount;
-  const int* ref = rows.refs.data();
-  for (std::size_t i = 0; i < rows.rowCount; ++i) {
-    for (std::size_t p = 0; p < operands; ++p) textSize += lentBytes[p][*ref++];
+  for (std::size_t p = 0; p < operands; ++p) {
+    const Lender& lender = *rows.operands[p];
+    const auto commas = static_cast<std::size_t>(widths[p] - 1);
+    for (std::size_t i = 0; i < rows.rowCount; ++i) {
+      const auto ref = static_cast<std::size_t>(rows.refs[i * operands + p]);
+      textSize += lender.lentBytes.empty() ? lender.relation->rows[ref].size() - commas
+                                           : lender.lentBytes[ref];
+    }
   }
   SizedRowBuilder builder(textSize, rows.rowCount, sizeLimit);
   // Rows come grouped by their rows of every operand but the last, as a
@@ -425,8 +423,6 @@ RefRows joinRows(const RefRows& left, const Relation& right, const JoinKey& key,
     } else {
       auto lender = std::make_shared<Lender>();
       lender->relation = &right;
-      const auto commas = static_cast<std::size_t>(right.attributeCount() - 1);
-      for (const Row row : right.rows) lender->lentBytes.push_back(row.size() - commas);
       output.operands.push_back(std::move(lender));
     }
   }

@@ -109,8 +109,9 @@ class RowPieces {
 };
 
 // A relation that lends cells to the rows of a chain: its rows, and for each
-// row the bytes of the cells it lends (all but a right operand's join cell),
-// so that a row's size is known before it is written.
+// row the bytes of the cells it lends, so that a row's size is known before
+// it is written: all but a right operand's join cell; none when it lends
+// every cell, whose bytes its row's size tells.
 struct Lender {
   const Relation* relation = nullptr;
   std::vector<TextSize> lentBytes;
