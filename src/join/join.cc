@@ -108,8 +108,10 @@ Relation joinText(const Relation& leftShape, const RefRows& left, const Relation
   output.attributes = stepAttributes(leftShape, right, key, options.step);
   std::vector<SourceColumn> columns =
       joinedColumns(left, right.attributeCount(), key, options.order, output.attributes);
-  const RefRows rows = joinRows(left, right, key, std::move(columns), options);
-  writeRows(rows, options.sizeLimit).moveRowsInto(output);
+  // The references are freed before the rows are handed over.
+  SizedRowBuilder text =
+      writeRows(joinRows(left, right, key, std::move(columns), options), options.sizeLimit);
+  std::move(text).moveRowsInto(output);
   return output;
 }
 

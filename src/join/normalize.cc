@@ -11,21 +11,21 @@ namespace joinrel {
 
 namespace {
 
-// The eight bytes of `row` from `from` on as one number, the first byte
+// The four bytes of `row` from `from` on as one number, the first byte
 // highest, zeros past the row's end: when the numbers of two rows that agree
 // before `from` differ, they order the rows as their bytes do, unsigned and a
 // prefix first, since a row that ends within them is a prefix of the other up
 // to there and its zeros come first.
-std::uint64_t bytesFrom(Row row, std::size_t from) {
-  std::uint64_t key = 0;
-  for (std::size_t k = from; k < from + 8; ++k) {
+std::uint32_t bytesFrom(Row row, std::size_t from) {
+  std::uint32_t key = 0;
+  for (std::size_t k = from; k < from + 4; ++k) {
     key = key << 8 | (k < row.size() ? static_cast<unsigned char>(row[k]) : 0U);
   }
   return key;
 }
 
 // Sorts `rows` as unsigned bytes, a prefix first. Rows are told apart by the
-// eight bytes after those that all of them share, a comparison of two
+// four bytes after those that all of them share, a comparison of two
 // numbers, and compared whole only where those are the same.
 void sortRows(std::vector<Row>& rows) {
   if (rows.empty()) return;
@@ -36,10 +36,10 @@ void sortRows(std::vector<Row>& rows) {
                                       front.begin());
   }
   // The rows' numbers are sorted with their keys, and the rows then put in
-  // that order in place, following each cycle of the permutation: 16 bytes a
+  // that order in place, following each cycle of the permutation: 8 bytes a
   // row beside the rows rather than a sorted copy of them.
   struct Keyed {
-    std::uint64_t key;
+    std::uint32_t key;
     std::uint32_t row;
   };
   std::vector<Keyed> order(rows.size());
