@@ -181,6 +181,7 @@ class RunWriter final : public ReadSink, public JoinSink {
   }
   // For each relation the join reads, its index in file order.
   std::vector<std::int64_t>& fileIndices() { return fileIndices_; }
+  bool readsStepRows() const override { return observer_.readsStepRows(); }
   void stepBuilt(const JoinStep& step) override { observer_.joinStepDone(step); }
   // `result`, in its final form, with no line end after it.
   void writeResult(Relation& result) {

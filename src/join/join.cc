@@ -67,59 +67,110 @@ std::vector<Attribute> joinedAttributes(const Relation& left, const Relation& ri
   return attributes;
 }
 
-Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key,
-                  const StepOptions& options) {
-  Relation output;
-  output.attributes = joinedAttributes(left, right, key);
-  if (output.attributeCount() > MAX_ATTRIBUTES) {
-    throw FatalError::resultTooLarge(nameToString(right.name), options.step, StepLimit::Attributes,
-                                     output.attributeCount());
-  }
-  std::vector<SourceColumn> columns;
-  columns.reserve(output.attributes.size() + 1);
-  for (int k = 0; k < left.attributeCount(); ++k) columns.push_back({false, k});
-  for (int k = 0; k < right.attributeCount(); ++k) {
-    if (!key || k != key->right) columns.push_back({true, k});
-  }
-  if (options.order == ColumnOrder::byName) {
-    const std::vector<std::size_t> byName = columnsByName(output.attributes);
-    columns = permuted(columns, byName);
-    output.attributes = permuted(output.attributes, byName);
-  }
+namespace {
 
-  const RowLayout layout(columns, left.attributeCount(), right.attributeCount());
-  SizedRowBuilder built =
-      key ? buildMatchingRows(layout, left, key->left, right, key->right, options)
-          : buildProductRows(layout, left, right, options);
-  std::move(built).moveRowsInto(output);
+// The columns of the join of `left`, as references, with a right operand
+// `rightWidth` columns wide on `key`: left's, then right's without its join
+// column, right being operand left.operands.size(); in `order`, with
+// `attributes`, the join's attributes, ordered alike.
+std::vector<SourceColumn> joinedColumns(const RefRows& left, int rightWidth, const JoinKey& key,
+                                        ColumnOrder order, std::vector<Attribute>& attributes) {
+  std::vector<SourceColumn> columns = left.columns;
+  columns.reserve(left.columns.size() + static_cast<std::size_t>(rightWidth));
+  const auto right = static_cast<int>(left.operands.size());
+  for (int k = 0; k < rightWidth; ++k) {
+    if (!key || k != key->right) columns.push_back({right, k});
+  }
+  if (order == ColumnOrder::byName) {
+    const std::vector<std::size_t> byName = columnsByName(attributes);
+    columns = permuted(columns, byName);
+    attributes = permuted(attributes, byName);
+  }
+  return columns;
+}
+
+// The attributes of a step's outcome, refused when over 50.
+std::vector<Attribute> stepAttributes(const Relation& left, const Relation& right,
+                                      const JoinKey& key, int step) {
+  std::vector<Attribute> attributes = joinedAttributes(left, right, key);
+  if (attributes.size() > MAX_ATTRIBUTES) {
+    throw FatalError::resultTooLarge(nameToString(right.name), step, StepLimit::Attributes,
+                                     static_cast<int>(attributes.size()));
+  }
+  return attributes;
+}
+
+// Returns the outcome of joining the rows of `left`, whose attributes
+// `leftShape` holds, with `right` on `key`, written as text.
+Relation joinText(const Relation& leftShape, const RefRows& left, const Relation& right,
+                  const JoinKey& key, const StepOptions& options) {
+  Relation output;
+  output.attributes = stepAttributes(leftShape, right, key, options.step);
+  std::vector<SourceColumn> columns =
+      joinedColumns(left, right.attributeCount(), key, options.order, output.attributes);
+  // The references are freed before the rows are handed over.
+  SizedRowBuilder text =
+      writeRows(joinRows(left, right, key, std::move(columns), options), options.sizeLimit);
+  std::move(text).moveRowsInto(output);
   return output;
 }
 
+}  // namespace
+
+// cppcheck-suppress unusedFunction ; one step on its own, which the tests build and check
+Relation joinPair(const Relation& left, const Relation& right, const JoinKey& key,
+                  const StepOptions& options) {
+  return joinText(left, refRowsOf(left), right, key, options);
+}
+
+// The steps before the last keep their rows as references to the rows of the
+// relations joined, since only the last step's text is written out; a sink
+// that reads the steps' rows is given each step's text too.
 Relation joinAll(std::span<const Relation> relations, std::span<const Attribute> joinList,
                  JoinSink& sink) {
   const std::vector<int> chain = lookUpRelations(relations, joinList, sink.loadedNames());
   sink.relationsChosen(chain);
-  Relation working;
-  if (chain.size() == 1) working = relations[chain.front()];
-  for (std::size_t s = 0; s + 1 < chain.size(); ++s) {
-    // The first step reads its left operand in place rather than from a copy.
-    const Relation& left = s == 0 ? relations[chain[s]] : working;
-    const Relation& right = relations[chain[s + 1]];
-    const JoinKey key = findCommonAttribute(left, right);
-    // The last step builds its rows with the columns where result has them,
-    // and, since result keeps one of each, each distinct row once.
-    const bool last = s + 2 == chain.size();
-    const int step = static_cast<int>(s) + 1;
-    Relation built = joinPair(left, right, key,
-                              {.order = last ? ColumnOrder::byName : ColumnOrder::joined,
-                               .rows = last ? RowSet::distinct : RowSet::all,
-                               .step = step,
-                               .recorder = sink.recorder()});
-    sink.stepBuilt({step, left, right, key, built});
-    working = std::move(built);
+  if (chain.size() < 2) {
+    Relation only = chain.empty() ? Relation{} : relations[chain.front()];
+    only.name = stringToName("result");
+    return only;
   }
-  working.name = stringToName("result");
-  return working;
+  const bool readsRows = sink.readsStepRows();
+  // The chain so far: its rows, and as a relation its attributes, with its
+  // rows too when the sink reads them. The first step reads its left operand
+  // in place rather than from a copy.
+  RefRows rows = refRowsOf(relations[chain[0]]);
+  Relation shown;
+  const Relation* left = &relations[chain[0]];
+  for (std::size_t s = 1; s + 1 < chain.size(); ++s) {
+    const Relation& right = relations[chain[s]];
+    const JoinKey key = findCommonAttribute(*left, right);
+    const int step = static_cast<int>(s);
+    Relation built;
+    built.attributes = stepAttributes(*left, right, key, step);
+    std::vector<SourceColumn> columns =
+        joinedColumns(rows, right.attributeCount(), key, ColumnOrder::joined, built.attributes);
+    RefRows next =
+        joinRows(rows, right, key, std::move(columns), {.step = step, .recorder = sink.recorder()});
+    if (readsRows) writeRows(next, kMaxTextSize).moveRowsInto(built);
+    sink.stepBuilt({step, *left, right, key, built});
+    rows = std::move(next);
+    shown = std::move(built);
+    left = &shown;
+  }
+  // The last step builds its rows with the columns where result has them,
+  // and, since result keeps one of each, each distinct row once.
+  const Relation& right = relations[chain.back()];
+  const JoinKey key = findCommonAttribute(*left, right);
+  const auto step = static_cast<int>(chain.size()) - 1;
+  Relation built = joinText(*left, rows, right, key,
+                            {.order = ColumnOrder::byName,
+                             .rows = RowSet::distinct,
+                             .step = step,
+                             .recorder = sink.recorder()});
+  sink.stepBuilt({step, *left, right, key, built});
+  built.name = stringToName("result");
+  return built;
 }
 
 }  // namespace joinrel

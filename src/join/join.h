@@ -117,7 +117,9 @@ struct JoinStep {
   JoinKey key;  // none for a product
   // The step's outcome, its name still blank: every joined row with the
   // columns of joinedAttributes(), but for the last step, which holds each
-  // distinct joined row once, with its columns in result's order.
+  // distinct joined row once, with its columns in result's order. Before the
+  // last step, `built` and the next step's `left` hold their attributes
+  // alone, without rows, unless the sink reads the steps' rows.
   const Relation& built;
 };
 
@@ -132,6 +134,9 @@ class JoinSink {
 
   // The recorder each step tells of its rows' fates; none when nobody asks.
   virtual RowRecorder* recorder() { return nullptr; }
+  // Whether the sink reads the rows of the steps before the last, which are
+  // otherwise never written as text.
+  virtual bool readsStepRows() const { return false; }
   // The relations the join list stands for, by index among the relations,
   // in list order; once, before the first step.
   virtual void relationsChosen(std::span<const int> /*relations*/) {}

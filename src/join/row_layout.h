@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -16,16 +17,17 @@
 
 namespace joinrel {
 
-// An output column: column `column` of the left operand or of the right one.
+// An output column: column `column` of operand `operand`, the operands being
+// the relations that lend a step's rows their cells, in chain order.
 struct SourceColumn {
-  bool fromRight = false;
+  int operand = 0;
   int column = 0;
 };
 
 // Output columns that are adjacent columns of one operand, in the same
 // order: operand columns `first` to `last`.
 struct ColumnRun {
-  bool fromRight = false;
+  int operand = 0;
   int first = 0;
   int last = 0;
 };
@@ -59,74 +61,88 @@ class RowCutter {
   std::size_t cellStarts_ = 0;
 };
 
-// How an output row is made of a left and a right row: the texts of the runs
-// of its columns, in output order, joined by ",". A join that keeps the
+// How an output row is made of one row of each operand: the texts of the
+// runs of its columns, in output order, joined by ",". A join that keeps the
 // columns in place thus copies a left row whole and a right row in at most
 // two pieces.
 class RowLayout {
  public:
-  // For output `columns` taken from a left operand `leftWidth` columns wide
-  // and a right one `rightWidth` wide.
-  RowLayout(const std::vector<SourceColumn>& columns, int leftWidth, int rightWidth);
+  // For output `columns` taken from operands `widths[p]` columns wide.
+  RowLayout(const std::vector<SourceColumn>& columns, std::span<const int> widths);
 
-  const RowCutter& left() const { return left_; }
-  const RowCutter& right() const { return right_; }
-
-  // The length of the output row made of `left` and `right`, whose join cell
-  // is `joinCellSize` bytes long (0 for a product): its cells and one comma
-  // fewer than it has cells.
-  TextSize rowSize(Row left, Row right, std::size_t joinCellSize) const {
-    if (width_ == 0) return 0;
-    return leftBytes(left) + rightBytes(right) - joinCellSize + static_cast<TextSize>(width_ - 1);
-  }
-  // The bytes of the cells of `row`, a row of the left operand; of the right.
-  TextSize leftBytes(Row row) const { return cellBytes(row, leftWidth_); }
-  TextSize rightBytes(Row row) const { return cellBytes(row, rightWidth_); }
+  const RowCutter& cutter(std::size_t operand) const { return cutters_[operand]; }
   // The commas of an output row: one fewer than its cells, none without any.
   TextSize commas() const { return width_ > 0 ? static_cast<TextSize>(width_ - 1) : 0; }
 
-  // Writes at `cursor` the output row made of the pieces of a left row and of
-  // a right row, as left() and right() cut them, and returns the position
-  // after it: rowSize() bytes on.
-  char* writeRow(char* cursor, std::span<const std::string_view> leftPieces,
-                 std::span<const std::string_view> rightPieces) const;
+  // Writes at `cursor` the output row made of the pieces of one row of each
+  // operand, pieces[p] pointing at operand p's as cutter(p) cuts them, and
+  // returns the position after it.
+  char* writeRow(char* cursor, std::span<const std::string_view* const> pieces) const;
 
  private:
-  // The bytes of the cells of `row`, a row `width` cells wide.
-  static TextSize cellBytes(Row row, int width) {
-    return width > 0 ? row.size() - static_cast<std::size_t>(width - 1) : 0;
-  }
-
   struct RunRef {
-    bool fromRight;
+    std::size_t operand;
     std::size_t run;  // in its operand's cutter
   };
   std::vector<RunRef> order_;
-  RowCutter left_;
-  RowCutter right_;
-  int leftWidth_;
-  int rightWidth_;
+  std::vector<RowCutter> cutters_;
   int width_;
 };
 
-// The pieces of the rows of a right operand, each row cut on its first use,
-// so that a row is cut once however many left rows it meets, and not at all
-// when it meets none.
-class RightPieces {
+// The pieces of the rows of an operand, each row cut on its first use, so
+// that a row is cut once however many output rows it lends to, and not at
+// all when it lends to none.
+class RowPieces {
  public:
-  // For the rows of `right` as `cutter` cuts them; both must outlive this.
-  RightPieces(const Relation& right, const RowCutter& cutter);
+  // For the rows of `relation` as `cutter` cuts them; both must outlive this.
+  RowPieces(const Relation& relation, const RowCutter& cutter);
 
   // The pieces of row `row`, in run order; cuts the row the first time.
-  std::span<const std::string_view> of(std::size_t row);
+  const std::string_view* of(std::size_t row);
 
  private:
-  const Relation& right_;
+  const Relation& relation_;
   const RowCutter& cutter_;
   std::size_t runCount_;
   std::vector<std::string_view> pieces_;
   std::vector<char> cut_;  // per row, whether its pieces are cut
 };
+
+// A relation that lends cells to the rows of a chain: its rows, and for each
+// row the bytes of the cells it lends, so that a row's size is known before
+// it is written: all but a right operand's join cell; none when it lends
+// every cell, whose bytes its row's size tells.
+struct Lender {
+  const Relation* relation = nullptr;
+  std::vector<TextSize> lentBytes;
+};
+
+// The rows of a join step held as references, written as text only when
+// their text is needed: each row is one row of each operand, and its text is
+// those rows' cells in `columns` order joined by ",". An operand that lends
+// no column (none but the join attribute, or no attribute at all) is left
+// out: every row of it that a row joins has the same text as the others'
+// cells there. Two rows thus have the same text exactly when their rows of
+// each operand have the same texts.
+struct RefRows {
+  std::vector<std::shared_ptr<const Lender>> operands;
+  std::vector<SourceColumn> columns;  // in the rows' column order
+  std::vector<int> refs;              // row i's row of operand p: refs[i * operands.size() + p]
+  std::size_t rowCount = 0;
+
+  std::span<const int> row(std::size_t i) const {
+    return std::span(refs).subspan(i * operands.size(), operands.size());
+  }
+};
+
+// Returns the rows of `relation` as references to themselves, its columns in
+// place; `relation` must outlive them.
+RefRows refRowsOf(const Relation& relation);
+
+// Returns the text of `rows`, each row written once, in order, into one text
+// of exactly their size. Refuses a text over `sizeLimit` as memory running
+// out.
+SizedRowBuilder writeRows(const RefRows& rows, TextSize sizeLimit);
 
 // A right operand's rows by join cell, so that a left row finds its matches
 // without a scan. A hash table with linear
@@ -167,7 +183,7 @@ class RowIndex {
   // belongs.
   std::size_t find(std::string_view cell) const {
     const std::size_t mask = slots_.size() - 1;
-    std::size_t i = std::hash<std::string_view>{}(cell)&mask;
+    std::size_t i = static_cast<std::size_t>(hashText(cell)) & mask;
     while (slots_[i] != -1 && cells_[slots_[i]] != cell) i = (i + 1) & mask;
     return i;
   }
@@ -178,28 +194,18 @@ class RowIndex {
   std::vector<int> slots_;
 };
 
-// Returns the rows of the natural join of `left` and `right` on left column
-// `leftColumn` and right column `rightColumn`, laid out by `layout`, in
-// nested-loop order: for each left row, every right row whose join cell is
-// the same text, in ascending order; of those, the rows that `options.rows`
-// asks for. Tells `options.recorder`, when there is one, of each joined row
-// and each row without a partner. The rows are written into one text of
-// exactly their size, for the caller to hand over once the step's other
-// memory is freed. Refuses, before building any row, more than 10000 joined
-// rows, twins included ("Tul nagy az eredmeny: <right's name>!", naming join
-// step `options.step` and the matches found), and a text over
-// `options.sizeLimit` as memory running out.
-SizedRowBuilder buildMatchingRows(const RowLayout& layout, const Relation& left, int leftColumn,
-                                  const Relation& right, int rightColumn,
-                                  const StepOptions& options);
-
-// Returns the rows of the product of `left` and `right`, laid out by
-// `layout`: for each left row, one per right row, in order; of those, the
-// rows that `options.rows` asks for, written and told as buildMatchingRows
-// writes and tells them. Refuses, before building any row, more than 10000
-// rows, as buildMatchingRows does, with the product of the row counts as the
-// rows found, and a text over `options.sizeLimit`.
-SizedRowBuilder buildProductRows(const RowLayout& layout, const Relation& left,
-                                 const Relation& right, const StepOptions& options);
+// Returns the rows of the natural join of `left` and `right` on `key` (their
+// product when it holds none), as references: for each left row in order,
+// every right row whose join cell is the same text as the left's cell in
+// column key->left (every right row for a product), in ascending order; of
+// those, the rows that `options.rows` asks for. Their columns are `columns`,
+// where operand left.operands.size() stands for `right`; `right` is among
+// the operands when one of `columns` is its. Tells `options.recorder`, when
+// there is one, of each joined row and each row without a partner. Refuses,
+// before building any row, more than 10000 joined rows, twins included
+// ("Tul nagy az eredmeny: <right's name>!", naming join step `options.step`
+// and the rows found: the matches, or the product of the row counts).
+RefRows joinRows(const RefRows& left, const Relation& right, const JoinKey& key,
+                 std::vector<SourceColumn> columns, const StepOptions& options);
 
 }  // namespace joinrel

@@ -39,6 +39,9 @@ class RunObserver {
   // The relations the join list names, by their index in file order, in
   // list order; once every relation is written, before the first step.
   virtual void joinListResolved(std::span<const std::int64_t> relations) = 0;
+  // Whether joinStepDone() reads the rows of the steps before the last,
+  // which are otherwise never written as text.
+  virtual bool readsStepRows() const { return true; }
   // A join step, just done, once its rows have been told to rowRecorder().
   virtual void joinStepDone(const JoinStep& step) = 0;
   // `result` as the join hands it over, just before it is put in its final
@@ -59,6 +62,7 @@ class SilentObserver final : public RunObserver {
   RowRecorder* rowRecorder() override { return nullptr; }
   void relationWritten(const Relation& /*relation*/, LineNumber /*firstRowLine*/) override {}
   void joinListResolved(std::span<const std::int64_t> /*relations*/) override {}
+  bool readsStepRows() const override { return false; }
   void joinStepDone(const JoinStep& /*step*/) override {}
   void resultBuilt(const Relation& /*result*/) override {}
   void resultWritten(const Relation& /*result*/) override {}

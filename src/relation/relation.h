@@ -171,6 +171,39 @@ inline std::size_t countCommas(std::string_view text) {
   return count;
 }
 
+// Returns a hash of `text` for the join's hash tables, eight bytes at a
+// time: each word is mixed in with a multiply and a rotation, the last
+// (partial) word read as the eight bytes that end the text, and the sum
+// finished with a mix whose low bits depend on every bit, since the tables
+// take the low bits. Equal texts hash alike; a table sized by the number of
+// keys keeps its probes short for texts that differ anywhere.
+inline std::uint64_t hashText(std::string_view text) {
+  constexpr std::uint64_t k1 = 0x9E3779B97F4A7C15;
+  constexpr std::uint64_t k2 = 0xC2B2AE3D27D4EB4F;
+  const char* at = text.data();
+  const std::size_t size = text.size();
+  std::uint64_t hash = size * k1;
+  const auto mix = [&](std::uint64_t word) { hash = std::rotl((hash ^ word) * k2, 29); };
+  if (size >= 8) {
+    for (const char* const last = at + size - 8; at < last; at += 8) mix(loadWord(at));
+    mix(loadWord(text.data() + size - 8));
+  } else if (size >= 4) {  // two four-byte halves that may overlap
+    std::uint32_t head = 0;
+    std::uint32_t tail = 0;
+    std::memcpy(&head, at, 4);
+    std::memcpy(&tail, at + size - 4, 4);
+    mix(std::uint64_t{head} << 32 | tail);
+  } else if (size > 0) {
+    mix(static_cast<std::uint64_t>(static_cast<unsigned char>(at[0])) << 16 |
+        static_cast<std::uint64_t>(static_cast<unsigned char>(at[size / 2])) << 8 |
+        static_cast<unsigned char>(at[size - 1]));
+  }
+  hash ^= hash >> 33;
+  hash *= 0xFF51AFD7ED558CCD;
+  hash ^= hash >> 33;
+  return hash;
+}
+
 // Writes `bytes` at `to` and returns the position after them. Short pieces,
 // the most common in a row, are copied with a few fixed-size moves instead of
 // a library call.

@@ -149,7 +149,7 @@ constexpr std::string_view kOtherNames[] = {"P", "Q", "p"};
 constexpr std::string_view kTypes[] = {"", "int", " x", "char(3)"};
 
 Relation randomRelation(std::mt19937& rng, std::span<const std::string_view> names,
-                        std::string_view name) {
+                        std::string_view name, int maxRows = 30) {
   const auto pick = [&](int size) { return std::uniform_int_distribution<int>(0, size - 1)(rng); };
   Relation relation;
   relation.name = stringToName(name);
@@ -158,7 +158,7 @@ Relation randomRelation(std::mt19937& rng, std::span<const std::string_view> nam
     relation.attributes.push_back({stringToName(names[pick(static_cast<int>(names.size()))]),
                                    std::string(kTypes[pick(std::size(kTypes))])});
   }
-  const int rows = pick(31);
+  const int rows = pick(maxRows + 1);
   const int variety = 1 + pick(std::size(kCells));  // few kinds of cell: many repeats
   std::vector<std::string_view> cells(attributes);
   RowBuilder builder;
@@ -241,15 +241,22 @@ class CountingRecorder final : public RowRecorder {
   int heard = 0;
 };
 
-// Tells the steps' rows to a recorder, when it has one.
+// Tells the steps' rows to a recorder, when it has one, and keeps the steps'
+// outcomes as tables, when it reads them.
 class StepsTold final : public JoinSink {
  public:
-  explicit StepsTold(RowRecorder* recorder) : recorder_(recorder) {}
+  explicit StepsTold(RowRecorder* recorder, bool readsRows = false)
+      : recorder_(recorder), readsRows_(readsRows) {}
   RowRecorder* recorder() override { return recorder_; }
-  void stepBuilt(const JoinStep& /*step*/) override {}
+  bool readsStepRows() const override { return readsRows_; }
+  void stepBuilt(const JoinStep& step) override {
+    if (readsRows_) built.push_back(toTable(step.built));
+  }
+  std::vector<Table> built;
 
  private:
   RowRecorder* recorder_;
+  bool readsRows_;
 };
 
 // A chain's result is what the literal joins and the exchange sorts give,
@@ -297,6 +304,60 @@ TEST(JoinRandomTest, ChainsWithAndWithoutARecorderGiveTheLiteralResult) {
     }
   });
   EXPECT_GT(heard, 10000);  // the recorder heard the rows
+}
+
+// Chains of three to five names drawn from three relations, one name often
+// twice: products in the middle, steps that build nothing, relations of one
+// attribute or none, which lend a step no cell. Each step a sink reads is the
+// literal join so far, row for row, and the result is the literal one,
+// whether the steps are read, told to a recorder, both or neither.
+TEST(JoinRandomTest, LongerChainsGiveTheLiteralStepsAndResult) {
+  int checked = 0;
+  for (unsigned seed = 1; seed <= 400; ++seed) {
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    std::mt19937 rng(seed);
+    const std::vector<Relation> relations = {randomRelation(rng, kNames, "A", 8),
+                                             randomRelation(rng, kNames, "B", 8),
+                                             randomRelation(rng, kOtherNames, "C", 8)};
+    const auto pick = [&](int size) {
+      return std::uniform_int_distribution<int>(0, size - 1)(rng);
+    };
+    std::vector<Attribute> joinList(static_cast<std::size_t>(3 + pick(3)));
+    for (Attribute& entry : joinList)
+      entry.name = relations[static_cast<std::size_t>(pick(3))].name;
+    std::vector<Table> steps;
+    Table chain = toTable(relations[static_cast<std::size_t>(joinList[0].name[0] - 'A')]);
+    for (std::size_t s = 1; s < joinList.size() && chain.rows.size() <= 1000; ++s) {
+      const Relation& right = relations[static_cast<std::size_t>(joinList[s].name[0] - 'A')];
+      int lA = -1, rA = -1;
+      const bool found = literalSearch(chain, toTable(right), lA, rA);
+      chain = literalJoin(chain, toTable(right), found, lA, rA);
+      chain.name = blankName();
+      steps.push_back(chain);
+    }
+    if (chain.rows.size() > 200 || steps.size() + 1 < joinList.size()) continue;  // see above
+    Table want = chain;
+    want.name = stringToName("result");
+    literalNormalize(want);
+    CountingRecorder recorder;
+    StepsTold neither(nullptr);
+    StepsTold read(&recorder, true);
+    StepsTold told(&recorder);
+    for (StepsTold* sink : {&neither, &read, &told}) {
+      Relation result = joinAll(relations, joinList, *sink);
+      normalizeResult(result);
+      const Table got = toTable(result);
+      ASSERT_TRUE(got == want) << "got:\n" << describe(got) << "\nwant:\n" << describe(want);
+    }
+    ASSERT_EQ(read.built.size(), steps.size());
+    for (std::size_t s = 0; s + 1 < steps.size(); ++s) {
+      ASSERT_TRUE(read.built[s] == steps[s]) << "step " << s + 1 << " got:\n"
+                                             << describe(read.built[s]) << "\nwant:\n"
+                                             << describe(steps[s]);
+    }
+    ++checked;
+  }
+  EXPECT_GT(checked, 200);  // most chains stay small enough to check
 }
 
 TEST(JoinRandomTest, NormalizeMatchesTheExchangeSorts) {
