@@ -313,6 +313,11 @@ void checkOwnResult(std::span<const joinrel::Argument> args, const std::string& 
     fail("a third run that does not check", console.str());
   }
   const joinrel::AnswerCheck& check = *watcher.check();
+  // An attribute of an empty name (one written starting with a blank) is
+  // written as nothing, and its header reads back without it.
+  for (const std::string& name : check.columns.result) {
+    if (name.empty()) return;
+  }
   for (const joinrel::MissingRow& row : check.missing) {
     if (row.text.empty() || row.text.back() == '\r') return;
   }
