@@ -180,11 +180,16 @@ const Engine = (() => {
         const i = r * width + k;
         return cutCells.get(i) ?? text.slice(i === 0 ? 0 : ends[i - 1], ends[i]);
       });
-    const isRow = (key) => typeof key === 'string' && /^\d+$/.test(key) && Number(key) < count;
+    return readAsArray(count, row);
+  }
+
+  // An array of `count` items whose item i is made by item(i) when read.
+  function readAsArray(count, item) {
+    const isIndex = (key) => typeof key === 'string' && /^\d+$/.test(key) && Number(key) < count;
     return new Proxy([], {
       get: (target, key) =>
-        key === 'length' ? count : isRow(key) ? row(Number(key)) : Reflect.get(target, key),
-      has: (target, key) => isRow(key) || Reflect.has(target, key),
+        key === 'length' ? count : isIndex(key) ? item(Number(key)) : Reflect.get(target, key),
+      has: (target, key) => isIndex(key) || Reflect.has(target, key),
     });
   }
 
@@ -192,6 +197,17 @@ const Engine = (() => {
     const tables = [...report.relations, ...report.steps.map((step) => step.built), report.result];
     for (const table of tables.filter(Boolean))
       table.rows = unpacked(table.rows.packed, table.attributes.length);
+    // The explain facts' lists of numbers, packed by worker.js: each step's
+    // pairs, flat, read as [left, right]; the other lists made arrays again,
+    // which costs little from a buffer.
+    const array = (list) => (ArrayBuffer.isView(list) ? Array.from(list) : list);
+    for (const relation of report.explain?.relations ?? []) relation.lines = array(relation.lines);
+    for (const step of report.explain?.steps ?? []) {
+      const flat = step.pairs.packedPairs;
+      if (flat) step.pairs = readAsArray(flat.length / 2, (i) => [flat[2 * i], flat[2 * i + 1]]);
+      step.unmatchedLeft = array(step.unmatchedLeft);
+      step.unmatchedRight = array(step.unmatchedRight);
+    }
   }
 
   // Accepts a Uint8Array of any realm, subclasses included.

@@ -143,8 +143,12 @@ const Language = (() => {
 
   // A number is written with the digit grouping of the page's language; a
   // number that must not be grouped, a line number, is passed as a string.
+  // One formatter per language: making one per number costs more than the number.
+  const formats = new Map();
   function format(value) {
-    return typeof value === 'number' ? value.toLocaleString(current) : String(value);
+    if (typeof value !== 'number') return String(value);
+    if (!formats.has(current)) formats.set(current, new Intl.NumberFormat(current));
+    return formats.get(current).format(value);
   }
 
   // The text of `key` as pieces: strings, and each value that is an object

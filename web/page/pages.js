@@ -220,10 +220,10 @@ const Pages = (() => {
     let drawn = false;
 
     function draw() {
+      if (!drawn) return;
       const first = view.page * PAGE_ROWS;
       const last = Math.min(sent, first + PAGE_ROWS);
       pager?.draw(first, last);
-      if (!drawn) return;
       const rows = [];
       for (let r = first; r < last; r += 1) rows.push(rowNode(r));
       body.replaceChildren(...rows);
@@ -244,7 +244,28 @@ const Pages = (() => {
       for (const line of body.rows) line.className = classesOf(Number(line.dataset.row));
     }
 
+    // The pager's buttons and field are made with the rows: a run of many
+    // relations would lay out a pager for each before any is seen. Till
+    // then its box keeps their place (page.css).
     function makePager() {
+      const box = element('div', 'pager');
+      let parts = null;
+      return {
+        node: box,
+        draw(first, last) {
+          parts ??= fillPager(box);
+          parts.where.textContent = say('shownRows', {
+            first: number(first + 1),
+            last: number(last),
+            count: number(sent),
+          });
+          parts.previous.disabled = view.page === 0;
+          parts.next.disabled = view.page >= pageCount - 1;
+        },
+      };
+    }
+
+    function fillPager(box) {
       const button = (key, step) => {
         const node = element('button', `pager-${step < 0 ? 'previous' : 'next'}`, say(key));
         node.type = 'button';
@@ -268,21 +289,10 @@ const Pages = (() => {
         go(r);
         if (view.pick) view.pick(r);
       });
-      const box = element('div', 'pager', previous, where, next, goLabel);
+      box.append(previous, where, next, goLabel);
       box.setAttribute('role', 'group');
       box.setAttribute('aria-label', say('pages', { label }));
-      return {
-        node: box,
-        draw(first, last) {
-          where.textContent = say('shownRows', {
-            first: number(first + 1),
-            last: number(last),
-            count: number(sent),
-          });
-          previous.disabled = view.page === 0;
-          next.disabled = view.page >= pageCount - 1;
-        },
-      };
+      return { previous, next, where };
     }
 
     function showPage(page) {
@@ -342,7 +352,6 @@ const Pages = (() => {
     } else {
       wrap.classList.add('waiting');
       waiting.set(wrap, drawRows);
-      draw();
     }
 
     return {

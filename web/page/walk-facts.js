@@ -10,11 +10,24 @@ const WalkFacts = (() => {
   const CELL_LIST = 5;
 
   // For each operand row (0 .. count - 1), the built rows it made, from
-  // `pairs` ([leftRow, rightRow] per built row) on `side` (0 left, 1 right).
+  // `pairs` ([leftRow, rightRow] per built row) on `side` (0 left, 1 right):
+  // a function of the row, giving them ascending. Kept as one list sorted
+  // by operand row and where each row's part starts, not an array per row:
+  // a step of 10,000 rows would make 10,000 arrays at once.
   function madeBy(pairs, side, count) {
-    const made = Array.from({ length: count }, () => []);
-    pairs.forEach((pair, built) => made[pair[side]]?.push(built));
-    return made;
+    const starts = new Uint32Array(count + 1);
+    const sides = Int32Array.from({ length: pairs.length }, (_, built) => pairs[built][side]);
+    const isRow = (r) => r >= 0 && r < count;
+    for (const r of sides) if (isRow(r)) starts[r + 1] += 1;
+    for (let r = 0; r < count; r += 1) starts[r + 1] += starts[r];
+    const made = new Uint32Array(starts[count]);
+    const next = starts.slice(0, count);
+    sides.forEach((r, built) => {
+      if (!isRow(r)) return;
+      made[next[r]] = built;
+      next[r] += 1;
+    });
+    return (r) => (isRow(r) ? Array.from(made.subarray(starts[r], starts[r + 1])) : []);
   }
 
   // The facts of step `k`: its operands (an input relation's index in
@@ -53,7 +66,7 @@ const WalkFacts = (() => {
       selfJoin: facts.selfJoin === true,
       made(side, r) {
         cache[side] ??= madeBy(facts.pairs, side, counts[side]);
-        return cache[side][r] ?? [];
+        return cache[side](r);
       },
     };
   }

@@ -260,8 +260,13 @@ const WalkWords = (() => {
     return node;
   }
 
+  // One formatter per language: making one per number costs more than the
+  // number (a built table's cells name two rows each).
+  const formats = new Map();
   function number(value) {
-    return value.toLocaleString(Language.current());
+    const language = Language.current();
+    if (!formats.has(language)) formats.set(language, new Intl.NumberFormat(language));
+    return formats.get(language).format(value);
   }
 
   // Row numbers from 0, as the words "1, 3, 4".

@@ -83,6 +83,31 @@ function packTables(report) {
   return buffers;
 }
 
+// The explain facts' long lists of row and line numbers as Float64Arrays
+// (exact for every whole number), handed over without a copy: each step's
+// pairs, flat ({packedPairs: [left, right, left, right, ...]}) and its
+// unmatched rows, and each relation's lines. Cloned as arrays, a chain's
+// hundreds of thousands of numbers held the page up; engine.js makes them
+// the arrays they were (the pairs read as [left, right] when read). A list
+// holding anything but whole numbers stays as it is.
+function packFacts(explain) {
+  const buffers = [];
+  const packed = (list) => {
+    if (!list.every(Number.isInteger)) return list;
+    const numbers = Float64Array.from(list);
+    buffers.push(numbers.buffer);
+    return numbers;
+  };
+  for (const relation of explain?.relations ?? []) relation.lines = packed(relation.lines);
+  for (const step of explain?.steps ?? []) {
+    const flat = step.pairs.every((pair) => pair.length === 2) ? packed(step.pairs.flat()) : null;
+    if (flat instanceof Float64Array) step.pairs = { packedPairs: flat };
+    step.unmatchedLeft = packed(step.unmatchedLeft);
+    step.unmatchedRight = packed(step.unmatchedRight);
+  }
+  return buffers;
+}
+
 function removeFile(engine, path) {
   if (engine.FS.analyzePath(path).exists) engine.FS.unlink(path);
 }
@@ -142,6 +167,7 @@ onmessage = async (event) => {
   // A check's report holds no tables; a run's are packed.
   if (answer.result && !event.data.answer) {
     transfer.push(...packTables(answer.result.report));
+    transfer.push(...packFacts(answer.result.report.explain));
     answer.packed = true;
   }
   postMessage(answer, transfer);
