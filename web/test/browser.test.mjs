@@ -22,6 +22,17 @@ const repo = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..')
 const buildDir = path.resolve(process.env.JOINREL_WASM_DIR ?? path.join(repo, 'build/wasm'));
 const shotsDir = path.join(buildDir, 'browser-test');
 
+// A screenshot of the whole page as a reader scrolling through it sees it.
+// A table or piece of output out of view is not laid out (page.css), and a
+// screenshot of the whole page would show it blank, so it is laid out first.
+async function shootWhole(page, file) {
+  const style = await page.addStyleTag({
+    content: '.table-wrap, .output-piece { content-visibility: visible !important; }',
+  });
+  await page.screenshot({ path: path.join(shotsDir, file), fullPage: true });
+  await style.evaluate((node) => node.remove());
+}
+
 // How long one step in the page may take before the test calls it stuck: a
 // guard against a hang, not a measure of speed.
 const hangGuard = 60_000;
@@ -570,7 +581,8 @@ test('the file input, Run and Download give what the command line gives', async 
     ];
     if (shot) {
       await page.evaluate(() => window.scrollTo(0, 0));
-      await page.screenshot({ path: path.join(shotsDir, shot), fullPage: shot === 'company.png' });
+      if (shot === 'company.png') await shootWhole(page, shot);
+      else await page.screenshot({ path: path.join(shotsDir, shot) });
     }
   });
   await page.close();
@@ -1959,7 +1971,7 @@ async function shootExercise(page, name) {
       await page.evaluate(() => document.documentElement.scrollWidth <= window.innerWidth),
       `${name}, ${size}: wider than the window`,
     );
-    await page.screenshot({ path: path.join(shotsDir, `${name}-${size}.png`), fullPage: true });
+    await shootWhole(page, `${name}-${size}.png`);
   }
 }
 
@@ -2296,7 +2308,7 @@ async function shootBoth(page, name) {
       await page.evaluate(() => document.documentElement.scrollWidth <= window.innerWidth),
       `${name}, ${size}: wider than the window`,
     );
-    await page.screenshot({ path: path.join(shotsDir, `hu-${name}-${size}.png`), fullPage: true });
+    await shootWhole(page, `hu-${name}-${size}.png`);
   }
 }
 
@@ -2422,7 +2434,7 @@ test('printing courses.txt gives every step under its title and the whole input,
   assert.deepEqual(printed.controls, [], 'controls printed');
   assert.deepEqual(printed.titles, ['Step 1', 'Step 2', 'Tidy']);
   assert.ok(printed.inputWhole, 'the input printed whole');
-  await page.screenshot({ path: path.join(shotsDir, 'print-courses.png'), fullPage: true });
+  await shootWhole(page, 'print-courses.png');
   const pdf = await page.pdf({ format: 'A4' });
   assert.equal(pdf.toString('latin1').match(/\/Type\s*\/Page\b/g).length, 2, 'A4 pages');
   await page.close();
